@@ -1,0 +1,20 @@
+# vestibo_library(<area> DEPS <targets...>)
+# Builds every .cpp of src/<area> into the static library vestibo_<area>.
+function(vestibo_library area)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(vestibo_${area} STATIC ${sources})
+  target_include_directories(vestibo_${area} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(vestibo_${area} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# vestibo_test(<area> DEPS <targets...>)
+# Builds every .cpp of tests/<area> into <area>_tests and registers each test case with ctest.
+function(vestibo_test area)
+  cmake_parse_arguments(ARG "" "" "DEPS;ENV" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${area}_tests ${sources})
+  target_include_directories(${area}_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${area}_tests PRIVATE ${ARG_DEPS} vestibo_testsupport GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${area}_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "${area}." PROPERTIES ENVIRONMENT "${ARG_ENV}")
+endfunction()

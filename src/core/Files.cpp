@@ -1,0 +1,138 @@
+#include "core/Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <random>
+
+#include "core/Encoding.h"
+
+namespace core {
+namespace fs = std::filesystem;
+namespace {
+
+std::string Describe(const fs::path& path, int error) { return path.string() + ": " + std::strerror(error); }
+
+}  // namespace
+
+std::string JoinPath(std::string_view directory, std::string_view name) {
+  std::string path(directory);
+  path += kPathSeparator;
+  path += name;
+  return path;
+}
+
+std::optional<fs::path> FindNoCase(const fs::path& directory, std::string_view name) {
+  std::error_code ec;
+  const fs::path exact = directory / std::string(name);
+  if (fs::exists(exact, ec)) return exact;
+  for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+    if (AnsiSameText(it->path().filename().string(), name)) return it->path();
+  }
+  return std::nullopt;
+}
+
+fs::path ResolveNoCase(const fs::path& directory, std::string_view name) {
+  if (auto found = FindNoCase(directory, name)) return *found;
+  return directory / std::string(name);
+}
+
+bool ExistsNoCase(const fs::path& directory, std::string_view name) { return FindNoCase(directory, name).has_value(); }
+
+void DeleteNoCase(const fs::path& directory, std::string_view name) {
+  std::error_code ec;
+  std::vector<fs::path> victims;
+  for (fs::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+    if (AnsiSameText(it->path().filename().string(), name) && !it->is_directory()) victims.push_back(it->path());
+  }
+  for (const auto& path : victims) {
+    if (!fs::remove(path, ec) && ec) throw FileError("cannot delete " + Describe(path, ec.value()));
+  }
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw FileError("cannot open " + Describe(path, errno));
+  std::vector<std::uint8_t> bytes;
+  in.seekg(0, std::ios::end);
+  const auto size = in.tellg();
+  if (size > 0) {
+    bytes.resize(static_cast<std::size_t>(size));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), size);
+    if (!in) throw FileError("cannot read " + Describe(path, errno));
+  }
+  return bytes;
+}
+
+AtomicFileWriter::AtomicFileWriter(fs::path finalPath) : final_(std::move(finalPath)) {
+  std::random_device random;
+  const fs::path directory = final_.has_parent_path() ? final_.parent_path() : fs::path(".");
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    temp_ = directory / ("." + final_.filename().string() + ".tmp" + std::to_string(random() % 1000000));
+    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno != EEXIST) break;
+  }
+  if (fd_ < 0) throw FileError("cannot create " + Describe(temp_, errno));
+}
+
+AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
+
+void AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
+  if (fd_ < 0) throw FileError("write to a closed file " + final_.string());
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError("cannot write " + Describe(final_, errno));
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  size_ += bytes.size();
+}
+
+void AtomicFileWriter::Write(std::string_view text) {
+  Write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+void AtomicFileWriter::Commit() {
+  if (fd_ < 0) throw FileError("commit of a closed file " + final_.string());
+  if (::fsync(fd_) != 0) throw FileError("cannot sync " + Describe(final_, errno));
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) {
+    const int error = errno;
+    ::unlink(temp_.c_str());
+    throw FileError("cannot close " + Describe(final_, error));
+  }
+  if (::rename(temp_.c_str(), final_.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temp_.c_str());
+    throw FileError("cannot replace " + Describe(final_, error));
+  }
+  temp_.clear();
+}
+
+void AtomicFileWriter::Abandon() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+}
+
+void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
+  AtomicFileWriter writer(path);
+  writer.Write(bytes);
+  writer.Commit();
+}
+
+}  // namespace core

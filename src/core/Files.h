@@ -1,0 +1,73 @@
+// The file side of the platform layer: paths in the exchange directories, names matched without
+// regard to letter case, whole-file reads, and writes that never leave a half-written file.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace core {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// A file operation that failed; the message names the file and the system's reason.
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// directory + separator + name, the directory used as typed.
+std::string JoinPath(std::string_view directory, std::string_view name);
+
+// The existing entry of `directory` whose name equals `name` without regard to letter case
+// (an exact match first), or nothing.
+std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& directory, std::string_view name);
+// FindNoCase, or directory/name when there is no such file (the spelling to create it with).
+std::filesystem::path ResolveNoCase(const std::filesystem::path& directory, std::string_view name);
+bool ExistsNoCase(const std::filesystem::path& directory, std::string_view name);
+// Deletes every file of `directory` whose name equals `name` without regard to letter case.
+void DeleteNoCase(const std::filesystem::path& directory, std::string_view name);
+
+// The whole file; FileError when it cannot be read.
+std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path);
+
+// Writes a file through a temporary file in the same directory that is flushed, synced and
+// renamed over the final name by Commit. Destroyed without Commit, it removes the temporary
+// file and the final name keeps what it had. Write failures raise FileError.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(std::filesystem::path finalPath);
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  void Write(std::span<const std::uint8_t> bytes);
+  void Write(std::string_view text);
+  // Bytes written so far.
+  std::uint64_t Size() const { return size_; }
+  void Commit();
+  // Removes the temporary file now; the final name is left alone.
+  void Abandon();
+  const std::filesystem::path& FinalPath() const { return final_; }
+  const std::filesystem::path& TempPath() const { return temp_; }
+
+ private:
+  std::filesystem::path final_;
+  std::filesystem::path temp_;
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+};
+
+// Writes a whole file through AtomicFileWriter.
+void WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+}  // namespace core

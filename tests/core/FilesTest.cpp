@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include "core/Files.h"
+#include "support/TempDir.h"
+
+using namespace core;
+using testsupport::TempDir;
+
+TEST(Files, NamesMatchWithoutRegardToCase) {
+  TempDir dir;
+  dir.WriteFile("PRODUCT.TXT", "x");
+  EXPECT_TRUE(ExistsNoCase(dir.Path(), "Product.txt"));
+  EXPECT_EQ(ResolveNoCase(dir.Path(), "product.txt").filename(), "PRODUCT.TXT");
+  EXPECT_EQ(ResolveNoCase(dir.Path(), "Order.txt").filename(), "Order.txt");
+  EXPECT_FALSE(ExistsNoCase(dir.Path() / "missing", "x"));
+  dir.WriteFile("product.txt", "y");
+  DeleteNoCase(dir.Path(), "Product.TXT");
+  EXPECT_TRUE(dir.List().empty());
+}
+
+TEST(Files, JoinPathKeepsTheDirectoryAsTyped) {
+  EXPECT_EQ(JoinPath("/data", "Kestor_In.pdb"), "/data/Kestor_In.pdb");
+  EXPECT_EQ(JoinPath("/data/", "x"), "/data//x");
+}
+
+TEST(Files, AtomicWriterReplacesOnlyOnCommit) {
+  TempDir dir;
+  dir.WriteFile("out.pdb", "old");
+  {
+    AtomicFileWriter writer(dir / "out.pdb");
+    writer.Write(std::string_view("new contents"));
+    EXPECT_EQ(dir.ReadFile("out.pdb"), "old");
+    EXPECT_EQ(dir.List().size(), 2u);
+  }  // abandoned
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"out.pdb"});
+  EXPECT_EQ(dir.ReadFile("out.pdb"), "old");
+
+  AtomicFileWriter writer(dir / "out.pdb");
+  writer.Write(std::string_view("new"));
+  writer.Commit();
+  EXPECT_EQ(dir.ReadFile("out.pdb"), "new");
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"out.pdb"});
+}
+
+TEST(Files, AtomicWriterFailsCleanlyInAMissingDirectory) {
+  TempDir dir;
+  EXPECT_THROW(AtomicFileWriter(dir / "nope" / "x.pdb"), FileError);
+  EXPECT_THROW(ReadWholeFile(dir / "nope.bin"), FileError);
+}
