@@ -1,0 +1,26 @@
+#include "app/ConsoleStart.h"
+
+#include "app/ConsoleReporter.h"
+#include "app/Conversion.h"
+
+namespace app {
+
+ExitCode RunConsole(const StartupPlan& plan, std::ostream& out, std::ostream& err, bool showProgress,
+                    ErrorHandlerInstaller installHandlers) {
+  if (plan.command) {
+    MainFormState state = plan.state;
+    ConsoleReporter reporter(out, err, showProgress);
+    ErrorDisplay errors(reporter);
+    if (installHandlers != nullptr) installHandlers(errors, err);
+    ConversionContext context{state, reporter};
+    return ExitCodeFor(RunConversionGuarded(*plan.command, context, errors));
+  }
+  if (plan.unrecognisedCommand) {
+    err << kApplicationTitle << ": " << kParameterError << '\n' << ConsoleLines(kUsageMessage) << '\n' << std::flush;
+    return ExitCode::UnrecognisedCommand;
+  }
+  err << ConsoleLines(kUsageMessage) << '\n' << std::flush;
+  return ExitCode::NoDisplay;
+}
+
+}  // namespace app

@@ -1,0 +1,18 @@
+#include "app/ExitCode.h"
+
+namespace app {
+
+ExitCode ExitCodeFor(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::Done:
+    case RunOutcome::NothingToDo:
+      return ExitCode::Success;
+    case RunOutcome::FailureReported:
+      return ExitCode::ConversionFailed;
+    case RunOutcome::Stopped:
+      return ExitCode::ConversionStopped;
+  }
+  return ExitCode::ConversionStopped;
+}
+
+}  // namespace app
