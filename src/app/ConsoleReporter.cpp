@@ -2,7 +2,7 @@
 
 namespace app {
 
-std::string ConsoleLines(std::string_view text) {
+std::string ToLineFeeds(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -36,13 +36,13 @@ void ConsoleReporter::EndProgressLine() {
 
 void ConsoleReporter::ShowMessage(std::string_view text) {
   EndProgressLine();
-  out_ << ConsoleLines(text) << '\n' << std::flush;
+  out_ << ToLineFeeds(text) << '\n' << std::flush;
 }
 
 void ConsoleReporter::ShowError(std::string_view caption, std::string_view text) {
   EndProgressLine();
   if (!caption.empty()) err_ << caption << ": ";
-  err_ << ConsoleLines(text) << '\n' << std::flush;
+  err_ << ToLineFeeds(text) << '\n' << std::flush;
 }
 
 void ConsoleReporter::ProgressStart(int maximum) {

@@ -37,6 +37,6 @@ class ConsoleReporter : public core::Reporter {
 };
 
 // The text with each carriage return (alone or before a line feed) turned into one line feed.
-std::string ConsoleLines(std::string_view text);
+std::string ToLineFeeds(std::string_view text);
 
 }  // namespace app

@@ -16,10 +16,10 @@ ExitCode RunConsole(const StartupPlan& plan, std::ostream& out, std::ostream& er
     return ExitCodeFor(RunConversionGuarded(*plan.command, context, errors));
   }
   if (plan.unrecognisedCommand) {
-    err << kApplicationTitle << ": " << kParameterError << '\n' << ConsoleLines(kUsageMessage) << '\n' << std::flush;
+    err << kApplicationTitle << ": " << kParameterError << '\n' << ToLineFeeds(kUsageMessage) << '\n' << std::flush;
     return ExitCode::UnrecognisedCommand;
   }
-  err << ConsoleLines(kUsageMessage) << '\n' << std::flush;
+  err << ToLineFeeds(kUsageMessage) << '\n' << std::flush;
   return ExitCode::NoDisplay;
 }
 

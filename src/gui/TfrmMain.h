@@ -1,0 +1,92 @@
+// The main window: two directory boxes with pickers, the three conversion buttons and the
+// progress gauge. The conversions themselves live in app; the window hands them its state, its
+// reporter and its error display.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "app/Conversion.h"
+#include "app/ErrorDisplay.h"
+#include "app/MainFormState.h"
+#include "app/ProgressGauge.h"
+#include "gui/FolderPicker.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace gui {
+
+class TfrmMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  using ConversionRunner =
+      std::function<app::RunOutcome(app::ECommand, app::ConversionContext&, const app::ErrorDisplay&)>;
+
+  // Everything the window can be given instead of its defaults (tests use them).
+  struct Options {
+    FolderPicker* picker = nullptr;      // default: the system's directory chooser
+    core::Reporter* messages = nullptr;  // default: message boxes captioned "Vestibo"
+    ConversionRunner runner;             // default: app::RunConversionGuarded
+  };
+
+  explicit TfrmMain(app::MainFormState state);
+  TfrmMain(app::MainFormState state, Options options);
+  ~TfrmMain() override;
+
+  // Runs one conversion on the window's thread with the boxes' current texts; returns when it
+  // is complete or stopped (its error then shown).
+  app::RunOutcome RunConversion(app::ECommand command);
+
+  app::MainFormState& State() { return state_; }
+  // The reporter the conversions get: messages go to the message boxes (or the given
+  // reporter), progress to the gauge.
+  core::Reporter& Reporter();
+  app::ErrorDisplay& Errors() { return errors_; }
+  const app::ProgressGauge& Gauge() const { return gauge_; }
+
+  QLabel* Label1 = nullptr;
+  QLineEdit* edtSource = nullptr;
+  QPushButton* Button1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QLineEdit* edtDest = nullptr;
+  QPushButton* Button2 = nullptr;
+  QPushButton* btnTXTtoPDB = nullptr;
+  QPushButton* btnPDBtoTXT = nullptr;
+  QPushButton* btnPDBtoDBF = nullptr;
+  QProgressBar* p = nullptr;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private slots:
+  void Button1Click();
+  void Button2Click();
+  void btnTXTtoPDBClick();
+  void btnPDBtoTXTClick();
+  void btnPDBtoDBFClick();
+
+ private:
+  class WindowReporter;
+
+  void BuildControls();
+  void PickInto(QLineEdit* box);
+  void ShowPercent(int percent);
+
+  app::MainFormState state_;
+  std::unique_ptr<FolderPicker> ownPicker_;
+  FolderPicker* picker_;
+  std::unique_ptr<core::Reporter> ownMessages_;
+  core::Reporter* messages_;
+  ConversionRunner runner_;
+  app::ProgressGauge gauge_;
+  std::unique_ptr<WindowReporter> reporter_;
+  app::ErrorDisplay errors_;
+  bool running_ = false;
+};
+
+}  // namespace gui

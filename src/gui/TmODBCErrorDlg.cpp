@@ -1,0 +1,117 @@
+#include "gui/TmODBCErrorDlg.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+
+#include "gui/QtReporter.h"
+
+namespace gui {
+
+namespace {
+
+constexpr int kClientWidth = 315;
+constexpr int kClientHeight = 151;
+constexpr int kPanelHeight = 39;
+constexpr int kStripWidth = 55;
+
+}  // namespace
+
+TmODBCErrorDlg::TmODBCErrorDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
+  setWindowTitle(QStringLiteral("ODBC Error"));
+  setFixedSize(kClientWidth, kClientHeight);
+  setModal(true);
+
+  const int clientTop = kClientHeight - kPanelHeight;
+
+  IconImage = new QLabel(this);
+  IconImage->setObjectName("IconImage");
+  IconImage->setGeometry(10, 10, 34, 34);
+  IconImage->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(34, 34));
+
+  ScrollBox = new QScrollArea(this);
+  ScrollBox->setObjectName("ScrollBox");
+  ScrollBox->setFrameShape(QFrame::NoFrame);
+  ScrollBox->setWidgetResizable(true);
+  ScrollBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ScrollBox->setGeometry(kStripWidth, 0, kClientWidth - kStripWidth, clientTop);
+  ErrorLabel = new QLabel;
+  ErrorLabel->setObjectName("ErrorLabel");
+  ErrorLabel->setWordWrap(true);
+  ErrorLabel->setTextFormat(Qt::PlainText);
+  ErrorLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ErrorLabel->setContentsMargins(4, 8, 8, 4);
+  ScrollBox->setWidget(ErrorLabel);
+
+  BackBtn = new QPushButton(QStringLiteral("< &Back"), this);
+  BackBtn->setObjectName("BackBtn");
+  BackBtn->setGeometry(56, clientTop + 8, 75, 25);
+  NextBtn = new QPushButton(QStringLiteral("Next >"), this);
+  NextBtn->setObjectName("NextBtn");
+  NextBtn->setGeometry(136, clientTop + 8, 75, 25);
+  OKBtn = new QPushButton(QStringLiteral("OK"), this);
+  OKBtn->setObjectName("OKBtn");
+  OKBtn->setGeometry(215, clientTop + 8, 75, 25);
+
+  for (QPushButton* button : {OKBtn, BackBtn, NextBtn}) {
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setAutoDefault(false);
+  }
+  NextBtn->setDefault(true);
+  setTabOrder(OKBtn, BackBtn);
+  setTabOrder(BackBtn, NextBtn);
+
+  connect(BackBtn, &QPushButton::clicked, this, &TmODBCErrorDlg::BackBtnClick);
+  connect(NextBtn, &QPushButton::clicked, this, &TmODBCErrorDlg::NextBtnClick);
+  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+  Refresh();
+}
+
+bool TmODBCErrorDlg::ShowError(std::vector<app::ODBCDiagnosticRecord> records, std::string message) {
+  if (model_.Showing() || QCoreApplication::closingDown()) return false;
+  Load(std::move(records), std::move(message));
+  exec();
+  Unload();
+  return true;
+}
+
+void TmODBCErrorDlg::Load(std::vector<app::ODBCDiagnosticRecord> records, std::string message) {
+  model_.Begin(std::move(records), std::move(message));
+  Refresh();
+}
+
+void TmODBCErrorDlg::Unload() {
+  model_.End();
+  Refresh();
+}
+
+void TmODBCErrorDlg::reject() { accept(); }
+
+void TmODBCErrorDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  OKBtn->setFocus();
+}
+
+void TmODBCErrorDlg::BackBtnClick() {
+  model_.Back();
+  Refresh();
+}
+
+void TmODBCErrorDlg::NextBtnClick() {
+  model_.Next();
+  Refresh();
+}
+
+void TmODBCErrorDlg::Refresh() {
+  BackBtn->setEnabled(model_.BackEnabled());
+  NextBtn->setEnabled(model_.NextEnabled());
+  ErrorLabel->setText(DisplayText(model_.Text()));
+}
+
+}  // namespace gui
