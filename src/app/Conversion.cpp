@@ -22,9 +22,9 @@ ConversionResult RunConversion(ECommand command, ConversionContext& context) {
   return ConversionResult::FailureReported;
 }
 
-RunOutcome RunConversionGuarded(ECommand command, ConversionContext& context, const ErrorDisplay& errors) {
+RunOutcome RunGuarded(const std::function<ConversionResult()>& conversion, const ErrorDisplay& errors) {
   try {
-    switch (RunConversion(command, context)) {
+    switch (conversion()) {
       case ConversionResult::Done:
         return RunOutcome::Done;
       case ConversionResult::NothingToDo:
@@ -37,6 +37,10 @@ RunOutcome RunConversionGuarded(ECommand command, ConversionContext& context, co
     errors.Show(std::current_exception());
     return RunOutcome::Stopped;
   }
+}
+
+RunOutcome RunConversionGuarded(ECommand command, ConversionContext& context, const ErrorDisplay& errors) {
+  return RunGuarded([&] { return RunConversion(command, context); }, errors);
 }
 
 ConversionResult ReportNotBuilt(std::string_view buttonText, ConversionContext& context) {

@@ -1,6 +1,8 @@
 // What every conversion gets to work with and what it tells its caller.
 #pragma once
 
+#include <functional>
+
 #include "app/CommandLine.h"
 #include "app/MainFormState.h"
 #include "core/Reporter.h"
@@ -36,7 +38,10 @@ class ErrorDisplay;
 // Runs the named conversion.
 ConversionResult RunConversion(ECommand command, ConversionContext& context);
 
-// Runs the named conversion and shows any exception that escapes it on `errors`.
+// Runs a conversion and shows any exception that escapes it on `errors`.
+RunOutcome RunGuarded(const std::function<ConversionResult()>& conversion, const ErrorDisplay& errors);
+
+// RunGuarded for the named conversion.
 RunOutcome RunConversionGuarded(ECommand command, ConversionContext& context, const ErrorDisplay& errors);
 
 // Tells the person that a conversion has not been built into this program yet.
