@@ -2,24 +2,15 @@
 
 #include <QApplication>
 
-#include "app/ExitCode.h"
-#include "gui/TfrmMain.h"
 #include "gui/TmODBCErrorDlg.h"
 
 namespace gui {
 
-int RunWindowed(int& argc, char** argv, const app::StartupPlan& plan) {
-  QApplication application(argc, argv);
-  // Created before the window, so that errors of the window's own start-up can use it.
-  TmODBCErrorDlg odbcErrorDialog;
-  QApplication::setApplicationName(QString::fromUtf8(app::kApplicationTitle.data(),
-                                                     static_cast<qsizetype>(app::kApplicationTitle.size())));
-  TfrmMain window(plan.state);
-
+app::ExitCode StartWindow(TfrmMain& window, const app::StartupPlan& plan, const std::function<void()>& runEventLoop) {
   app::ExitCode code = app::ExitCode::Success;
   if (plan.command) {
     const app::RunOutcome outcome = window.RunConversion(*plan.command);
-    if (outcome != app::RunOutcome::Stopped) return app::ToInt(app::ExitCodeFor(outcome));
+    if (outcome != app::RunOutcome::Stopped) return app::ExitCodeFor(outcome);
     // The error has been shown; the person gets the window to try again.
     code = app::ExitCode::ConversionStopped;
   } else if (plan.unrecognisedCommand) {
@@ -29,8 +20,20 @@ int RunWindowed(int& argc, char** argv, const app::StartupPlan& plan) {
     window.Reporter().ShowMessage(app::kUsageMessage);
   }
   window.show();
-  QApplication::exec();
-  return app::ToInt(code);
+  runEventLoop();
+  return code;
+}
+
+int RunWindowed(int& argc, char** argv, const app::StartupPlan& plan) {
+  QApplication application(argc, argv);
+  // Created first, so that errors met while the window starts up can already be shown in it.
+  // The handler that turns ODBC errors into its records joins window.Errors() with the ODBC
+  // library.
+  TmODBCErrorDlg odbcErrorDialog;
+  QApplication::setApplicationName(
+      QString::fromUtf8(app::kApplicationTitle.data(), static_cast<qsizetype>(app::kApplicationTitle.size())));
+  TfrmMain window(plan.state);
+  return app::ToInt(StartWindow(window, plan, [] { QApplication::exec(); }));
 }
 
 }  // namespace gui
