@@ -24,6 +24,7 @@
 
 namespace {
 
+#ifdef VESTIBO_WITH_GUI
 bool HasDisplay() {
 #ifdef _WIN32
   return true;
@@ -35,6 +36,7 @@ bool HasDisplay() {
   return false;
 #endif
 }
+#endif
 
 bool StderrIsTerminal() {
 #ifdef _WIN32
