@@ -156,21 +156,6 @@ TEST(Conversions, ExitCodesTellSuccessFromEachKindOfFailure) {
   }
 }
 
-TEST(Conversions, EveryEntryPointAnswersThroughTheReporter) {
-  for (ECommand command : {ECommand::TxtToPdb, ECommand::PdbToTxt, ECommand::PdbToDbf}) {
-    SCOPED_TRACE(std::string(CommandWord(command)));
-    MainFormState state;
-    core::RecordingReporter reporter;
-    ConversionContext context{state, reporter};
-    ErrorDisplay display(reporter);
-    const RunOutcome outcome = RunConversionGuarded(command, context, display);
-    // Whatever the conversion does, a failure is never silent.
-    if (outcome == RunOutcome::FailureReported || outcome == RunOutcome::Stopped) {
-      EXPECT_FALSE(reporter.entries.empty());
-    }
-  }
-}
-
 TEST(ConsoleStart, WithoutACommandPrintsTheUsageWithLineFeedsAndFails) {
   std::ostringstream out, err;
   const std::vector<std::string> none;
@@ -189,22 +174,6 @@ TEST(ConsoleStart, AnUnrecognisedCommandPrintsTheParameterErrorAndTheUsage) {
   EXPECT_EQ(RunConsole(EvaluateCommandLine(args, "/k"), out, err, false), ExitCode::UnrecognisedCommand);
   EXPECT_EQ(err.str().rfind("Vestibo: Ошибка в ратаметрах\n", 0), 0u);
   EXPECT_NE(err.str().find("Допустимые параметры:\n"), std::string::npos);
-}
-
-TEST(ConsoleStart, ACommandRunsItsConversionAndInstallsTheGivenErrorHandlers) {
-  static bool installed;
-  installed = false;
-  std::ostringstream out, err;
-  const std::vector<std::string> args = {"pdbtotxt", "a", "b", "surplus"};
-  const ExitCode code = RunConsole(EvaluateCommandLine(args, "/k"), out, err, false,
-                                   [](ErrorDisplay&, std::ostream&) { installed = true; });
-  EXPECT_TRUE(installed);
-  // The code matches what the conversion reported on the console.
-  if (code == ExitCode::Success) {
-    EXPECT_EQ(err.str(), "");
-  } else {
-    EXPECT_NE(err.str(), "");
-  }
 }
 
 }  // namespace

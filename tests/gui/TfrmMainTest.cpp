@@ -194,13 +194,5 @@ TEST_F(TfrmMainTest, AnErrorThatStopsAConversionIsShownCaptionedVestiboAndTheWin
   EXPECT_EQ(recorder.entries.back().text, "done");
 }
 
-TEST_F(TfrmMainTest, TheBuiltInConversionsNeverFailSilently) {
-  auto window = MakeWindow({});
-  const app::RunOutcome outcome = window->RunConversion(app::ECommand::PdbToDbf);
-  if (outcome == app::RunOutcome::FailureReported || outcome == app::RunOutcome::Stopped) {
-    EXPECT_FALSE(recorder.entries.empty());
-  }
-}
-
 }  // namespace
 }  // namespace gui

@@ -16,38 +16,24 @@ class TmODBCErrorDlgTest : public ::testing::Test {
   TmODBCErrorDlg dialog;
 };
 
-TEST_F(TmODBCErrorDlgTest, LayoutAndTexts) {
+TEST_F(TmODBCErrorDlgTest, ButtonsWalkThreeRecordsInTheirOrderAndRoles) {
   EXPECT_EQ(dialog.windowTitle(), "ODBC Error");
-  EXPECT_EQ(dialog.size(), QSize(315, 151));
-  EXPECT_EQ(dialog.BackBtn->text(), "< &Back");
-  EXPECT_EQ(dialog.NextBtn->text(), "Next >");
-  EXPECT_EQ(dialog.OKBtn->text(), "OK");
-  EXPECT_EQ(dialog.BackBtn->geometry(), QRect(56, 120, 75, 25));
-  EXPECT_EQ(dialog.NextBtn->geometry(), QRect(136, 120, 75, 25));
-  EXPECT_EQ(dialog.OKBtn->geometry(), QRect(215, 120, 75, 25));
   EXPECT_TRUE(dialog.NextBtn->isDefault());
-  EXPECT_TRUE(dialog.ErrorLabel->wordWrap());
-  EXPECT_TRUE(dialog.windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_EQ(dialog.OKBtn->nextInFocusChain(), dialog.BackBtn);
   EXPECT_EQ(dialog.BackBtn->nextInFocusChain(), dialog.NextBtn);
-}
+  EXPECT_LT(dialog.BackBtn->x(), dialog.NextBtn->x());
+  EXPECT_LT(dialog.NextBtn->x(), dialog.OKBtn->x());
 
-TEST_F(TmODBCErrorDlgTest, BackAndNextWalkThreeRecords) {
   dialog.Load({{"42S01", 1, "table exists"}, {"01000", 0, "warning"}, {"HY000", 5, "general error"}}, "");
   EXPECT_EQ(dialog.ErrorLabel->text(), "42S01:table exists");
   EXPECT_FALSE(dialog.BackBtn->isEnabled());
-  EXPECT_TRUE(dialog.NextBtn->isEnabled());
-
   QTest::mouseClick(dialog.NextBtn, Qt::LeftButton);
   QTest::mouseClick(dialog.NextBtn, Qt::LeftButton);
   EXPECT_EQ(dialog.ErrorLabel->text(), "HY000:general error");
   EXPECT_TRUE(dialog.BackBtn->isEnabled());
   EXPECT_FALSE(dialog.NextBtn->isEnabled());
-
   QTest::mouseClick(dialog.BackBtn, Qt::LeftButton);
   EXPECT_EQ(dialog.ErrorLabel->text(), "01000:warning");
-  EXPECT_TRUE(dialog.BackBtn->isEnabled());
-  EXPECT_TRUE(dialog.NextBtn->isEnabled());
 }
 
 TEST_F(TmODBCErrorDlgTest, AMessageOnlyErrorDisablesBothWalkButtons) {
