@@ -277,12 +277,10 @@ void TnqTXTTable::CreateIndex(std::string_view fieldName) {
   index_.clear();
   indexPos_ = -1;
 
-  std::size_t column = fields_.size();
-  if (recordCount_ > 0 && FieldByName(fieldName) != nullptr) {
-    for (column = 0; !core::AnsiSameText(fields_[column].Name, fieldName); ++column) {
-    }
-  }
-  if (column < fields_.size()) {
+  // Only a table with records looks the column up (and names it when it is missing).
+  const auto column = recordCount_ > 0 ? ColumnIndex(fieldName) : std::nullopt;
+  if (recordCount_ > 0 && !column) FieldByName(fieldName);
+  if (column) {
     const bool idKey = core::UpperAscii(fieldName) == "ID";
     const auto upper = idKey ? std::array<char, 256>{} : UpperCaseTable();
     const core::AnsiCollator collator;
@@ -298,7 +296,7 @@ void TnqTXTTable::CreateIndex(std::string_view fieldName) {
     std::string keys;
     std::string entry;
     for (int n = 1; n <= recordCount_; ++n) {
-      const std::string_view value = ValueAt(lines_[static_cast<std::size_t>(n)], column);
+      const std::string_view value = ValueAt(lines_[static_cast<std::size_t>(n)], *column);
       entry.clear();
       if (idKey) {
         if (value.size() < kIdKeyWidth) entry.append(kIdKeyWidth - value.size(), '0');
@@ -368,10 +366,15 @@ bool TnqTXTTable::Save() {
   return true;
 }
 
+std::optional<std::size_t> TnqTXTTable::ColumnIndex(std::string_view name) const {
+  for (std::size_t i = 0; i < fields_.size(); ++i)
+    if (core::AnsiSameText(fields_[i].Name, name)) return i;
+  return std::nullopt;
+}
+
 TnqTXTField* TnqTXTTable::FindField(std::string_view name) {
-  for (Column& column : fields_)
-    if (core::AnsiSameText(column.Name, name)) return &column.Field;
-  return nullptr;
+  const auto column = ColumnIndex(name);
+  return column ? &fields_[*column].Field : nullptr;
 }
 
 TnqTXTField* TnqTXTTable::FieldByName(std::string_view name) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -150,6 +151,7 @@ class TnqTXTTable {
   };
 
   std::string FullPathForDisplay() const;
+  std::optional<std::size_t> ColumnIndex(std::string_view name) const;
   void BuildFields(std::string_view header);
   // The n-th value of a line by the record split.
   std::string_view ValueAt(std::string_view line, std::size_t column) const;

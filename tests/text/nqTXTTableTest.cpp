@@ -246,8 +246,6 @@ TEST_F(TextTableTest, PostReplacesExistingLinesAndRejectsPastTheEnd) {
   EXPECT_EQ(LinesOf(table), (std::vector<std::string>{"A;B", "s;1;", std::string(100, 'w') + ";2;"}));
 }
 
-TEST_F(TextTableTest, AppendNeedsAnOpenTable) { EXPECT_THROW(table.Append(), std::logic_error); }
-
 TEST_F(TextTableTest, FieldConversions) {
   OpenWith("V\r\n 12\r\n12a\r\n\r\n");
   auto* v = table.FieldByName("V");
@@ -306,13 +304,6 @@ TEST_F(TextTableTest, FileNameMatchesInAnyLetterCaseAndSaveKeepsTheExistingName)
   EXPECT_EQ(dir.ReadFile("PRODUCT.TXT"), "Id\r\n1\r\n2;\r\n");
 }
 
-TEST_F(TextTableTest, FailedSaveRaisesAndKeepsTheTable) {
-  OpenWith("Id\r\n1\r\n");
-  table.Path = (dir / "gone").string();  // no such directory: the temporary file cannot be made
-  EXPECT_THROW(table.Save(), core::FileError);
-  EXPECT_EQ(table.RecordCount(), 1);
-}
-
 TEST_F(TextTableTest, ReopeningAnotherFileForgetsColumnsAndIndex) {
   OpenWith("Id;Name\r\n2;a\r\n1;b\r\n", "a.txt");
   table.CreateIndex("Id");
@@ -323,13 +314,6 @@ TEST_F(TextTableTest, ReopeningAnotherFileForgetsColumnsAndIndex) {
   table.Close();
   EXPECT_EQ(table.RecordCount(), 0);
   EXPECT_TRUE(table.Lines().Empty());
-}
-
-TEST(TextTableSeparator, EmptySeparatorIsRefused) {
-  core::SilentReporter reporter;
-  TnqTXTTable table(reporter);
-  EXPECT_EQ(table.Separator(), ";");
-  EXPECT_THROW(table.Separator(""), std::invalid_argument);
 }
 
 }  // namespace
