@@ -283,17 +283,16 @@ void TnqTXTTable::CreateIndex(std::string_view fieldName) {
   if (column) {
     const bool idKey = core::UpperAscii(fieldName) == "ID";
     const auto upper = idKey ? std::array<char, 256>{} : UpperCaseTable();
-    const core::AnsiCollator collator;
 
     struct Sortable {
       std::uint64_t prefix;
-      std::size_t keyOffset, keyLength;
-      std::size_t entry;  // position in index_ before sorting
+      std::size_t keyOffset, keyLength;  // in `keys`
+      std::size_t entry;                 // position in index_ before sorting
     };
     std::vector<Sortable> order;
     order.reserve(static_cast<std::size_t>(recordCount_));
     index_.reserve(static_cast<std::size_t>(recordCount_));
-    std::string keys;
+    bool digitKeys = idKey;  // every key nine ASCII digits
     std::string entry;
     for (int n = 1; n <= recordCount_; ++n) {
       const std::string_view value = ValueAt(lines_[static_cast<std::size_t>(n)], *column);
@@ -301,22 +300,41 @@ void TnqTXTTable::CreateIndex(std::string_view fieldName) {
       if (idKey) {
         if (value.size() < kIdKeyWidth) entry.append(kIdKeyWidth - value.size(), '0');
         entry.append(value.size() > kIdKeyWidth ? value.substr(value.size() - kIdKeyWidth) : value);
+        digitKeys = digitKeys && std::all_of(entry.begin(), entry.end(), [](char c) { return c >= '0' && c <= '9'; });
       } else {
         for (char c : value) entry += upper[static_cast<unsigned char>(c)];
       }
       entry += '=';
       entry += std::to_string(n);
-
       index_.push_back({indexText_.size(), entry.size(), n});
       indexText_ += entry;
-      const std::string key = collator.SortKey(entry);
-      order.push_back({KeyPrefix(key), keys.size(), key.size(), index_.size() - 1});
-      keys += key;
+    }
+
+    std::string keys;
+    if (digitKeys) {
+      // Entries of nine digits, "=" and a line number: the collation orders digits by value
+      // and every entry has its "=" at the same place, so the entry's own bytes order as its
+      // sort key would. The prefix holds the id and the first digits of the line number.
+      for (std::size_t i = 0; i < index_.size(); ++i) {
+        const std::string_view text = Index(i);
+        std::uint64_t prefix = 0;
+        for (std::size_t k = 0; k < kIdKeyWidth; ++k) prefix = prefix * 10 + static_cast<unsigned>(text[k] - '0');
+        for (std::size_t k = kIdKeyWidth + 1; k < kIdKeyWidth + 4; ++k)
+          prefix = (prefix << 8) | (k < text.size() ? static_cast<unsigned char>(text[k]) : 0u);
+        order.push_back({prefix, index_[i].offset, index_[i].length, i});
+      }
+    } else {
+      const core::AnsiCollator collator;
+      for (std::size_t i = 0; i < index_.size(); ++i) {
+        const std::string key = collator.SortKey(Index(i));
+        order.push_back({KeyPrefix(key), keys.size(), key.size(), i});
+        keys += key;
+      }
     }
 
     // By sort key; entries the collation holds equal fall back to their bytes, so the order
     // never depends on the sort algorithm.
-    const std::string_view keyView(keys);
+    const std::string_view keyView = digitKeys ? std::string_view(indexText_) : std::string_view(keys);
     std::sort(order.begin(), order.end(), [&](const Sortable& a, const Sortable& b) {
       if (a.prefix != b.prefix) return a.prefix < b.prefix;
       const int byKey = keyView.substr(a.keyOffset, a.keyLength).compare(keyView.substr(b.keyOffset, b.keyLength));

@@ -153,6 +153,31 @@ TEST_F(TextTableTest, IdIndexIsNumericOrderWithEqualKeysByLineNumberAsText) {
   EXPECT_EQ(names[1], "n3");
 }
 
+TEST_F(TextTableTest, IdIndexOrderIsTheSameWithOrWithoutNonDigitKeys) {
+  // All-digit keys are ordered by their bytes, others through collation keys; one non-digit id
+  // switches the whole index over, and the digit ids must keep their order.
+  ScopedEnv all("LC_ALL", "ru_RU.UTF-8");
+  std::string content = "Id\r\n";
+  unsigned seed = 12345;
+  for (int line = 1; line <= 500; ++line) {
+    seed = seed * 1103515245u + 12345u;
+    // Every seventh line shares one of two ids, so equal keys meet line numbers such as 7 and 77.
+    const unsigned id = line % 7 == 0 ? line % 2u : (seed >> 8) % 2000000000u;
+    content += (line % 11 == 0 ? "00" : "") + std::to_string(id) + "\r\n";
+  }
+  OpenWith(content);
+  table.CreateIndex("Id");
+  std::vector<std::string> digitsOnly;
+  for (std::size_t i = 0; i < table.IndexSize(); ++i) digitsOnly.emplace_back(table.Index(i));
+
+  OpenWith(content + "x1\r\n");
+  table.CreateIndex("Id");
+  std::vector<std::string> mixed;
+  for (std::size_t i = 0; i < table.IndexSize(); ++i)
+    if (table.Index(i).find('x') == std::string_view::npos) mixed.emplace_back(table.Index(i));
+  EXPECT_EQ(mixed, digitsOnly);
+}
+
 TEST_F(TextTableTest, IdKeyKeepsLastNineCharactersAndOnlyIdColumnIsPadded) {
   OpenWith("id;IDX\r\n1234567890;5\r\n2;40\r\n");
   table.CreateIndex("Id");
