@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <numeric>
 
 #include "core/Encoding.h"
@@ -61,6 +62,18 @@ std::uint64_t KeyPrefix(std::string_view key) {
   for (std::size_t i = 0; i < 8; ++i)
     prefix = (prefix << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
   return prefix;
+}
+
+// The whole file as bytes, read straight into the string the lines will live in.
+std::string ReadFileText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) throw core::FileError("cannot open " + path.string());
+  const std::streamoff size = in.tellg();
+  if (size < 0) throw core::FileError("cannot read " + path.string());
+  std::string text(static_cast<std::size_t>(size), '\0');
+  in.seekg(0);
+  if (size > 0 && !in.read(text.data(), size)) throw core::FileError("cannot read " + path.string());
+  return text;
 }
 
 }  // namespace
@@ -173,8 +186,7 @@ bool TnqTXTTable::Open() {
     ReportError("Файл \"" + FullPathForDisplay() + "\" не найден");
     return false;
   }
-  const auto bytes = core::ReadWholeFile(*found);
-  lines_.Load(std::string(bytes.begin(), bytes.end()));
+  lines_.Load(ReadFileText(*found));
   if (lines_.Empty())
     throw EnqTXTTableError("Файл \"" + FullPathForDisplay() + "\" пуст: в нём нет строки заголовка");
   if (lines_.Count() > static_cast<std::size_t>(INT_MAX)) {
