@@ -5,7 +5,6 @@
 
 #include "core/Encoding.h"
 #include "core/NumberFormat.h"
-#include "core/TextUtil.h"
 #include "text/nqTXTTable.h"
 
 namespace app {
@@ -124,7 +123,7 @@ CategoryList ReadCategoryList(CategorySource source, const std::string& sourceDi
         for (; !table.Eof(); table.Next()) {
           const std::int32_t categoryId = core::StrToIntDef(id->AsString(), 0);
           if (categoryId <= 0) continue;
-          categories.push_back({categoryId, idParent->AsInteger(), core::LeftStr(name->AsString(), kCategoryNameLength)});
+          categories.push_back({categoryId, idParent->AsInteger(), name->AsString()});
         }
       }
     }
