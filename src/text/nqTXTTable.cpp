@@ -1,0 +1,418 @@
+#include "text/nqTXTTable.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+
+#include "core/Encoding.h"
+#include "core/Files.h"
+#include "core/NumberFormat.h"
+#include "core/TextUtil.h"
+
+namespace text {
+namespace {
+
+constexpr std::string_view kErrorCaption = "Ошибка";
+constexpr std::string_view kNoSuchRecord = "Попытка обращения к несуществующей записи";
+// Keys of an index on a column named "ID" are the ids zero-padded to this width.
+constexpr std::size_t kIdKeyWidth = 9;
+
+bool IsValidUtf8(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    std::size_t extra = 0;
+    if (c < 0x80) extra = 0;
+    else if (c >= 0xC2 && c <= 0xDF) extra = 1;
+    else if (c >= 0xE0 && c <= 0xEF) extra = 2;
+    else if (c >= 0xF0 && c <= 0xF4) extra = 3;
+    else return false;
+    if (s.size() - i <= extra) return false;
+    for (std::size_t k = 1; k <= extra; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += extra + 1;
+  }
+  return true;
+}
+
+// Names the program or the platform gives (directories, file and column names) are shown as
+// they are when they are UTF-8 already; anything else is Windows-1251 and converted.
+std::string ForDisplay(std::string_view name) { return IsValidUtf8(name) ? std::string(name) : core::AnsiToUtf8(name); }
+
+// The upper-case mapping of every Windows-1251 byte in the user's locale. The caser works one
+// character at a time, so applying this table gives the same text as calling it on the whole
+// value, at a fraction of the cost for an index over many records.
+std::array<char, 256> UpperCaseTable() {
+  const core::AnsiUpperCaser upper;
+  std::array<char, 256> table{};
+  for (int b = 0; b < 256; ++b) {
+    const std::string one = upper(std::string(1, static_cast<char>(b)));
+    table[static_cast<std::size_t>(b)] = one.size() == 1 ? one[0] : static_cast<char>(b);
+  }
+  return table;
+}
+
+// The first bytes of a sort key as a number, so that most comparisons need no memory access.
+std::uint64_t KeyPrefix(std::string_view key) {
+  std::uint64_t prefix = 0;
+  for (std::size_t i = 0; i < 8; ++i)
+    prefix = (prefix << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+  return prefix;
+}
+
+// The whole file as bytes, read straight into the string the lines will live in.
+std::string ReadFileText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) throw core::FileError("cannot open " + path.string());
+  const std::streamoff size = in.tellg();
+  if (size < 0) throw core::FileError("cannot read " + path.string());
+  std::string text(static_cast<std::size_t>(size), '\0');
+  in.seekg(0);
+  if (size > 0 && !in.read(text.data(), size)) throw core::FileError("cannot read " + path.string());
+  return text;
+}
+
+}  // namespace
+
+// ---- TnqTXTField ----
+
+std::int32_t TnqTXTField::AsInteger() const { return core::StrToInt(Value); }
+void TnqTXTField::AsInteger(std::int32_t value) { Value = core::FormatInteger(value); }
+void TnqTXTField::AsFloat(double value) { Value = core::FormatGeneral(value); }
+void TnqTXTField::AsDateTime(core::TDateTime value) { Value = value.FormatDate('.'); }
+
+// ---- TnqTXTLines ----
+
+void TnqTXTLines::Clear() {
+  buffer_.clear();
+  buffer_.shrink_to_fit();
+  slices_.clear();
+  slices_.shrink_to_fit();
+  unused_ = 0;
+}
+
+void TnqTXTLines::Load(std::string bytes) {
+  Clear();
+  if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size()))
+    bytes.resize(static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data()));
+  buffer_ = std::move(bytes);
+  // Line ends stay in the buffer, unused; the slices skip them.
+  const char* const data = buffer_.data();
+  const std::size_t size = buffer_.size();
+  slices_.reserve(size / 48 + 1);
+
+  // Next CR and next LF found with memchr and kept until passed, so each byte is looked at
+  // about once whichever break style the file uses.
+  auto find = [&](char c, std::size_t from) -> std::size_t {
+    const void* hit = from < size ? std::memchr(data + from, c, size - from) : nullptr;
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - data) : size;
+  };
+  std::size_t start = 0;
+  std::size_t nextCR = find('\r', 0);
+  std::size_t nextLF = find('\n', 0);
+  while (start < size) {
+    if (nextCR < start) nextCR = find('\r', start);
+    if (nextLF < start) nextLF = find('\n', start);
+    const std::size_t end = std::min(nextCR, nextLF);
+    slices_.push_back({start, end - start});
+    if (end == size) break;
+    start = end + 1;
+    if (end == nextCR && start < size && data[start] == '\n') ++start;  // CR LF is one break
+  }
+  unused_ = size - std::accumulate(slices_.begin(), slices_.end(), std::size_t{0},
+                                   [](std::size_t sum, const Slice& s) { return sum + s.length; });
+}
+
+void TnqTXTLines::Add(std::string_view line) {
+  slices_.push_back({buffer_.size(), line.size()});
+  buffer_.append(line);
+}
+
+void TnqTXTLines::Replace(std::size_t i, std::string_view line) {
+  Slice& slice = slices_.at(i);
+  if (line.size() <= slice.length) {
+    // Fits in place (a line is never shared by two slices).
+    std::memmove(buffer_.data() + slice.offset, line.data(), line.size());
+    unused_ += slice.length - line.size();
+    slice.length = line.size();
+    return;
+  }
+  unused_ += slice.length;
+  // The new text may be a view into this buffer; append through a copy in that case.
+  const std::string copy(line);
+  slice = {buffer_.size(), copy.size()};
+  buffer_.append(copy);
+  CompactIfWasteful();
+}
+
+void TnqTXTLines::CompactIfWasteful() {
+  if (unused_ < (1u << 16) || unused_ < buffer_.size() / 2) return;
+  std::string packed;
+  packed.reserve(buffer_.size() - unused_);
+  for (Slice& slice : slices_) {
+    const std::size_t offset = packed.size();
+    packed.append(buffer_, slice.offset, slice.length);
+    slice.offset = offset;
+  }
+  buffer_ = std::move(packed);
+  unused_ = 0;
+}
+
+// ---- TnqTXTTable ----
+
+TnqTXTTable::TnqTXTTable(core::Reporter& reporter) : reporter_(reporter) {}
+
+void TnqTXTTable::Separator(std::string separator) {
+  if (separator.empty()) throw std::invalid_argument("the column separator of a text table cannot be empty");
+  separator_ = std::move(separator);
+}
+
+std::string_view TnqTXTTable::Index(std::size_t position) const {
+  const IndexEntry& entry = index_.at(position);
+  return std::string_view(indexText_).substr(entry.offset, entry.length);
+}
+
+std::string TnqTXTTable::FullPathForDisplay() const { return ForDisplay(core::JoinPath(Path, FileName)); }
+
+bool TnqTXTTable::Open() {
+  Close();
+  const auto found = core::FindNoCase(Path, FileName);
+  std::error_code ec;
+  if (!found || std::filesystem::is_directory(*found, ec)) {
+    ReportError("Файл \"" + FullPathForDisplay() + "\" не найден");
+    return false;
+  }
+  lines_.Load(ReadFileText(*found));
+  if (lines_.Empty())
+    throw EnqTXTTableError("Файл \"" + FullPathForDisplay() + "\" пуст: в нём нет строки заголовка");
+  if (lines_.Count() > static_cast<std::size_t>(INT_MAX)) {
+    lines_.Clear();
+    throw EnqTXTTableError("Файл \"" + FullPathForDisplay() + "\" содержит слишком много строк");
+  }
+  recordCount_ = static_cast<int>(lines_.Count() - 1);
+  BuildFields(lines_[0]);
+  if (recordCount_ > 0) GotoRecord(1);
+  return true;
+}
+
+void TnqTXTTable::Close() {
+  lines_.Clear();
+  fields_.clear();
+  recordCount_ = 0;
+  recNo_ = 0;
+  indexText_.clear();
+  index_.clear();
+  indexPos_ = -1;
+}
+
+void TnqTXTTable::BuildFields(std::string_view headerLine) {
+  std::string header(headerLine);
+  std::erase(header, '"');
+  const std::string_view rest(header);
+  std::size_t pos = 0;
+  for (std::size_t cut = rest.find(separator_); cut != std::string_view::npos; cut = rest.find(separator_, pos)) {
+    fields_.push_back({std::string(rest.substr(pos, cut - pos)), {}});
+    pos = cut + separator_.size();
+  }
+  if (pos < rest.size()) fields_.push_back({std::string(rest.substr(pos)), {}});
+}
+
+std::string_view TnqTXTTable::ValueAt(std::string_view line, std::size_t column) const {
+  for (std::size_t i = 0;; ++i) {
+    const std::size_t cut = line.find(separator_);
+    if (i == column) return cut == std::string_view::npos ? line : line.substr(0, cut);
+    if (cut == std::string_view::npos) return {};
+    line.remove_prefix(cut + separator_.size());
+  }
+}
+
+void TnqTXTTable::GotoRecord(int lineNo) {
+  if (lineNo < 1 || lineNo > recordCount_ + 1) {
+    ReportError(kNoSuchRecord);
+    return;
+  }
+  recNo_ = lineNo;
+  if (lineNo == recordCount_ + 1) return;
+  std::string_view rest = lines_[static_cast<std::size_t>(lineNo)];
+  for (Column& column : fields_) {
+    const std::size_t cut = rest.find(separator_);
+    if (cut != std::string_view::npos) {
+      column.Field.Value.assign(rest.substr(0, cut));
+      rest.remove_prefix(cut + separator_.size());
+    } else {
+      column.Field.Value.assign(rest);
+      rest = {};
+    }
+  }
+}
+
+void TnqTXTTable::MoveToIndexPos(long position) {
+  indexPos_ = position;
+  GotoRecord(index_[static_cast<std::size_t>(position)].line);
+}
+
+void TnqTXTTable::First() {
+  GotoRecord(1);
+  if (!index_.empty()) {
+    indexPos_ = -1;
+    Next();
+  }
+}
+
+void TnqTXTTable::Next() {
+  if (!index_.empty()) {
+    const long size = static_cast<long>(index_.size());
+    if (indexPos_ < size - 1) {
+      MoveToIndexPos(indexPos_ + 1);
+    } else if (indexPos_ == size - 1) {
+      MoveToIndexPos(indexPos_);
+      indexPos_ = size;
+    }
+    // Already at the end: stays there.
+    return;
+  }
+  if (recNo_ <= recordCount_) GotoRecord(recNo_ + 1);
+}
+
+bool TnqTXTTable::Eof() const {
+  if (!index_.empty()) return indexPos_ >= static_cast<long>(index_.size());
+  return recNo_ == recordCount_ + 1;
+}
+
+void TnqTXTTable::CreateIndex(std::string_view fieldName) {
+  indexFieldName_.assign(fieldName);
+  indexText_.clear();
+  index_.clear();
+  indexPos_ = -1;
+
+  // Only a table with records looks the column up (and names it when it is missing).
+  const auto column = recordCount_ > 0 ? ColumnIndex(fieldName) : std::nullopt;
+  if (recordCount_ > 0 && !column) FieldByName(fieldName);
+  if (column) {
+    const bool idKey = core::UpperAscii(fieldName) == "ID";
+    const auto upper = idKey ? std::array<char, 256>{} : UpperCaseTable();
+
+    struct Sortable {
+      std::uint64_t prefix;
+      std::size_t keyOffset, keyLength;  // in `keys`
+      std::size_t entry;                 // position in index_ before sorting
+    };
+    std::vector<Sortable> order;
+    order.reserve(static_cast<std::size_t>(recordCount_));
+    index_.reserve(static_cast<std::size_t>(recordCount_));
+    bool digitKeys = idKey;  // every key nine ASCII digits
+    std::string entry;
+    for (int n = 1; n <= recordCount_; ++n) {
+      const std::string_view value = ValueAt(lines_[static_cast<std::size_t>(n)], *column);
+      entry.clear();
+      if (idKey) {
+        if (value.size() < kIdKeyWidth) entry.append(kIdKeyWidth - value.size(), '0');
+        entry.append(value.size() > kIdKeyWidth ? value.substr(value.size() - kIdKeyWidth) : value);
+        digitKeys = digitKeys && std::all_of(entry.begin(), entry.end(), [](char c) { return c >= '0' && c <= '9'; });
+      } else {
+        for (char c : value) entry += upper[static_cast<unsigned char>(c)];
+      }
+      entry += '=';
+      entry += std::to_string(n);
+      index_.push_back({indexText_.size(), entry.size(), n});
+      indexText_ += entry;
+    }
+
+    std::string keys;
+    if (digitKeys) {
+      // Entries of nine digits, "=" and a line number: the collation orders digits by value
+      // and every entry has its "=" at the same place, so the entry's own bytes order as its
+      // sort key would. The prefix holds the id and the first digits of the line number.
+      for (std::size_t i = 0; i < index_.size(); ++i) {
+        const std::string_view text = Index(i);
+        std::uint64_t prefix = 0;
+        for (std::size_t k = 0; k < kIdKeyWidth; ++k) prefix = prefix * 10 + static_cast<unsigned>(text[k] - '0');
+        for (std::size_t k = kIdKeyWidth + 1; k < kIdKeyWidth + 4; ++k)
+          prefix = (prefix << 8) | (k < text.size() ? static_cast<unsigned char>(text[k]) : 0u);
+        order.push_back({prefix, index_[i].offset, index_[i].length, i});
+      }
+    } else {
+      const core::AnsiCollator collator;
+      for (std::size_t i = 0; i < index_.size(); ++i) {
+        const std::string key = collator.SortKey(Index(i));
+        order.push_back({KeyPrefix(key), keys.size(), key.size(), i});
+        keys += key;
+      }
+    }
+
+    // By sort key; entries the collation holds equal fall back to their bytes, so the order
+    // never depends on the sort algorithm.
+    const std::string_view keyView = digitKeys ? std::string_view(indexText_) : std::string_view(keys);
+    std::sort(order.begin(), order.end(), [&](const Sortable& a, const Sortable& b) {
+      if (a.prefix != b.prefix) return a.prefix < b.prefix;
+      const int byKey = keyView.substr(a.keyOffset, a.keyLength).compare(keyView.substr(b.keyOffset, b.keyLength));
+      if (byKey != 0) return byKey < 0;
+      return Index(a.entry) < Index(b.entry);
+    });
+    std::vector<IndexEntry> sorted;
+    sorted.reserve(index_.size());
+    for (const Sortable& s : order) sorted.push_back(index_[s.entry]);
+    index_ = std::move(sorted);
+  }
+  First();
+}
+
+void TnqTXTTable::Append() {
+  if (lines_.Empty()) throw std::logic_error("a text table without a header line cannot take records");
+  if (recordCount_ == INT_MAX - 1) throw EnqTXTTableError("Таблица " + ForDisplay(FileName) + " переполнена");
+  lines_.Add({});
+  ++recordCount_;
+  GotoRecord(recordCount_);  // an empty line: every value empty
+}
+
+void TnqTXTTable::Post() {
+  if (recNo_ < 1 || recNo_ > recordCount_) {
+    ReportError(kNoSuchRecord);
+    return;
+  }
+  std::string line;
+  for (const Column& column : fields_) line.append(column.Field.Value).append(separator_);
+  lines_.Replace(static_cast<std::size_t>(recNo_), line);
+}
+
+bool TnqTXTTable::Save() {
+  core::AtomicFileWriter writer(core::ResolveNoCase(Path, FileName));
+  constexpr std::size_t kChunk = 1 << 16;
+  std::string chunk;
+  chunk.reserve(kChunk * 2);
+  for (std::size_t i = 0; i < lines_.Count(); ++i) {
+    chunk.append(lines_[i]).append("\r\n");
+    if (chunk.size() >= kChunk) {
+      writer.Write(chunk);
+      chunk.clear();
+    }
+  }
+  writer.Write(chunk);
+  writer.Commit();
+  return true;
+}
+
+std::optional<std::size_t> TnqTXTTable::ColumnIndex(std::string_view name) const {
+  for (std::size_t i = 0; i < fields_.size(); ++i)
+    if (core::AnsiSameText(fields_[i].Name, name)) return i;
+  return std::nullopt;
+}
+
+TnqTXTField* TnqTXTTable::FindField(std::string_view name) {
+  const auto column = ColumnIndex(name);
+  return column ? &fields_[*column].Field : nullptr;
+}
+
+TnqTXTField* TnqTXTTable::FieldByName(std::string_view name) {
+  TnqTXTField* field = FindField(name);
+  if (!field) ReportError("Поля \"" + ForDisplay(name) + "\" нет в таблице " + ForDisplay(FileName));
+  return field;
+}
+
+void TnqTXTTable::ReportError(std::string_view text) { reporter_.ShowError(kErrorCaption, text); }
+
+}  // namespace text

@@ -1,0 +1,172 @@
+// The semicolon-separated text table of the office exchange files (product.txt, Order.txt ...).
+//
+// Line 0 of a file names the columns, every further line is one record. The whole file is held
+// in memory; a record's values are split into the columns when it becomes current and joined
+// back into its line by Post. Text stays in Windows-1251 bytes and is never transcoded; only the
+// messages shown to the person are UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/DateTime.h"
+#include "core/Reporter.h"
+
+namespace text {
+
+// A file that exists but holds no header line.
+class EnqTXTTableError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One column of the current record: a text, converted on access.
+class TnqTXTField {
+ public:
+  std::string Value;
+
+  const std::string& AsString() const { return Value; }
+  void AsString(std::string_view text) { Value.assign(text); }
+  // The value as a whole 32-bit number; core::EConvertError ("'%s' is not a valid integer
+  // value") when it is not one.
+  std::int32_t AsInteger() const;
+  // Decimal text without leading zeros or blanks.
+  void AsInteger(std::int32_t value);
+  // General number format with "," as decimal separator.
+  void AsFloat(double value);
+  // The date as "dd.mm.yyyy"; the time of day is dropped.
+  void AsDateTime(core::TDateTime value);
+};
+
+// Every line of the table in one growing buffer: a line is a (offset, length) slice of it, so
+// opening a file of many short lines costs no allocation per line. A replaced line's new text is
+// appended and the old bytes left unused until the buffer is compacted.
+class TnqTXTLines {
+ public:
+  std::size_t Count() const { return slices_.size(); }
+  bool Empty() const { return slices_.empty(); }
+  std::string_view operator[](std::size_t i) const { return {buffer_.data() + slices_[i].offset, slices_[i].length}; }
+
+  void Clear();
+  // Takes a file's bytes and cuts them into lines (CR, LF or CR LF end a line; a break at the
+  // very end makes no extra line; a NUL ends the text).
+  void Load(std::string bytes);
+  void Add(std::string_view line);
+  void Replace(std::size_t i, std::string_view line);
+
+ private:
+  struct Slice {
+    std::size_t offset;
+    std::size_t length;
+  };
+  void CompactIfWasteful();
+
+  std::string buffer_;
+  std::vector<Slice> slices_;
+  std::size_t unused_ = 0;  // bytes of buffer_ no line refers to any more
+};
+
+class TnqTXTTable {
+ public:
+  // One header column.
+  struct Column {
+    std::string Name;
+    TnqTXTField Field;
+  };
+
+  // Messages for the person (missing file, missing column, bad record number) go to `reporter`.
+  explicit TnqTXTTable(core::Reporter& reporter);
+
+  // The directory of the file and the file's name in it; the name matches an existing file
+  // without regard to letter case.
+  std::string Path;
+  std::string FileName;
+
+  const std::string& Separator() const { return separator_; }
+  // The column separator (";" from construction on); an empty one is refused.
+  void Separator(std::string separator);
+
+  const TnqTXTLines& Lines() const { return lines_; }
+  const std::vector<Column>& Fields() const { return fields_; }
+  int RecordCount() const { return recordCount_; }
+  // Current line: 1 is the first record, RecordCount() + 1 is past the end, 0 before any.
+  int RecNo() const { return recNo_; }
+
+  // The order index: entries "<key>=<line>" in collation order, empty when none was built.
+  std::size_t IndexSize() const { return index_.size(); }
+  std::string_view Index(std::size_t position) const;
+  // The line number of an index entry (the number after its last "=").
+  int IndexLine(std::size_t position) const { return index_[position].line; }
+  long IndexPos() const { return indexPos_; }
+  const std::string& IndexFieldName() const { return indexFieldName_; }
+
+  // Loads Path/FileName. When it does not exist: reports "Файл "<path>" не найден", leaves the
+  // table empty and returns false. A file without any line raises EnqTXTTableError.
+  bool Open();
+  // Forgets lines, columns and index.
+  void Close();
+
+  // Makes line `lineNo` current: its values are split into the columns. RecordCount() + 1 goes
+  // past the end and leaves the values; anything else outside 1..RecordCount() is reported and
+  // changes nothing.
+  void GotoRecord(int lineNo);
+  void First();
+  void Next();
+  bool Eof() const;
+
+  // Builds the order index on a column: for a column named "ID" (letter case ignored) the key is
+  // the text padded left with "0" to 9 characters (or its last 9); for any other column the text
+  // upper-cased in the user's locale. Entries sort case-insensitively in the user's collation;
+  // equal keys come in the order of their line numbers compared as text. Leaves the table on
+  // the first record in index order.
+  void CreateIndex(std::string_view fieldName);
+
+  // Adds an empty record at the end and makes it current.
+  void Append();
+  // Joins the current values (each followed by the separator) into the current line.
+  void Post();
+  // Writes every line followed by CR LF over the file, through a temporary file, so a failed
+  // save (core::FileError) leaves the earlier file as it was.
+  bool Save();
+
+  // The column named `name` (letter case ignored), or nullptr after reporting
+  // "Поля "<name>" нет в таблице <FileName>". Valid until the next Open or Close.
+  TnqTXTField* FieldByName(std::string_view name);
+  // The same without the message, to test for optional columns.
+  TnqTXTField* FindField(std::string_view name);
+
+  // Shows an error message captioned "Ошибка"; the caller goes on.
+  void ReportError(std::string_view text);
+
+ private:
+  struct IndexEntry {
+    std::size_t offset;  // in indexText_
+    std::size_t length;
+    int line;
+  };
+
+  std::string FullPathForDisplay() const;
+  std::optional<std::size_t> ColumnIndex(std::string_view name) const;
+  void BuildFields(std::string_view header);
+  // The n-th value of a line by the record split.
+  std::string_view ValueAt(std::string_view line, std::size_t column) const;
+  void MoveToIndexPos(long position);
+
+  core::Reporter& reporter_;
+  std::string separator_ = ";";
+  TnqTXTLines lines_;
+  std::vector<Column> fields_;
+  int recordCount_ = 0;
+  int recNo_ = 0;
+  std::string indexText_;
+  std::vector<IndexEntry> index_;
+  long indexPos_ = -1;
+  std::string indexFieldName_;
+};
+
+}  // namespace text
