@@ -299,9 +299,17 @@ TYPED_TEST(DataSetContract, DeleteKeepsPositionOrMovesToNewLast) {
   EXPECT_EQ(this->Current(), "def");
   EXPECT_EQ(ds.RecNo(), 2);
   EXPECT_EQ(ds.RecordCount(), 2);
+  this->Add("jkl", 4);
+  this->Add("mno", 5);
+  ds.RecNo(2);
+  ds.Delete();  // a middle one: the next record moves into its place
+  EXPECT_EQ(this->Current(), "jkl");
+  EXPECT_EQ(ds.RecNo(), 2);
   ds.First();
   ds.Delete();
-  EXPECT_EQ(this->Current(), "def");
+  EXPECT_EQ(this->Current(), "jkl");
+  ds.Delete();
+  EXPECT_EQ(this->Current(), "mno");
   ds.Delete();
   EXPECT_EQ(ds.RecordCount(), 0);
   EXPECT_TRUE(ds.Eof() && ds.Bof());
