@@ -11,6 +11,25 @@
 // Field values travel in a TRecordBuffer: one fixed byte block per record (one presence byte
 // before every non-blob value, strings zero-terminated in N + 1 bytes) plus one byte string per
 // blob field. Text is Windows-1251 bytes and is never transcoded; messages are UTF-8.
+//
+// A store in short (rows kept as a vector of its own):
+//
+//   class TRowsDataSet : public pdb::TDataSet {
+//     std::vector<Row> rows_;
+//     void InternalOpen() override { FieldDefs.Clear(); FieldDefs.Add("Id", TFieldType::Integer); }
+//     void InternalClose() override { rows_.clear(); }
+//     int InternalRecordCount() const override { return int(rows_.size()); }
+//     void InternalReadRecord(int i, TRecordBuffer& b) override {
+//       b.Reset(); b.SetInteger(0, rows_[i].id); b.Bookmark = rows_[i].key; }
+//     int InternalPostRecord(const TRecordBuffer& b, TPostKind kind, int pos) override { ... }
+//     void InternalDeleteRecord(int i) override { rows_.erase(rows_.begin() + i); }
+//     std::optional<int> InternalFindBookmark(std::int64_t key) const override { ... }
+//   };
+//
+// While InternalPostRecord runs, the record being posted is still the active buffer, so a
+// store may also read it through FieldByName(...).AsString() and friends (e.g. to fill
+// statement parameters); the old values of an edited record are still in its own row at
+// `pos`.
 #pragma once
 
 #include <cstddef>
