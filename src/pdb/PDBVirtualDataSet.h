@@ -1,0 +1,79 @@
+// TPDBVirtualDataSet: a data set that keeps all its records in memory, in insertion order, one
+// TMemoryRecord each. It stores what TDataSet hands it and nothing more: no index, no sorting.
+// TPDBDataSet derives from it and fills the store from a Palm database in InternalLoad and
+// writes it back in InternalSave; a caller can also use it directly (set FieldDefs, Open,
+// Append / Post ...).
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "pdb/DataSet.h"
+#include "pdb/MemBlobStream.h"
+
+namespace pdb {
+
+class TPDBVirtualDataSet;
+
+// One stored record: its ID (the bookmark), the fixed block of presence bytes and values in
+// the data set's layout, and one byte string per blob field, in blob-field order.
+class TMemoryRecord {
+ public:
+  TMemoryRecord(TPDBVirtualDataSet& owner, std::int32_t id, const TRecordBuffer& values);
+
+  TPDBVirtualDataSet& Owner() const { return *owner_; }
+  std::int32_t ID() const { return id_; }
+  std::span<const std::byte> Data() const { return data_; }
+  const std::vector<std::string>& Blobs() const { return blobs_; }
+
+  // Takes the values (not the ID) of a buffer of the same layout.
+  void Assign(const TRecordBuffer& values);
+  // Copies values and ID into a buffer of the same layout.
+  void CopyTo(TRecordBuffer& buffer) const;
+
+ private:
+  TPDBVirtualDataSet* owner_;
+  std::int32_t id_;
+  std::vector<std::byte> data_;
+  std::vector<std::string> blobs_;
+};
+
+class TPDBVirtualDataSet : public TDataSet {
+ public:
+  // The "no record" ID; the first record after opening gets kNoRecordID + 1.
+  static constexpr std::int32_t kNoRecordID = std::numeric_limits<std::int32_t>::min();
+
+  TPDBVirtualDataSet() = default;
+  ~TPDBVirtualDataSet() override;
+
+  // The last record ID given out since opening (kNoRecordID when none).
+  std::int32_t LastRecordID() const { return lastID_; }
+  // The stored record at a 0-based position (std::out_of_range outside 0 .. RecordCount-1).
+  const TMemoryRecord& Records(int position) const { return *records_.at(static_cast<std::size_t>(position)); }
+
+  // A stream over a blob field of the edit buffer or of the current record.
+  std::unique_ptr<TMemBlobStream> CreateBlobStream(TField& field, TBlobStreamMode mode);
+
+ protected:
+  // The store itself. Subclasses fill and save it through InternalLoad / InternalSave (and
+  // may prepare FieldDefs in InternalOpen); the storage hooks are not for overriding.
+  void InternalClose() final;
+  int InternalRecordCount() const final { return static_cast<int>(records_.size()); }
+  void InternalReadRecord(int position, TRecordBuffer& buffer) final;
+  int InternalPostRecord(const TRecordBuffer& buffer, TPostKind kind, int position) final;
+  void InternalDeleteRecord(int position) final;
+  std::optional<int> InternalFindBookmark(std::int64_t bookmark) const final;
+
+ private:
+  std::int32_t NextID();
+
+  std::vector<std::unique_ptr<TMemoryRecord>> records_;
+  std::int32_t lastID_ = kNoRecordID;
+};
+
+}  // namespace pdb
