@@ -96,8 +96,6 @@ std::string_view Extension(std::string_view name) {
 }
 
 // Header field offsets.
-constexpr std::size_t kOffAttributes = 32;
-constexpr std::size_t kOffAppInfo = 52;
 constexpr std::size_t kOffRecordCount = 76;
 static_assert(kOffRecordCount + 2 == kPDBHeaderSize);
 
