@@ -189,6 +189,9 @@ void TPDBDataManager::Open() {
   }
 
   input_ = std::ifstream();
+  // Reads jump between the record list and the data; a stream buffer would be refilled at
+  // every jump, so each read goes to the file directly.
+  input_.rdbuf()->pubsetbuf(nullptr, 0);
   input_.open(path, std::ios::binary);
   if (!input_) Raise(14050, 6);
   const auto size = fs::file_size(path, ec);
@@ -296,9 +299,12 @@ TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
   const auto at = static_cast<std::uint32_t>(index);
   if (at >= fileRecordCount_) Raise(11650, 6);
 
-  std::array<std::uint8_t, kPDBRecordEntrySize> entry{};
-  if (!ReadAt(kPDBHeaderSize + std::uint64_t{kPDBRecordEntrySize} * at, entry)) Raise(11650, 6);
-  core::BigEndianReader in(entry);
+  // The entry and, unless it is the last one, the next entry's offset, which ends the record.
+  const bool last = at + 1 == fileRecordCount_;
+  std::array<std::uint8_t, kPDBRecordEntrySize + 4> entry{};
+  const std::span<std::uint8_t> wanted(entry.data(), last ? kPDBRecordEntrySize : entry.size());
+  if (!ReadAt(kPDBHeaderSize + std::uint64_t{kPDBRecordEntrySize} * at, wanted)) Raise(11650, 6);
+  core::BigEndianReader in(wanted);
   const std::uint32_t offset = in.U32();
   const std::uint8_t attributes = in.U8();
   TPDBRecordData record;
@@ -307,7 +313,7 @@ TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
   record.UniqueID = (std::uint32_t{in.U8()} << 16) | in.U16();
   if (record.Attributes & kRecAttrDelete) return record;
 
-  const std::uint64_t end = at + 1 == fileRecordCount_ ? fileSize_ : EntryOffset(at + 1);
+  const std::uint64_t end = last ? fileSize_ : core::LoadBE32(&entry[kPDBRecordEntrySize]);
   if (offset > fileSize_ || end < offset || end > fileSize_) Raise(11650, 6);
   try {
     record.Data.resize(end - offset);

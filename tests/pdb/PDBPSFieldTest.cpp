@@ -166,22 +166,6 @@ TEST(PDBPSField, ValuesConvertBetweenAccessors) {
   EXPECT_EQ(field.AsString(), "1,5");
 }
 
-TEST(PDBPSField, AssignCopiesDefinitionAndValueButNotInternalSize) {
-  TPDBPSField source;
-  source.SetFieldName("Price");
-  source.SetSize(8);
-  source.SetInternalSize(30);
-  source.SetAsString("abc");
-  TPDBPSField target;
-  target.SetInternalSize(50);
-  target.Assign(source);
-  EXPECT_EQ(target.FieldName(), "Price");
-  EXPECT_EQ(target.DataType(), PSString);
-  EXPECT_EQ(target.Size(), 8);
-  EXPECT_EQ(target.AsString(), "abc");
-  EXPECT_EQ(target.InternalSize(), 50);
-}
-
 TEST(PDBPSFields, CollectionFindsNamesWithoutRegardToCase) {
   TPDBPSFields fields;
   auto& id = fields.Add();
