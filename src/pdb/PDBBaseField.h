@@ -83,11 +83,12 @@ class TPDBFieldCollection {
   void Delete(std::size_t index) { items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index)); }
   void Clear() { items_.clear(); }
   // The field whose name matches without regard to letter case, or null.
-  Field* FindField(std::string_view name) const {
+  Field* FindField(std::string_view name) {
     for (const auto& item : items_)
       if (core::AnsiSameText(item->FieldName(), name)) return item.get();
     return nullptr;
   }
+  const Field* FindField(std::string_view name) const { return const_cast<TPDBFieldCollection*>(this)->FindField(name); }
 
   auto begin() { return Iterator{items_.begin()}; }
   auto end() { return Iterator{items_.end()}; }
