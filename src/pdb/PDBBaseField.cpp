@@ -1,0 +1,94 @@
+#include "pdb/PDBBaseField.h"
+
+#include <cmath>
+#include <limits>
+
+#include "core/NumberFormat.h"
+
+namespace pdb {
+namespace {
+
+template <class... Ts>
+struct Overloaded : Ts... {
+  using Ts::operator()...;
+};
+template <class... Ts>
+Overloaded(Ts...) -> Overloaded<Ts...>;
+
+// A double as a 64-bit integer, rounded half to even; out-of-range values cannot be converted.
+std::int64_t RoundToInt64(double value, std::string_view shown) {
+  if (!std::isfinite(value) || value >= 9.2233720368547758e18 || value < -9.2233720368547758e18)
+    throw core::EConvertError::InvalidInteger(shown);
+  return core::RoundHalfEven(value);
+}
+
+}  // namespace
+
+std::int64_t ValueToInt64(const TPDBValue& value) {
+  return std::visit(Overloaded{
+                        [](bool b) -> std::int64_t { return b ? -1 : 0; },
+                        [](std::int64_t i) { return i; },
+                        [](double d) { return RoundToInt64(d, core::FormatGeneral(d)); },
+                        [](core::TDateTime t) { return RoundToInt64(t.Days(), core::FormatGeneral(t.Days())); },
+                        [](const std::string& s) -> std::int64_t {
+                          if (auto i = core::ParseInteger64(s)) return *i;
+                          if (auto d = core::ParseFloat(s)) return RoundToInt64(*d, s);
+                          throw core::EConvertError::InvalidInteger(s);
+                        },
+                    },
+                    value);
+}
+
+double ValueToDouble(const TPDBValue& value) {
+  return std::visit(Overloaded{
+                        [](bool b) { return b ? -1.0 : 0.0; },
+                        [](std::int64_t i) { return static_cast<double>(i); },
+                        [](double d) { return d; },
+                        [](core::TDateTime t) { return t.Days(); },
+                        [](const std::string& s) { return core::StrToFloat(s); },
+                    },
+                    value);
+}
+
+core::TDateTime ValueToDateTime(const TPDBValue& value) {
+  return std::visit(Overloaded{
+                        [](bool b) { return core::TDateTime(b ? -1.0 : 0.0); },
+                        [](std::int64_t i) { return core::TDateTime(static_cast<double>(i)); },
+                        [](double d) { return core::TDateTime(d); },
+                        [](core::TDateTime t) { return t; },
+                        [](const std::string& s) {
+                          if (auto t = core::TDateTime::Parse(s)) return *t;
+                          throw core::EConvertError::InvalidDateTime(s);
+                        },
+                    },
+                    value);
+}
+
+bool ValueToBoolean(const TPDBValue& value) {
+  return std::visit(Overloaded{
+                        [](bool b) { return b; },
+                        [](std::int64_t i) { return i != 0; },
+                        [](double d) { return d != 0; },
+                        [](core::TDateTime t) { return !t.IsZero(); },
+                        [](const std::string& s) {
+                          if (core::AnsiSameText(core::TrimBlanks(s), "True")) return true;
+                          if (core::AnsiSameText(core::TrimBlanks(s), "False")) return false;
+                          if (auto d = core::ParseFloat(s)) return *d != 0;
+                          throw core::EConvertError("'" + core::AnsiToUtf8(s) + "' is not a valid boolean value");
+                        },
+                    },
+                    value);
+}
+
+std::string ValueToString(const TPDBValue& value) {
+  return std::visit(Overloaded{
+                        [](bool b) { return std::string(b ? "True" : "False"); },
+                        [](std::int64_t i) { return core::FormatInteger(i); },
+                        [](double d) { return core::FormatGeneral(d); },
+                        [](core::TDateTime t) { return t.FormatDateTimeText(); },
+                        [](const std::string& s) { return s; },
+                    },
+                    value);
+}
+
+}  // namespace pdb

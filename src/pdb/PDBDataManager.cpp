@@ -1,0 +1,529 @@
+#include "pdb/PDBDataManager.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <system_error>
+
+#include "core/Encoding.h"
+
+namespace pdb {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr core::MessageText kMessages[] = {
+    {10400, "Database name longer than 31 characters!", "Nome do Banco de Dados tem mais de 31 caracteres!"},
+    {10410, "Invalid Database name!", "Nome do Banco de Dados inválido!"},
+    {10600, "Creator ID must have 4 characters!", "CreatorID deve ter 4 caracteres!"},
+    {10610, "Invalid Creator ID!", "CreatorID inválido!"},
+    {10800, "Database Type must have 4 characters!", "DatabaseType deve ter 4 caracteres!"},
+    {10810, "Invalid DatabaseType!", "DatabaseType Inválido!"},
+    {11000, "PDB Filename must have .PDB extension!", "Nome do Arquivo PDB deve ter a extensão .PDB!"},
+    {11010, "Invalid Filename!", "Nome do Arquivo Inválido!"},
+    {11200, "Can´t change Open Mode while Database is open!",
+     "Não é possível mudar o tipo de abertura de um Banco de Dados aberto!"},
+    {11600, "Database not Open!", "Banco de Dados não está aberto!"},
+    {11610, "Record does not exist!", "Registro não existe!"},
+    {11640, "Error allocating memory for Record!", "Não é possível alocar memória para o Registro!"},
+    {11650, "Error reading Record!", "Não é possível ler o Registro!"},
+    {11660, "Cannot get record from a Write-Only Database!",
+     "Não é possível obter um registro de um Banco de Dados exclusivo para gravação!"},
+    {11800, "Database not open!", "Banco de Dados não está aberto!"},
+    {12000, "Database not open!", "Banco de Dados não está aberto!"},
+    {12010, "Cannot read Categories from a Write-Only Database!",
+     "Não é possível ler as Categories de um Banco de dados exclusivo para gravação!"},
+    {12020, "Database does not have Categories!", "Banco de Dados não tem Categories!"},
+    {12030, "Could not read AppInfo Block!", "Não é possível ler AppInfo Block!"},
+    {12040, "Invalid Categories List!", "Lista de Categories inválida!"},
+    {13000, "Database is empty!", "Banco de Dados está vazio!"},
+    {13010, "Cursor is already positioned beyond the last Record!",
+     "Cursor já está posicionado depois do último Registro!"},
+    {13800, "Error locating AppInfo Block!", "Não é possível localizar AppInfo Block!"},
+    {13810, "Could not allocate memory for AppInfo Block!", "Não é possível alocar memória para o AppInfo Block!"},
+    {13820, "Could not read AppInfo Block!", "Não é possível ler o AppInfo Block!"},
+    {13900, "Error locating SortInfo Block!", "Não é possível localizar SortInfo Block!"},
+    {13910, "Could not allocate memory for SortInfo Block!", "Não é possível alocar memória para o SortInfo Block!"},
+    {13920, "Could not read SortInfo Block!", "Não é possível ler o SortInfo Block!"},
+    {14000, "Database already open!", "Banco de Dados já está aberto!"},
+    {14010, "Directory was not informed!", "Diretório não foi informado!"},
+    {14020, "Filename was not informed!", "Nome do Arquivo PDB não foi informado!"},
+    {14030, "PDB File does not exist!", "Arquivo PDB não existe!"},
+    {14040, "Error assigning PDB File!", "Erro associando Arquivo PDB!"},
+    {14050, "Error opening PDB File!", "Erro de abertura do Arquivo PDB!"},
+    {14060, "File is not in Palm Database Format (PDB)!", "Arquivo não está no formato Palm Database (PDB)!"},
+    {14080, "Cannot open a Write-Only Database!", "Não é possível abrir um Banco de Dados exclusivo para gravação!"},
+    {14090, "Error reading AppInfo Block!", "Erro de leitura do AppInfo Block!"},
+    {14100, "Error reading SortInfo Block!", "Erro de leitura do SortInfo Block!"},
+    {14200, "Cannot write to a Read-Only Database!", "Não é possível criar um Banco de Dados exclusivo para leitura!"},
+    {14210, "Database is open!", "Banco de Dados está aberto!"},
+    {14220, "Directory was not informed!", "Diretório não foi informado!"},
+    {14230, "Filename was not informed!", "Nome do Arquivo PDB não foi informado!"},
+    {14240, "CreatorID was not properly informed!", "CreatorID não foi corretamente informado!"},
+    {14250, "DatabaseType was not properly informed!", "DatabaseType não foi corretamente informado!"},
+    {14260, "Error creating PDB File!", "Não é possível criar o arquivo PDB!"},
+    {14270, "Database Name was not informed!", "Nome do Banco de Dados não foi informado!"},
+    {14300, "A Palm database cannot hold more than 65535 records!",
+     "Um Banco de Dados Palm não pode ter mais de 65535 registros!"},
+};
+constexpr core::MessageTable kTable{kMessages};
+
+[[noreturn]] void Raise(int id, std::uint16_t code) { RaisePDBError(kTable, id, code); }
+
+bool IsBlank(std::string_view text) { return core::TrimBlanks(text).empty(); }
+
+bool AllPrintable(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b >= 32 && b <= 126;
+  });
+}
+
+bool AllAlphanumeric(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+  });
+}
+
+// The extension of a file name: from its last dot after the last path separator.
+std::string_view Extension(std::string_view name) {
+  const auto slash = name.find_last_of("/\\:");
+  const auto dot = name.rfind('.');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
+  return name.substr(dot);
+}
+
+// Header field offsets.
+constexpr std::size_t kOffRecordCount = 76;
+static_assert(kOffRecordCount + 2 == kPDBHeaderSize);
+
+// Bytes of the record list in a file of n records, with the gap behind it.
+constexpr std::uint64_t RecordListEnd(std::uint64_t n) { return kPDBHeaderSize + kPDBRecordEntrySize * n; }
+
+}  // namespace
+
+TPDBDataManager::TPDBDataManager() { ResetCategories(); }
+
+TPDBDataManager::~TPDBDataManager() { CloseOnDestroy(); }
+
+void TPDBDataManager::CloseOnDestroy() noexcept {
+  if (!open_) return;
+  try {
+    Close();
+  } catch (...) {
+    // A destructor cannot report; the earlier file stays as it was (the write is atomic).
+  }
+}
+
+// ---- properties ----------------------------------------------------------------------------
+
+void TPDBDataManager::SetPDBFilename(std::string value) {
+  if (value != pdbFilename_ && !IsBlank(value)) {
+    if (core::UpperAscii(Extension(value)) != ".PDB") Raise(11000, 1);
+    if (!AllPrintable(value)) Raise(11010, 2);
+  }
+  pdbFilename_ = std::move(value);
+}
+
+void TPDBDataManager::SetDatabaseName(std::string value) {
+  if (value != databaseName_ && !IsBlank(value)) {
+    if (core::TrimBlanks(value).size() > kPDBMaxNameLength) Raise(10400, 1);
+    if (!AllPrintable(value)) Raise(10410, 2);
+  }
+  databaseName_ = std::move(value);
+}
+
+void TPDBDataManager::SetOpenMode(TOpenMode value) {
+  if (value != openMode_ && open_) Raise(11200, 1);
+  openMode_ = value;
+}
+
+void TPDBDataManager::SetCreatorID(std::string value) {
+  if (value != creatorID_ && !IsBlank(value)) {
+    if (core::TrimBlanks(value).size() != 4) Raise(10600, 1);
+    if (!AllAlphanumeric(value)) Raise(10610, 2);
+  }
+  creatorID_ = std::move(value);
+}
+
+void TPDBDataManager::SetDatabaseType(std::string value) {
+  if (value != databaseType_ && !IsBlank(value)) {
+    if (core::TrimBlanks(value).size() != 4) Raise(10800, 1);
+    if (!AllAlphanumeric(value)) Raise(10810, 2);
+  }
+  databaseType_ = std::move(value);
+}
+
+std::string TPDBDataManager::FilePath() const {
+  std::string path(core::TrimBlanks(directory_));
+  if (path.empty() || path.back() != core::kPathSeparator) path += core::kPathSeparator;
+  return path + pdbFilename_;
+}
+
+// ---- reading -------------------------------------------------------------------------------
+
+bool TPDBDataManager::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+  if (offset > fileSize_ || out.size() > fileSize_ - offset) return false;
+  input_.clear();
+  input_.seekg(static_cast<std::streamoff>(offset));
+  if (!input_) return false;
+  if (!out.empty()) input_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
+  return static_cast<bool>(input_);
+}
+
+void TPDBDataManager::Open() {
+  if (openMode_ == dmModeWriteOnly) Raise(14080, 9);
+  if (open_) Raise(14000, 1);
+  if (IsBlank(directory_)) Raise(14010, 2);
+  if (IsBlank(pdbFilename_)) Raise(14020, 3);
+
+  // The exact name first; names in the exchange directories match without regard to case.
+  fs::path path = FilePath();
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) {
+    auto found = core::FindNoCase(fs::path(std::string(core::TrimBlanks(directory_))), pdbFilename_);
+    if (!found || !fs::is_regular_file(*found, ec)) Raise(14030, 4);
+    path = *found;
+  }
+
+  input_ = std::ifstream();
+  // Reads jump between the record list and the data; a stream buffer would be refilled at
+  // every jump, so each read goes to the file directly.
+  input_.rdbuf()->pubsetbuf(nullptr, 0);
+  input_.open(path, std::ios::binary);
+  if (!input_) Raise(14050, 6);
+  const auto size = fs::file_size(path, ec);
+  if (ec) {
+    input_.close();
+    Raise(14050, 6);
+  }
+  fileSize_ = size;
+  appInfoData_.clear();
+  sortInfoData_.clear();
+  records_.clear();
+  currentIndex_ = -1;
+  bof_ = eof_ = false;
+
+  ReadHeader();
+
+  if (appInfoOffset_ != 0) {
+    try {
+      const std::uint64_t end = sortInfoOffset_ != 0 ? sortInfoOffset_
+                                : fileRecordCount_ != 0 ? EntryOffset(0)
+                                                        : fileSize_;
+      if (appInfoOffset_ > fileSize_) Raise(13800, 1);
+      if (end < appInfoOffset_ || end > fileSize_) Raise(13810, 2);
+      appInfoData_ = ReadBlock(appInfoOffset_, static_cast<std::uint32_t>(end));
+    } catch (const std::exception&) {
+      ReleaseAll();
+      Raise(14090, 10);
+    }
+  }
+  if (sortInfoOffset_ != 0) {
+    try {
+      const std::uint64_t end = fileRecordCount_ != 0 ? EntryOffset(0) : fileSize_;
+      if (sortInfoOffset_ > fileSize_) Raise(13900, 1);
+      if (end < sortInfoOffset_ || end > fileSize_) Raise(13910, 2);
+      sortInfoData_ = ReadBlock(sortInfoOffset_, static_cast<std::uint32_t>(end));
+    } catch (const std::exception&) {
+      ReleaseAll();
+      Raise(14100, 10);
+    }
+  }
+
+  open_ = true;
+  try {
+    AfterOpen();
+    First();
+  } catch (...) {
+    // A database whose first record cannot be read is not left half open.
+    ReleaseAll();
+    throw;
+  }
+}
+
+void TPDBDataManager::ReadHeader() {
+  std::array<std::uint8_t, kPDBHeaderSize> header{};
+  try {
+    if (fileSize_ < kPDBHeaderSize || !ReadAt(0, header)) Raise(14060, 7);
+    core::BigEndianReader in(header);
+    const auto name = in.Take(kPDBNameSize);
+    const auto zero = std::find(name.begin(), name.end(), std::uint8_t{0});
+    databaseName_.assign(name.begin(), zero);
+    attributes_ = in.U16();
+    version_ = in.U16();
+    const std::int32_t bias = core::StandardTimeZoneBiasMinutes();
+    creationDate_ = core::TDateTime::FromHeaderSeconds(in.U32(), bias);
+    modificationDate_ = core::TDateTime::FromHeaderSeconds(in.U32(), bias);
+    backupDate_ = core::TDateTime::FromHeaderSeconds(in.U32(), bias);
+    modificationNumber_ = in.U32();
+    appInfoOffset_ = in.U32();
+    sortInfoOffset_ = in.U32();
+    databaseType_ = std::string(core::AsText(in.Take(4)));
+    creatorID_ = std::string(core::AsText(in.Take(4)));
+    uniqueIDSeed_ = in.U32();
+    nextRecordListID_ = in.U32();
+    fileRecordCount_ = in.U16();
+    // The record list must be there in full before any entry is trusted.
+    if (RecordListEnd(fileRecordCount_) > fileSize_) Raise(14060, 7);
+    const std::int32_t count = AdjustRecordCount(static_cast<std::int32_t>(fileRecordCount_));
+    recordCount_ = static_cast<std::uint16_t>(std::clamp<std::int32_t>(count, 0, kPDBMaxRecords));
+    AfterReadHeader();
+  } catch (const std::exception&) {
+    input_.close();
+    recordCount_ = 0;
+    fileRecordCount_ = 0;
+    Raise(14060, 7);
+  }
+}
+
+core::Bytes TPDBDataManager::ReadBlock(std::uint32_t offset, std::uint32_t end) {
+  core::Bytes block(end - offset);
+  if (!ReadAt(offset, block)) throw std::runtime_error("short read");
+  return block;
+}
+
+std::uint32_t TPDBDataManager::EntryOffset(std::uint32_t index) {
+  std::array<std::uint8_t, 4> bytes{};
+  if (index >= fileRecordCount_ || !ReadAt(kPDBHeaderSize + std::uint64_t{kPDBRecordEntrySize} * index, bytes))
+    Raise(11650, 6);
+  return core::LoadBE32(bytes.data());
+}
+
+TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
+  if (!open_) Raise(11600, 1);
+  if (openMode_ == dmModeWriteOnly) Raise(11660, 7);
+  if (index < 0 || index > LastRecordIndex()) Raise(11610, 2);
+  const auto at = static_cast<std::uint32_t>(index);
+  if (at >= fileRecordCount_) Raise(11650, 6);
+
+  // The entry and, unless it is the last one, the next entry's offset, which ends the record.
+  const bool last = at + 1 == fileRecordCount_;
+  std::array<std::uint8_t, kPDBRecordEntrySize + 4> entry{};
+  const std::span<std::uint8_t> wanted(entry.data(), last ? kPDBRecordEntrySize : entry.size());
+  if (!ReadAt(kPDBHeaderSize + std::uint64_t{kPDBRecordEntrySize} * at, wanted)) Raise(11650, 6);
+  core::BigEndianReader in(wanted);
+  const std::uint32_t offset = in.U32();
+  const std::uint8_t attributes = in.U8();
+  TPDBRecordData record;
+  record.Attributes = static_cast<std::uint8_t>(attributes >> 4);
+  record.Category = static_cast<std::uint8_t>(attributes & 0x0F);
+  record.UniqueID = (std::uint32_t{in.U8()} << 16) | in.U16();
+  if (record.Attributes & kRecAttrDelete) return record;
+
+  const std::uint64_t end = last ? fileSize_ : core::LoadBE32(&entry[kPDBRecordEntrySize]);
+  if (offset > fileSize_ || end < offset || end > fileSize_) Raise(11650, 6);
+  try {
+    record.Data.resize(end - offset);
+  } catch (const std::bad_alloc&) {
+    Raise(11640, 5);
+  }
+  if (!ReadAt(offset, record.Data)) Raise(11650, 6);
+  return record;
+}
+
+void TPDBDataManager::ReadCategories() {
+  categoryNames_ = {};
+  categoryIDs_ = {};
+  if (!open_) Raise(12000, 1);
+  if (openMode_ == dmModeWriteOnly) Raise(12010, 2);
+  if (appInfoOffset_ == 0) Raise(12020, 3);
+  // Open reads the whole AppInfo block; an empty one cannot hold categories.
+  if (appInfoData_.size() < kPDBCategoryBlockSize - 1) Raise(12040, 5);
+  core::BigEndianReader in(appInfoData_);
+  in.Skip(2);  // bit mask of changed names
+  for (auto& name : categoryNames_) {
+    const auto bytes = in.Take(16);
+    name.assign(bytes.begin(), std::find(bytes.begin(), bytes.end(), std::uint8_t{0}));
+  }
+  const auto ids = in.Take(categoryIDs_.size());
+  std::copy(ids.begin(), ids.end(), categoryIDs_.begin());
+}
+
+// ---- cursor --------------------------------------------------------------------------------
+
+void TPDBDataManager::First() {
+  if (recordCount_ == 0) return;
+  currentIndex_ = FirstRecordIndex();
+  bof_ = eof_ = false;
+  LoadCurrentRecord();
+}
+
+void TPDBDataManager::Next() {
+  if (recordCount_ == 0) {
+    if (eof_ && bof_) Raise(13000, 1);
+    bof_ = eof_ = true;
+    return;
+  }
+  if (eof_) Raise(bof_ ? 13000 : 13010, bof_ ? 1 : 2);
+  if (currentIndex_ == LastRecordIndex()) {
+    bof_ = false;
+    eof_ = true;
+    return;
+  }
+  ++currentIndex_;
+  LoadCurrentRecord();
+}
+
+bool TPDBDataManager::Eof() {
+  if (recordCount_ == 0) bof_ = eof_ = true;
+  return eof_;
+}
+
+// ---- writing -------------------------------------------------------------------------------
+
+void TPDBDataManager::CreateDatabase() {
+  if (openMode_ == dmModeReadOnly) Raise(14200, 1);
+  if (open_) Raise(14210, 2);
+  if (IsBlank(directory_)) Raise(14220, 3);
+  if (IsBlank(pdbFilename_)) Raise(14230, 4);
+  if (core::TrimBlanks(creatorID_).size() != 4) Raise(14240, 5);
+  if (core::TrimBlanks(databaseType_).size() != 4) Raise(14250, 6);
+  if (IsBlank(databaseName_)) Raise(14270, 8);
+
+  // The file is written beside its final name and takes its place only when Close completes,
+  // so an earlier file survives a failed write; creating the temporary file now shows at once
+  // whether the file can be created at all.
+  try {
+    output_ = std::make_unique<core::AtomicFileWriter>(fs::path(FilePath()));
+  } catch (const std::exception&) {
+    Raise(14260, 7);
+  }
+  version_ = 0;
+  modificationDate_ = core::TDateTime();
+  modificationNumber_ = 0;
+  backupDate_ = core::TDateTime();
+  appInfoData_.clear();
+  ResetCategories();
+  records_.clear();
+  recordCount_ = 0;
+  currentIndex_ = -1;
+  bof_ = eof_ = false;
+  open_ = true;
+}
+
+void TPDBDataManager::Close() {
+  if (openMode_ == dmModeWriteOnly) BeforeCloseWrite();
+  if (!open_) Raise(11800, 1);
+  if (openMode_ == dmModeWriteOnly) {
+    try {
+      if (!output_) output_ = std::make_unique<core::AtomicFileWriter>(fs::path(FilePath()));
+      WriteDatabase(writeCategories_);
+      output_->Commit();
+    } catch (...) {
+      // Nothing reaches the final name; the next Close starts over with a fresh file.
+      output_.reset();
+      throw;
+    }
+  }
+  ReleaseAll();
+}
+
+core::AtomicFileWriter& TPDBDataManager::OutputFile() {
+  if (!output_) output_ = std::make_unique<core::AtomicFileWriter>(fs::path(FilePath()));
+  return *output_;
+}
+
+void TPDBDataManager::CheckRoomForRecord() const {
+  if (records_.size() >= kPDBMaxRecords) Raise(14300, 11);
+}
+
+void TPDBDataManager::AppendRecordNode(RecordNode node) {
+  CheckRoomForRecord();
+  records_.push_back(std::move(node));
+  recordCount_ = static_cast<std::uint16_t>(records_.size());
+}
+
+void TPDBDataManager::InsertRecordNodeFront(RecordNode node) {
+  CheckRoomForRecord();
+  records_.insert(records_.begin(), std::move(node));
+  recordCount_ = static_cast<std::uint16_t>(records_.size());
+}
+
+core::Bytes TPDBDataManager::BuildFileImage(bool writeCategories) const {
+  const std::uint64_t n = records_.size();
+  const std::uint64_t listEnd = RecordListEnd(n) + kPDBRecordListGap;
+  const std::uint64_t appInfoSize = (writeCategories ? kPDBCategoryBlockSize : 0) + appInfoData_.size();
+  const std::uint64_t appInfoOffset = appInfoSize != 0 ? listEnd : 0;
+  // The SortInfo block follows the AppInfo block, or the record list when there is no AppInfo.
+  const std::uint64_t sortInfoOffset = sortInfoData_.empty() ? 0 : listEnd + appInfoSize;
+  std::uint64_t dataSize = 0;
+  for (const auto& node : records_) dataSize += node.Data.size();
+  const std::uint64_t total = listEnd + appInfoSize + sortInfoData_.size() + dataSize;
+  if (total > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("database larger than 4 GB");
+
+  const core::TDateTime earliest = core::TDateTime::FromDate(1990, 1, 1).value();
+  const std::uint32_t created = (creationDate_ >= earliest ? creationDate_ : core::TDateTime::Now()).ToPalmSeconds();
+
+  core::Bytes image;
+  image.reserve(static_cast<std::size_t>(total));
+  core::BigEndianWriter out(image);
+  out.FixedText(std::string_view(databaseName_).substr(0, kPDBMaxNameLength), kPDBNameSize);
+  out.U16(attributes_);
+  out.U16(0);         // version
+  out.U32(created);   // creation date
+  out.U32(created);   // modification date
+  out.U32(0);         // last backup date
+  out.U32(0);         // modification number
+  out.U32(static_cast<std::uint32_t>(appInfoOffset));
+  out.U32(static_cast<std::uint32_t>(sortInfoOffset));
+  out.FixedText(databaseType_, 4);
+  out.FixedText(creatorID_, 4);
+  out.U32(uniqueIDSeed_);
+  out.U32(0);  // next record list ID
+  out.U16(static_cast<std::uint16_t>(n));
+
+  std::uint64_t dataOffset = listEnd + appInfoSize + sortInfoData_.size();
+  for (const auto& node : records_) {
+    out.U32(static_cast<std::uint32_t>(dataOffset));
+    out.U8(static_cast<std::uint8_t>((node.Attributes & 0x0F) << 4));  // category is written as 0
+    out.U8(static_cast<std::uint8_t>(node.UniqueID >> 16));
+    out.U16(static_cast<std::uint16_t>(node.UniqueID));
+    dataOffset += node.Data.size();
+  }
+  out.Zeros(kPDBRecordListGap);
+
+  if (writeCategories) {
+    out.U16(0);  // bit mask of changed names
+    for (const auto& name : categoryNames_) out.FixedText(name, 16);
+    out.Append(core::ByteSpan(categoryIDs_));
+    out.U8(0);  // padding
+  }
+  out.Append(appInfoData_);
+  out.Append(sortInfoData_);
+  for (const auto& node : records_) out.Append(node.Data);
+  return image;
+}
+
+// ---- releasing -----------------------------------------------------------------------------
+
+void TPDBDataManager::ResetCategories() {
+  categoryNames_ = {};
+  for (std::size_t i = 0; i < 16; ++i) categoryIDs_[i] = static_cast<std::uint8_t>(i);
+  categoryIDs_[16] = 15;
+}
+
+void TPDBDataManager::AbandonOpenFile() {
+  input_.close();
+  open_ = false;
+}
+
+void TPDBDataManager::ReleaseAll() {
+  ReleaseRecordData();
+  categoryNames_ = {};
+  categoryIDs_ = {};
+  appInfoData_.clear();
+  sortInfoData_.clear();
+  records_.clear();
+  input_.close();
+  output_.reset();
+  recordCount_ = 0;
+  fileRecordCount_ = 0;
+  currentIndex_ = -1;
+  bof_ = eof_ = false;
+  open_ = false;
+}
+
+}  // namespace pdb

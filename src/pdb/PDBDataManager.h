@@ -1,0 +1,196 @@
+// A Palm database file (PDB): a 78-byte header, a record list, an optional AppInfo block (with
+// the standard category table), an optional SortInfo block and the record data.
+//
+// A database is either opened for reading (the header is read at once, records are read one by
+// one as the cursor moves) or created for writing (records are collected in memory and the whole
+// file is written on Close). The container knows nothing of what is inside a record: the record
+// engines derive from it and plug into its virtual hooks.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/ByteIO.h"
+#include "core/DateTime.h"
+#include "core/Files.h"
+#include "pdb/PDBDataGlobals.h"
+
+namespace pdb {
+
+// Layout constants of the file format.
+inline constexpr std::size_t kPDBHeaderSize = 78;
+inline constexpr std::size_t kPDBRecordEntrySize = 8;
+inline constexpr std::size_t kPDBRecordListGap = 2;         // zero bytes after the record list
+inline constexpr std::size_t kPDBCategoryBlockSize = 276;   // standard AppInfo category block
+inline constexpr std::size_t kPDBNameSize = 32;
+inline constexpr std::size_t kPDBMaxNameLength = 31;
+inline constexpr std::uint32_t kPDBMaxRecords = 65535;      // the record count is 16 bits
+
+// Record attribute flags, as held in memory (the high nibble of the entry's attribute byte).
+inline constexpr std::uint8_t kRecAttrDelete = 0x8;
+inline constexpr std::uint8_t kRecAttrDirty = 0x4;
+inline constexpr std::uint8_t kRecAttrBusy = 0x2;
+inline constexpr std::uint8_t kRecAttrSecret = 0x1;
+
+// One record collected for writing. The node owns its bytes.
+struct RecordNode {
+  std::uint8_t Category = 0;    // 0..15
+  std::uint8_t Attributes = 0;  // 4 bits, kRecAttr*
+  std::uint32_t UniqueID = 0;   // 24 bits used
+  core::Bytes Data;
+};
+
+// A record read from the file by GetRecord.
+struct TPDBRecordData {
+  core::Bytes Data;  // empty for a record marked deleted
+  std::uint8_t Category = 0;
+  std::uint8_t Attributes = 0;
+  std::uint32_t UniqueID = 0;
+};
+
+class TPDBDataManager {
+ public:
+  TPDBDataManager();
+  virtual ~TPDBDataManager();
+  TPDBDataManager(const TPDBDataManager&) = delete;
+  TPDBDataManager& operator=(const TPDBDataManager&) = delete;
+
+  // Properties. Setters validate only a value that differs from the current one; an empty or
+  // all-blank value is accepted without checks.
+  const std::string& Directory() const { return directory_; }
+  void SetDirectory(std::string value) { directory_ = std::move(value); }
+  const std::string& PDBFilename() const { return pdbFilename_; }
+  void SetPDBFilename(std::string value);
+  const std::string& DatabaseName() const { return databaseName_; }
+  void SetDatabaseName(std::string value);
+  TOpenMode OpenMode() const { return openMode_; }
+  void SetOpenMode(TOpenMode value);
+  const std::string& CreatorID() const { return creatorID_; }
+  void SetCreatorID(std::string value);
+  const std::string& DatabaseType() const { return databaseType_; }
+  void SetDatabaseType(std::string value);
+  core::TDateTime CreationDate() const { return creationDate_; }
+  void SetCreationDate(core::TDateTime value) { creationDate_ = value; }
+  core::TDateTime ModificationDate() const { return modificationDate_; }
+  core::TDateTime BackupDate() const { return backupDate_; }
+  // The header attribute word as a set; setting it replaces the whole word.
+  TDBFlags DatabaseFlags() const { return TDBFlags::FromAttributes(attributes_); }
+  void SetDatabaseFlags(TDBFlags flags) { attributes_ = flags.ToAttributes(); }
+
+  std::uint16_t Attributes() const { return attributes_; }
+  std::uint16_t Version() const { return version_; }
+  std::uint32_t ModificationNumber() const { return modificationNumber_; }
+  std::uint32_t AppInfoOffset() const { return appInfoOffset_; }
+  std::uint32_t SortInfoOffset() const { return sortInfoOffset_; }
+  std::uint32_t UniqueIDSeed() const { return uniqueIDSeed_; }
+  std::uint32_t NextRecordListID() const { return nextRecordListID_; }
+  // Read: the whole AppInfo block. Write: the bytes that follow the category block.
+  const core::Bytes& AppInfoData() const { return appInfoData_; }
+  void SetAppInfoData(core::Bytes data) { appInfoData_ = std::move(data); }
+  const core::Bytes& SortInfoData() const { return sortInfoData_; }
+  void SetSortInfoData(core::Bytes data) { sortInfoData_ = std::move(data); }
+  // Write the standard category block at the start of AppInfo.
+  bool WriteCategories() const { return writeCategories_; }
+  void SetWriteCategories(bool value) { writeCategories_ = value; }
+  TArrayCategories& CategoryNames() { return categoryNames_; }
+  const TArrayCategories& CategoryNames() const { return categoryNames_; }
+  TCategoryIDs& CategoryIDs() { return categoryIDs_; }
+  const TCategoryIDs& CategoryIDs() const { return categoryIDs_; }
+
+  std::uint16_t RecordCount() const { return recordCount_; }
+  std::uint64_t FileSize() const { return fileSize_; }
+  bool IsOpen() const { return open_; }
+  std::int32_t CurrentIndex() const { return currentIndex_; }
+  bool Bof() const { return bof_; }
+  bool Eof();
+
+  // The path of the file: trimmed Directory, a separator unless it ends with one, file name.
+  std::string FilePath() const;
+
+  void Open();
+  void CreateDatabase();
+  void Close();
+  void First();
+  void Next();
+  TPDBRecordData GetRecord(std::int32_t index);
+  void ReadCategories();
+
+ protected:
+  // Hooks for the record engines.
+  virtual void LoadCurrentRecord() {}
+  virtual void ReleaseRecordData() {}
+  virtual void WriteDatabase(bool /*writeCategories*/) {}
+  virtual void AfterOpen() {}
+  virtual void BeforeCloseWrite() {}
+  virtual void AfterReadHeader() {}
+  virtual std::int32_t AdjustRecordCount(std::int32_t count) { return count; }
+  virtual std::int32_t FirstRecordIndex() { return 0; }
+  virtual std::int32_t LastRecordIndex() { return static_cast<std::int32_t>(recordCount_) - 1; }
+
+  // The records collected for writing, in file order.
+  const std::vector<RecordNode>& Records() const { return records_; }
+  // Adds a record after the last one / before the first one; refuses a 65536th record.
+  void AppendRecordNode(RecordNode node);
+  void InsertRecordNodeFront(RecordNode node);
+  // The whole file as it is to be written: header, record list, AppInfo, SortInfo, data.
+  core::Bytes BuildFileImage(bool writeCategories) const;
+  // The file being written between CreateDatabase and Close.
+  core::AtomicFileWriter& OutputFile();
+  // Sets the name as read or derived by an engine, without the setter's checks.
+  void AssignDatabaseName(std::string value) { databaseName_ = std::move(value); }
+  // Releases the file of a read-only database after a record could not be decoded; the object
+  // counts as closed, its memory stays until it is closed again or destroyed.
+  void AbandonOpenFile();
+  // Runs Close from a destructor when the database is still open, swallowing failures. Each
+  // engine whose hooks take part in closing calls it from its own destructor, while its
+  // overrides are still in place.
+  void CloseOnDestroy() noexcept;
+
+ private:
+  void ReadHeader();
+  core::Bytes ReadBlock(std::uint32_t offset, std::uint32_t end);
+  bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+  std::uint32_t EntryOffset(std::uint32_t index);
+  void ResetCategories();
+  void ReleaseAll();
+  void CheckRoomForRecord() const;
+
+  std::string directory_;
+  std::string pdbFilename_;
+  std::string databaseName_;
+  TOpenMode openMode_ = dmModeReadOnly;
+  std::string creatorID_;
+  std::string databaseType_;
+  core::TDateTime creationDate_;
+  core::TDateTime modificationDate_;
+  core::TDateTime backupDate_;
+  std::uint16_t attributes_ = 0;
+  std::uint16_t version_ = 0;
+  std::uint32_t modificationNumber_ = 0;
+  std::uint32_t appInfoOffset_ = 0;
+  std::uint32_t sortInfoOffset_ = 0;
+  core::Bytes appInfoData_;
+  core::Bytes sortInfoData_;
+  std::uint32_t uniqueIDSeed_ = 0;
+  std::uint32_t nextRecordListID_ = 0;
+  std::uint16_t recordCount_ = 0;
+  std::uint32_t fileRecordCount_ = 0;  // entries of the record list in the file being read
+  std::uint64_t fileSize_ = 0;
+  bool open_ = false;
+  bool bof_ = false;
+  bool eof_ = false;
+  std::int32_t currentIndex_ = -1;
+  TArrayCategories categoryNames_;
+  TCategoryIDs categoryIDs_{};
+  bool writeCategories_ = false;
+  std::vector<RecordNode> records_;
+  std::ifstream input_;
+  std::unique_ptr<core::AtomicFileWriter> output_;
+};
+
+}  // namespace pdb

@@ -1,0 +1,227 @@
+#include "pdb/PDBPocketStudio.h"
+
+#include <algorithm>
+#include <limits>
+#include <string>
+
+#include "core/Messages.h"
+#include "core/NumberFormat.h"
+
+namespace pdb {
+namespace {
+
+constexpr core::MessageText kMessages[] = {
+    {65020, "Record is not stored as detailed in Fields structure!",
+     "Registro não está de acordo com a estrutura de campos especificada!"},
+    {65030, "Database is not open!", "Banco de Dados não está aberto!"},
+    {65040, "Database is not open for write!", "Banco de Dados não está aberto para gravação!"},
+    {65050, "There are no fields specified in Database!", "Não há nenhum campo especificado no Banco de Dados!"},
+    {65060, "Binary field longer than 65535 bytes!", "Campo binário com mais de 65535 bytes!"},
+};
+constexpr core::MessageTable kTable{kMessages};
+
+// The length of a binary field is a 16-bit number.
+constexpr std::size_t kMaxBinaryLength = std::numeric_limits<std::uint16_t>::max();
+
+std::size_t EncodedSize(const TPDBPSField& field) {
+  switch (field.DataType()) {
+    case PSString:
+      return field.Size() > 0 ? static_cast<std::size_t>(field.Size()) + 1 : ValueToString(field.Value()).size() + 1;
+    case PSBinary:
+      return field.Raw().size() + 2;
+    default:
+      return static_cast<std::size_t>(field.Size());
+  }
+}
+
+void EncodeField(const TPDBPSField& field, core::SpanWriter& out) {
+  const TPDBValue& value = field.Value();
+  switch (field.DataType()) {
+    case PSBoolean:
+    case PSInt8:
+    case PSUInt8:
+      out.U8(static_cast<std::uint8_t>(ValueToInt64(value)));
+      break;
+    case PSInt16:
+    case PSUInt16:
+      out.U16(static_cast<std::uint16_t>(ValueToInt64(value)));
+      break;
+    case PSInt32:
+    case PSUInt32:
+      out.U32(static_cast<std::uint32_t>(ValueToInt64(value)));
+      break;
+    case PSDate:
+      out.U16(ps::EncodeDate(ValueToDateTime(value)));
+      break;
+    case PSTime:
+      out.U16(ps::EncodeTime(ValueToDateTime(value)));
+      break;
+    case PSDateTime:
+      out.U32(ValueToDateTime(value).ToPalmSeconds());
+      break;
+    case PSString: {
+      const std::string text = ValueToString(value);
+      if (field.Size() > 0) {
+        const auto fixed = static_cast<std::size_t>(field.Size());
+        const std::size_t kept = std::min(text.size(), fixed);
+        out.Append(std::string_view(text).substr(0, kept));
+        out.Zeros(fixed - kept);
+      } else {
+        out.Append(text);
+      }
+      out.U8(0);
+      break;
+    }
+    case PSSingle:
+      out.F32(static_cast<float>(ValueToDouble(value)));
+      break;
+    case PSDouble:
+      out.F64(ValueToDouble(value));
+      break;
+    case PSBinary:
+      out.U16(static_cast<std::uint16_t>(field.Raw().size()));
+      out.Append(field.Raw());
+      break;
+  }
+}
+
+// Reads one field at the reader's position; a short record raises core::ShortReadError.
+void DecodeField(TPDBPSField& field, core::BigEndianReader& in) {
+  const TPDBPSFieldType type = field.DataType();
+  if (type == PSBinary) {
+    const std::uint16_t length = in.U16();
+    const auto bytes = in.Take(length);
+    field.SetRaw(core::Bytes(bytes.begin(), bytes.end()));
+    field.SetValue(std::int64_t{0});
+    return;
+  }
+  if (type == PSString) {
+    std::string text;
+    if (field.Size() > 0) {
+      const auto fixed = static_cast<std::size_t>(field.Size());
+      const auto bytes = in.Take(fixed);
+      in.Skip(1);  // the terminator
+      core::Bytes raw(fixed + 1, 0);
+      std::copy(bytes.begin(), bytes.end(), raw.begin());
+      field.SetRaw(std::move(raw));
+      text.assign(bytes.begin(), std::find(bytes.begin(), bytes.end(), std::uint8_t{0}));
+    } else {
+      const std::size_t start = in.Position();
+      const auto rest = in.Take(in.Remaining());
+      const auto zero = std::find(rest.begin(), rest.end(), std::uint8_t{0});
+      if (zero == rest.end()) throw core::ShortReadError();  // no terminator before the end
+      const auto length = static_cast<std::size_t>(zero - rest.begin());
+      field.SetRaw(core::Bytes(rest.begin(), zero + 1));
+      text.assign(rest.begin(), zero);
+      in.Seek(start + length + 1);
+    }
+    field.SetValue(std::move(text));
+    return;
+  }
+
+  const auto size = static_cast<std::size_t>(field.Size());
+  if (!in.Has(size)) throw core::ShortReadError();
+  const std::size_t start = in.Position();
+  const auto bytes = in.Take(size);
+  field.SetRaw(core::Bytes(bytes.begin(), bytes.end()));
+  in.Seek(start);
+  switch (type) {
+    case PSBoolean: field.SetValue(in.U8() != 0); break;
+    case PSInt8: field.SetValue(std::int64_t{in.I8()}); break;
+    case PSInt16: field.SetValue(std::int64_t{in.I16()}); break;
+    case PSInt32: field.SetValue(std::int64_t{in.I32()}); break;
+    case PSUInt8: field.SetValue(std::int64_t{in.U8()}); break;
+    case PSUInt16: field.SetValue(std::int64_t{in.U16()}); break;
+    case PSUInt32: field.SetValue(static_cast<double>(in.U32())); break;
+    case PSDate: field.SetValue(ps::DecodeDate(in.U16())); break;
+    case PSTime: field.SetValue(ps::DecodeTime(in.U16())); break;
+    case PSDateTime: field.SetValue(core::TDateTime::FromPalmSeconds(in.U32())); break;
+    case PSSingle: field.SetValue(static_cast<double>(in.F32())); break;
+    case PSDouble: field.SetValue(in.F64()); break;
+    case PSString:
+    case PSBinary: break;  // handled above
+  }
+}
+
+}  // namespace
+
+namespace ps {
+
+std::uint16_t EncodeDate(core::TDateTime value) {
+  if (value.Days() < core::TDateTime::kPalmEpochDay) return 0;
+  const auto p = value.Decode();
+  return static_cast<std::uint16_t>((((p.year - 1904) & 0x7F) << 9) | (p.month << 5) | p.day);
+}
+
+core::TDateTime DecodeDate(std::uint16_t word) {
+  const int day = word & 0x1F;
+  const int month = (word >> 5) & 0x0F;
+  const int year = (word >> 9) + 1904;
+  if (day == 0 || month == 0) return core::TDateTime();
+  return core::TDateTime::FromDate(year, month, day).value_or(core::TDateTime());
+}
+
+std::uint16_t EncodeTime(core::TDateTime value) {
+  const auto p = value.Decode();
+  return static_cast<std::uint16_t>(p.hour * 256 + p.minute);
+}
+
+core::TDateTime DecodeTime(std::uint16_t word) {
+  if (auto time = core::TDateTime::FromTime(word >> 8, word & 0xFF, 0)) return *time;
+  throw core::EConvertError("Invalid argument to time encode");
+}
+
+}  // namespace ps
+
+TPDBPocketStudio::~TPDBPocketStudio() { CloseOnDestroy(); }
+
+void TPDBPocketStudio::BeginAppend() {
+  if (!IsOpen()) RaisePDBError(kTable, 65030, 1);
+  if (OpenMode() != dmModeWriteOnly) RaisePDBError(kTable, 65040, 2);
+  if (fields_.Empty()) RaisePDBError(kTable, 65050, 3);
+  StartAppend();
+}
+
+std::size_t TPDBPocketStudio::CalcRecordSize() {
+  std::size_t size = 0;
+  for (const auto& field : fields_) size += EncodedSize(field);
+  return size;
+}
+
+void TPDBPocketStudio::EncodeRecord() {
+  for (const auto& field : fields_)
+    if (field.DataType() == PSBinary && field.Raw().size() > kMaxBinaryLength)
+      RaisePDBError(kTable, 65060, 4);
+  core::SpanWriter out(MutableCurrentRecord());
+  for (const auto& field : fields_) EncodeField(field, out);
+}
+
+void TPDBPocketStudio::DecodeRecord() {
+  core::BigEndianReader in(CurrentRecord());
+  try {
+    for (auto& field : fields_) DecodeField(field, in);
+  } catch (const core::ShortReadError&) {
+    // The record does not match the field list: release the file, keep the memory.
+    AbandonOpenFile();
+    RaisePDBError(kTable, 65020, 1);
+  }
+}
+
+void TPDBPocketStudio::ClearFieldValues() {
+  for (auto& field : fields_) {
+    field.ClearRaw();
+    switch (field.DataType()) {
+      case PSBoolean: field.SetValue(false); break;
+      case PSDate:
+      case PSTime:
+      case PSDateTime: field.SetValue(core::TDateTime()); break;
+      case PSString: field.SetValue(std::string()); break;
+      case PSUInt32:
+      case PSSingle:
+      case PSDouble: field.SetValue(0.0); break;
+      default: field.SetValue(std::int64_t{0}); break;
+    }
+  }
+}
+
+}  // namespace pdb
