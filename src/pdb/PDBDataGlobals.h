@@ -74,6 +74,54 @@ enum TPDBPSFieldType : std::uint8_t {
   PSBinary,
 };
 
+// Data types of the NSBasic record layout.
+enum TPDBNSBFieldType : std::uint8_t {
+  NSBByte,
+  NSBShort,
+  NSBInteger,
+  NSBFloat,
+  NSBSingle,
+  NSBDouble,
+  NSBDate,
+  NSBTime,
+  NSBString,
+};
+
+// Data types of the AppForge record layout (the AppInfo block stores ordinal + 1).
+enum TPDBAFFieldType : std::uint8_t {
+  AFByte,
+  AFInteger,
+  AFLong,
+  AFSingle,
+  AFString,
+  AFBoolean,
+  AFDate,
+  AFDouble,
+  AFCurrency,
+};
+
+// Data types of the Java record layout.
+enum TPDBJavaFieldType : std::uint8_t {
+  JByte,
+  JBoolean,
+  JChar,
+  JInt,
+  JLong,
+  JShort,
+  JString,
+  JDate,
+};
+
+// Data types of the SQLDriver record layout (the schema record stores the ordinal).
+enum TPDBSQLDriverFieldType : std::uint8_t {
+  PDChar,
+  PDShort,
+  PDInt,
+  PDLong,
+  PDFloat,
+  PDDouble,
+};
+
 // The name of a PocketStudio type as it appears in messages ("PSInt8").
 const char* PSFieldTypeName(TPDBPSFieldType type);
 
