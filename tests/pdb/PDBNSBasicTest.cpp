@@ -25,12 +25,6 @@ void Define(TPDBNSBasic& db, const std::vector<TPDBNSBFieldType>& types) {
   }
 }
 
-core::Bytes DoubleBytes(double value) {
-  core::Bytes out;
-  core::BigEndianWriter(out).F64(value);
-  return out;
-}
-
 // Opens a file holding one record with the given field list.
 void OpenRecord(TPDBNSBasic& db, const testsupport::TempDir& dir, core::Bytes record,
                 const std::vector<TPDBNSBFieldType>& types) {
@@ -259,17 +253,6 @@ TEST(PDBNSBasic, ExtraBytesAfterTheFieldsAreIgnored) {
   OpenRecord(db, dir, B({0xFF, 0xFE, 1, 2, 3, 4, 5, 6, 7, 8}), {NSBShort});
   EXPECT_EQ(db.Fields()[0].AsShort(), -2);
   EXPECT_EQ(db.Fields()[0].Raw(), B({0xFF, 0xFE}));
-}
-
-TEST(PDBNSBasic, StoredDatesReadBack) {
-  testsupport::TempDir dir;
-  core::Bytes record = DoubleBytes(980305);
-  const auto zero = DoubleBytes(0);
-  record.insert(record.end(), zero.begin(), zero.end());
-  TPDBNSBasic db;
-  OpenRecord(db, dir, record, {NSBDate, NSBDate});
-  EXPECT_EQ(db.Fields()[0].AsDate(), Date(1998, 3, 5));
-  EXPECT_TRUE(db.Fields()[1].AsDate().IsZero());
 }
 
 }  // namespace
