@@ -1,6 +1,7 @@
 #include "pdb/PDBAppForge.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string_view>
 #include <utility>
@@ -29,6 +30,25 @@ constexpr std::string_view kAFTag = "APPFORG2";
 // The 16-bit word after the field count (its meaning is not known; AppForge writes 10).
 constexpr std::uint16_t kAFHeaderWord = 10;
 
+// A date-time to encode; day numbers beyond any calendar cannot be split into parts.
+core::TDateTime CalendarDateTime(const TPDBValue& value) {
+  const core::TDateTime result = ValueToDateTime(value);
+  if (!(std::fabs(result.Days()) < 1e8)) throw core::EConvertError::InvalidDateTime(ValueToString(value));
+  return result;
+}
+
+// Seconds since 1904 in 32 bits: 0 for the empty date and any before 1904; a date after
+// 06/02/2040 06:28:15 does not fit and is refused rather than wrapped to a 1904 date.
+std::uint32_t PalmSeconds(core::TDateTime value) {
+  if (value.Days() < core::TDateTime::kPalmEpochDay) return 0;
+  const auto p = value.Decode();
+  const std::int64_t seconds = (value.WholeDays() - static_cast<std::int64_t>(core::TDateTime::kPalmEpochDay)) * 86400 +
+                               p.hour * 3600 + p.minute * 60 + p.second;
+  if (seconds > std::numeric_limits<std::uint32_t>::max())
+    throw core::EConvertError::InvalidDateTime(value.FormatDateTimeText());
+  return static_cast<std::uint32_t>(seconds);
+}
+
 std::size_t EncodedSize(const TPDBAFField& field) {
   if (field.DataType() == AFString) return ValueToString(field.Value()).size() + 1;
   return static_cast<std::size_t>(field.Size());
@@ -44,8 +64,7 @@ void EncodeField(const TPDBAFField& field, core::SpanWriter& out) {
     case AFSingle: out.F32(static_cast<float>(ValueToDouble(value))); break;
     case AFDouble: out.F64(ValueToDouble(value)); break;
     case AFCurrency: out.U64(static_cast<std::uint64_t>(ValueToCurrency(value))); break;
-    // Seconds since 1904; the empty date (and any before 1904) is 0.
-    case AFDate: out.U32(ValueToDateTime(value).ToPalmSeconds()); break;
+    case AFDate: out.U32(PalmSeconds(CalendarDateTime(value))); break;
     case AFString:
       out.Append(ValueToString(value));
       out.U8(0);

@@ -22,6 +22,13 @@ constexpr core::MessageTable kTable{kMessages};
 // NSBasic keeps dates as (year - 1900) * 10000 + month * 100 + day.
 constexpr std::int64_t kNSBDateBias = 19000000;
 
+// A date-time to encode; day numbers beyond any calendar cannot be split into parts.
+core::TDateTime CalendarDateTime(const TPDBValue& value) {
+  const core::TDateTime result = ValueToDateTime(value);
+  if (!(std::fabs(result.Days()) < 1e8)) throw core::EConvertError::InvalidDateTime(ValueToString(value));
+  return result;
+}
+
 std::size_t EncodedSize(const TPDBNSBField& field) {
   if (field.DataType() != NSBString) return static_cast<std::size_t>(field.Size());
   if (field.Size() > 0) return static_cast<std::size_t>(field.Size()) + 1;
@@ -37,8 +44,8 @@ void EncodeField(const TPDBNSBField& field, core::SpanWriter& out) {
     case NSBSingle: out.F32(static_cast<float>(ValueToDouble(value))); break;
     case NSBFloat:
     case NSBDouble: out.F64(ValueToDouble(value)); break;
-    case NSBDate: out.F64(nsb::EncodeDate(ValueToDateTime(value))); break;
-    case NSBTime: out.F64(nsb::EncodeTime(ValueToDateTime(value))); break;
+    case NSBDate: out.F64(nsb::EncodeDate(CalendarDateTime(value))); break;
+    case NSBTime: out.F64(nsb::EncodeTime(CalendarDateTime(value))); break;
     case NSBString: {
       const std::string text = ValueToString(value);
       if (field.Size() > 0) {

@@ -127,6 +127,20 @@ TEST(PDBAppForge, ValueForms) {
   EXPECT_TRUE(db.Fields()[3].AsBoolean());
 }
 
+TEST(PDBAppForge, DatesBeyondThirtyTwoBitsAreRefused) {
+  testsupport::TempDir dir;
+  TPDBAppForge db;
+  Define(db, {{"D", AFDate}});
+  pdbtest::PrepareWrite(db, dir);
+  db.BeginAppend();
+  db.Fields()[0].SetAsDate(At(2040, 2, 6, 6, 28, 15));  // 0xFFFFFFFF seconds
+  db.Post();
+  db.BeginAppend();
+  db.Fields()[0].SetAsDate(At(2040, 2, 6, 6, 28, 16));
+  EXPECT_THROW(db.Post(), core::EConvertError);
+  EXPECT_EQ(db.RecordCount(), 1);
+}
+
 TEST(PDBAppForge, CurrencyIsCountedInTenThousandths) {
   TPDBAFField field;
   field.SetDataType(AFCurrency);
