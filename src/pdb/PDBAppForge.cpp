@@ -37,6 +37,14 @@ core::TDateTime CalendarDateTime(const TPDBValue& value) {
   return result;
 }
 
+// The text a zero-terminated field stores: up to its first zero byte, which would otherwise end
+// the field early and shift every field after it.
+std::string StoredText(const TPDBValue& value) {
+  std::string text = ValueToString(value);
+  text.resize(std::min(text.size(), text.find('\0')));
+  return text;
+}
+
 // Seconds since 1904 in 32 bits: 0 for the empty date and any before 1904; a date after
 // 06/02/2040 06:28:15 does not fit and is refused rather than wrapped to a 1904 date.
 std::uint32_t PalmSeconds(core::TDateTime value) {
@@ -50,7 +58,7 @@ std::uint32_t PalmSeconds(core::TDateTime value) {
 }
 
 std::size_t EncodedSize(const TPDBAFField& field) {
-  if (field.DataType() == AFString) return ValueToString(field.Value()).size() + 1;
+  if (field.DataType() == AFString) return StoredText(field.Value()).size() + 1;
   return static_cast<std::size_t>(field.Size());
 }
 
@@ -66,7 +74,7 @@ void EncodeField(const TPDBAFField& field, core::SpanWriter& out) {
     case AFCurrency: out.U64(static_cast<std::uint64_t>(ValueToCurrency(value))); break;
     case AFDate: out.U32(PalmSeconds(CalendarDateTime(value))); break;
     case AFString:
-      out.Append(ValueToString(value));
+      out.Append(StoredText(value));
       out.U8(0);
       break;
   }

@@ -29,10 +29,18 @@ core::TDateTime CalendarDateTime(const TPDBValue& value) {
   return result;
 }
 
+// The text a zero-terminated field stores: up to its first zero byte, which would otherwise end
+// the field early and shift every field after it.
+std::string StoredText(const TPDBValue& value) {
+  std::string text = ValueToString(value);
+  text.resize(std::min(text.size(), text.find('\0')));
+  return text;
+}
+
 std::size_t EncodedSize(const TPDBNSBField& field) {
   if (field.DataType() != NSBString) return static_cast<std::size_t>(field.Size());
   if (field.Size() > 0) return static_cast<std::size_t>(field.Size()) + 1;
-  return ValueToString(field.Value()).size() + 1;
+  return StoredText(field.Value()).size() + 1;
 }
 
 void EncodeField(const TPDBNSBField& field, core::SpanWriter& out) {
@@ -47,7 +55,7 @@ void EncodeField(const TPDBNSBField& field, core::SpanWriter& out) {
     case NSBDate: out.F64(nsb::EncodeDate(CalendarDateTime(value))); break;
     case NSBTime: out.F64(nsb::EncodeTime(CalendarDateTime(value))); break;
     case NSBString: {
-      const std::string text = ValueToString(value);
+      const std::string text = StoredText(value);
       if (field.Size() > 0) {
         // A shorter text is padded with zero bytes, where the reader stops.
         const auto fixed = static_cast<std::size_t>(field.Size());

@@ -50,6 +50,22 @@ TEST(PDBNSBasic, IntegerAndStringEncodeToTheDocumentedBytes) {
   EXPECT_EQ(pdbtest::RecordOf(dir.ReadBytes("db.pdb"), 0), B({0, 0, 0, 1, 0x58, 0}));
 }
 
+TEST(PDBNSBasic, TextsEndAtTheirFirstZeroByte) {
+  // A zero byte inside a text would end the field early and shift the fields after it.
+  testsupport::TempDir dir;
+  {
+    TPDBNSBasic db;
+    Define(db, {NSBString, NSBShort});
+    pdbtest::PrepareWrite(db, dir);
+    db.BeginAppend();
+    db.Fields()[0].SetAsString(std::string("ab\0cd", 5));
+    db.Fields()[1].SetAsShort(3);
+    db.Post();
+    db.Close();
+  }
+  EXPECT_EQ(pdbtest::RecordOf(dir.ReadBytes("db.pdb"), 0), B({'a', 'b', 0, 0, 3}));
+}
+
 TEST(PDBNSBasic, DateAndTimeNumbers) {
   EXPECT_EQ(nsb::EncodeDate(Date(1998, 3, 5)), 980305.0);
   EXPECT_EQ(nsb::EncodeDate(Date(1999, 12, 31)), 991231.0);
