@@ -266,15 +266,14 @@ void TmDataBase::DetachQuery(TmStatement* query) {
   queries_.erase(std::remove(queries_.begin(), queries_.end(), query), queries_.end());
 }
 
+void TmDataBase::NotifySuccessWithInfo(const std::string& text) {
+  if (OnSuccessWithInfo) OnSuccessWithInfo(*this, text);
+}
+
 void TmDataBase::ConnectionCheck(SQLRETURN code) {
   if (code == SQL_SUCCESS) return;
   if (code == SQL_SUCCESS_WITH_INFO) {
-    std::string text;
-    for (const TSQLDiagRecord& record : ReadDiagRecords(*api_, SQL_HANDLE_DBC, hdbc_)) {
-      if (!text.empty()) text += "\r\n";
-      text += record.Text();
-    }
-    if (OnSuccessWithInfo) OnSuccessWithInfo(*this, text);
+    NotifySuccessWithInfo(DiagText(ReadDiagRecords(*api_, SQL_HANDLE_DBC, hdbc_)));
     return;
   }
   throw ESQLerror(*api_, SQL_HANDLE_DBC, code, hdbc_);

@@ -116,6 +116,8 @@ class TmDataBase {
   // Connection check: SQL_SUCCESS passes, SQL_SUCCESS_WITH_INFO hands the diagnostics to
   // OnSuccessWithInfo, anything else raises ESQLerror from the connection's diagnostics.
   void ConnectionCheck(SQLRETURN code);
+  // Hands warning text (records joined by CR LF) to OnSuccessWithInfo, if assigned.
+  void NotifySuccessWithInfo(const std::string& text);
 
  private:
   friend class TWaitCursorScope;

@@ -58,6 +58,15 @@ std::vector<TSQLDiagRecord> ReadDiagRecords(const TOdbcApi& api, SQLSMALLINT han
   return records;
 }
 
+std::string DiagText(const std::vector<TSQLDiagRecord>& records) {
+  std::string text;
+  for (const TSQLDiagRecord& record : records) {
+    if (!text.empty()) text += "\r\n";
+    text += record.Text();
+  }
+  return text;
+}
+
 ESQLerror::ESQLerror(const std::string& message) : std::runtime_error(message) {}
 
 ESQLerror::ESQLerror(const TOdbcApi& api, SQLSMALLINT handleType, SQLRETURN code,

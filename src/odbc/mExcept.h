@@ -34,6 +34,8 @@ std::optional<TSQLDiagRecord> ReadDiagRecord(const TOdbcApi& api, SQLSMALLINT ha
 // All diagnostic records of a handle, in order.
 std::vector<TSQLDiagRecord> ReadDiagRecords(const TOdbcApi& api, SQLSMALLINT handleType,
                                             SQLHANDLE handle);
+// The records as text, one "SQLSTATE:message" per line, lines separated by CR LF.
+std::string DiagText(const std::vector<TSQLDiagRecord>& records);
 
 class ESQLerror : public std::runtime_error {
  public:

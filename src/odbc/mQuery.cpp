@@ -355,10 +355,13 @@ void TmStatement::SetupCursor() {
   useBookmarks_ = (caps_.bookmarkPersistence & SQL_BP_UPDATE) &&
                   cursorType_ != TmCursorTypes::ctFwdOnlyCursor &&
                   ((caps_.bookmarkPersistence & SQL_BP_DELETE) || (caps_.sensitivity & SQL_SS_DELETIONS));
-  if (useBookmarks_) {
-    Check(api.SQLSetStmtAttr(hstmt_, SQL_ATTR_USE_BOOKMARKS, AttributeValue(SQL_UB_ON), SQL_IS_UINTEGER));
-  } else {
-    api.SQLSetStmtAttr(hstmt_, SQL_ATTR_USE_BOOKMARKS, AttributeValue(SQL_UB_OFF), SQL_IS_UINTEGER);
+  // Statement attributes cannot change under an open cursor; then the set-up only re-reads.
+  if (!cursorOpen_) {
+    if (useBookmarks_) {
+      Check(api.SQLSetStmtAttr(hstmt_, SQL_ATTR_USE_BOOKMARKS, AttributeValue(SQL_UB_ON), SQL_IS_UINTEGER));
+    } else {
+      api.SQLSetStmtAttr(hstmt_, SQL_ATTR_USE_BOOKMARKS, AttributeValue(SQL_UB_OFF), SQL_IS_UINTEGER);
+    }
   }
 
   // e. Positioned operations, unless the caller writes through statements of its own.
@@ -416,15 +419,19 @@ void TmStatement::Execute() {
 
     TParamBinding binding(*this, std::move(markers));
     const SQLRETURN rc = Api().SQLExecute(hstmt_);
-    // A searched UPDATE or DELETE that matched no row answers SQL_NO_DATA: not a failure.
-    if (rc != SQL_NO_DATA) {
-      try {
-        Check(rc);
-      } catch (const ESQLerror& error) {
-        if (error.SqlState() != "01S02") throw;
-        cursorOpen_ = true;
+    if (rc == SQL_SUCCESS_WITH_INFO) {
+      // The statement ran. Its warnings go to the connection's OnSuccessWithInfo; a cursor
+      // the driver changed ("01S02") is set up again now that it is open.
+      const auto records = ReadDiagRecords(Api(), SQL_HANDLE_STMT, hstmt_);
+      cursorOpen_ = true;
+      if (std::any_of(records.begin(), records.end(),
+                      [](const TSQLDiagRecord& r) { return r.sqlState == "01S02"; })) {
         SetupCursor();
       }
+      db_->NotifySuccessWithInfo(DiagText(records));
+    } else if (rc != SQL_NO_DATA) {
+      // SQL_NO_DATA: a searched UPDATE or DELETE that matched no row, not a failure.
+      Check(rc);
     }
     cursorOpen_ = true;
     binding.Release();

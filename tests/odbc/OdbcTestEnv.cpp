@@ -55,6 +55,11 @@ void EnsureDriverRegistry() {
   (void)pinned;
 }
 
+namespace {
+// Before main(): no test may load a driver library before it is pinned.
+[[maybe_unused]] const bool registryReady = (EnsureDriverRegistry(), true);
+}  // namespace
+
 std::vector<std::string> SqliteParams(const std::string& databaseFile) {
   return {std::string("DRIVER=") + kSqliteDriver, "Database=" + databaseFile};
 }
@@ -66,7 +71,7 @@ bool RunningUnderCI() { return Env("CI") == "true"; }
 std::vector<std::string> PostgresParams() {
   if (PostgresSocket().empty()) return {};
   return {std::string("DRIVER=") + kPostgresDriver, "Servername=" + PostgresSocket(),
-          "Database=" + Env("PGDATABASE"), "UID=" + Env("PGUSER"), "BoolsAsChar=0"};
+          "Database=" + Env("PGDATABASE"), "UID=" + Env("PGUSER"), "BoolsAsChar=0", "ByteaAsLongVarBinary=1"};
 }
 
 std::vector<std::vector<std::string>> FetchAll(odbc::TmDataBase& db, const std::string& sql) {
