@@ -79,6 +79,41 @@ TEST_F(SqliteConnection, ADriverThatCannotBeLoadedFailsWithItsDiagnostics) {
   }
 }
 
+TEST_F(SqliteConnection, ErrorsBuiltFromAHandle) {
+  db_.Connect();
+  const odbc::TOdbcApi& api = db_.Api();
+  // Codes other than SQL_ERROR and SQL_SUCCESS_WITH_INFO read no records.
+  const ESQLerror noData(api, SQL_HANDLE_DBC, SQL_NO_DATA, db_.ConnectionHandle());
+  EXPECT_STREQ(noData.what(), "SQL_NO_DATA");
+  EXPECT_EQ(noData.NativeError(), SQL_NO_DATA);
+  EXPECT_TRUE(noData.Errors().empty());
+  EXPECT_EQ(noData.SqlState(), "");
+
+  // SQL_ERROR on a handle without records: the code's name, nothing else.
+  const ESQLerror bare(api, SQL_HANDLE_DBC, SQL_ERROR, db_.ConnectionHandle());
+  EXPECT_STREQ(bare.what(), "SQL_ERROR");
+  EXPECT_EQ(bare.NativeError(), SQL_ERROR);
+  EXPECT_TRUE(bare.Errors().empty());
+
+  // A failing call leaves its records; the native error is the last record's.
+  odbc::TmStatement query;
+  query.SetDataBase(&db_);
+  query.SetSQL({"select * from no_such_table"});
+  try {
+    query.Execute();
+    FAIL();
+  } catch (const ESQLerror& error) {
+    ASSERT_FALSE(error.Records().empty());
+    EXPECT_EQ(error.NativeError(), error.Records().back().nativeError);
+    EXPECT_EQ(error.SqlState(), error.Records().front().sqlState);
+    EXPECT_NE(std::string(error.what()).find("no such table"), std::string::npos) << error.what();
+  }
+
+  ESQLerror renamed("x");
+  renamed.SetMessage("Database not opened");
+  EXPECT_STREQ(renamed.what(), "Database not opened");
+}
+
 TEST_F(SqliteConnection, CommitKeepsWorkAndDisconnectDropsUncommittedWork) {
   db_.Connect();
   Exec(db_, "create table t (n integer)");

@@ -13,6 +13,7 @@ struct ParseCase {
   std::string sql;
   std::string parsed;
   std::vector<std::string> params;
+  friend void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ParseSQLParamsTest : public ::testing::TestWithParam<ParseCase> {};
@@ -65,21 +66,6 @@ TEST(TmParamsTest, OneParameterPerNameAndValuesKeptByName) {
   EXPECT_EQ(next[1].DataType(), TFieldType::ftUnknown);
 }
 
-TEST(TmParamsTest, TypedValues) {
-  TmParam p("p");
-  EXPECT_FALSE(p.Bound());
-  p.SetAsDate(core::TDateTime(1462));
-  EXPECT_EQ(p.DataType(), TFieldType::ftDate);
-  EXPECT_DOUBLE_EQ(p.AsDateTime().Days(), 1462);
-  p.Clear();  // null keeps the type
-  EXPECT_TRUE(p.IsNull());
-  EXPECT_EQ(p.DataType(), TFieldType::ftDate);
-  p.SetAsString("abc");
-  EXPECT_THROW(p.AsFloat(), std::invalid_argument);
-  p.SetAsWord(65535);
-  EXPECT_EQ(p.AsInteger(), 65535);
-}
-
 TEST(TmStatementTextTest, ChangingSQLReparsesAndKeepsValues) {
   TmStatement query;
   query.SetSQL({"select * from t", "where a = :A and b = :b"});
@@ -116,14 +102,6 @@ TEST(ConnectLinesTest, DataBaseNameIsTheDsnLine) {
   EXPECT_EQ(db.Params(), (std::vector<std::string>{"DSN=mData", "DRIVER=x"}));
   db.SetDataBaseName("");  // an empty value removes the line
   EXPECT_EQ(db.Params(), (std::vector<std::string>{"DRIVER=x"}));
-}
-
-TEST(SqlResultNameTest, NamesAndUnknownValues) {
-  EXPECT_EQ(SqlResultName(SQL_NO_DATA), "SQL_NO_DATA");
-  EXPECT_EQ(SqlResultName(SQL_INVALID_HANDLE), "SQL_INVALID_HANDLE");
-  EXPECT_EQ(SqlResultName(SQL_NEED_DATA), "SQL_NEED_DATA");
-  EXPECT_EQ(SqlResultName(7), "unknown SQL result7");
-  EXPECT_EQ(SqlResultName(-9), "unknown SQL result-9");
 }
 
 }  // namespace
