@@ -442,6 +442,7 @@ void TmStatement::Execute() {
 }
 
 void TmStatement::ExecSQL() {
+  CheckInactive();
   CloseCursor();
   rowsAffected_ = 0;
   try {

@@ -144,6 +144,8 @@ class TmStatement {
   virtual void FillParamsFromMaster() {}
   // Puts the position before the first row (nothing to do without a data set).
   virtual void ResetPosition() {}
+  // Refuses ExecSQL while the data set is open (nothing to refuse without one).
+  virtual void CheckInactive() const {}
 
  private:
   friend class TmDataBase;

@@ -99,6 +99,38 @@ std::vector<std::vector<std::string>> FetchAll(odbc::TmDataBase& db, const std::
   return rows;
 }
 
+void ExpectCursorNegotiation(odbc::TmDataBase& db, const std::string& sql) {
+  using odbc::TmCursorTypes;
+  db.Connect();
+  const SQLUINTEGER offered = db.GetInfoUInt32(SQL_SCROLL_OPTIONS);
+  auto allowed = [&](TmCursorTypes type) {
+    switch (type) {
+      case TmCursorTypes::ctDynamicCursor: return (offered & SQL_SO_DYNAMIC) != 0;
+      case TmCursorTypes::ctKeySetCursor: return (offered & SQL_SO_KEYSET_DRIVEN) != 0;
+      case TmCursorTypes::ctStaticCursor: return (offered & SQL_SO_STATIC) != 0;
+      case TmCursorTypes::ctFwdOnlyCursor: return true;
+    }
+    return false;
+  };
+  for (TmCursorTypes wanted : {TmCursorTypes::ctFwdOnlyCursor, TmCursorTypes::ctStaticCursor,
+                               TmCursorTypes::ctKeySetCursor, TmCursorTypes::ctDynamicCursor}) {
+    SCOPED_TRACE(static_cast<int>(wanted));
+    odbc::TmStatement query;
+    query.SetDataBase(&db);
+    query.SetCursorType(wanted);
+    query.SetSQL({sql});
+    query.Execute();
+    EXPECT_TRUE(query.CursorOpen());
+    EXPECT_LE(static_cast<int>(query.CursorType()), static_cast<int>(wanted));
+    EXPECT_TRUE(allowed(query.CursorType())) << "offered " << offered;
+    if (query.CursorType() == TmCursorTypes::ctFwdOnlyCursor) {
+      EXPECT_EQ(query.Capabilities().cursorAttributes1, 0u);
+      EXPECT_FALSE(query.UseBookmarks());
+    }
+    EXPECT_THROW(query.SetCursorType(TmCursorTypes::ctFwdOnlyCursor), std::logic_error);
+  }
+}
+
 void Exec(odbc::TmDataBase& db, const std::string& sql) {
   odbc::TmStatement statement;
   statement.SetDataBase(&db);

@@ -33,6 +33,9 @@ bool RunningUnderCI();
 
 // Runs `sql` (a select) and returns every row, each column as text ("<null>" for NULL).
 std::vector<std::vector<std::string>> FetchAll(odbc::TmDataBase& db, const std::string& sql);
+// Opens `sql` with every cursor type in turn and checks that the cursor obtained is never more
+// than the one asked for and is one the driver offers.
+void ExpectCursorNegotiation(odbc::TmDataBase& db, const std::string& sql);
 // Runs `sql` through ExecSQL on a fresh statement.
 void Exec(odbc::TmDataBase& db, const std::string& sql);
 

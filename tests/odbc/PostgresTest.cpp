@@ -188,6 +188,11 @@ TEST_F(PostgresTest, FieldDefinitionsFollowTheServersTypes) {
   EXPECT_EQ(defs.size(), std::size(expected));
 }
 
+TEST_F(PostgresTest, CursorIsLoweredToWhatTheDriverOffers) {
+  Exec(db_, "create table t (n integer)");
+  ExpectCursorNegotiation(db_, "select n from t");
+}
+
 // A statement that runs with warnings has run: the warnings go to OnSuccessWithInfo.
 TEST_F(PostgresTest, WarningsOfAStatementReachOnSuccessWithInfo) {
   auto infos = std::make_shared<std::vector<std::string>>();

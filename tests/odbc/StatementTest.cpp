@@ -190,19 +190,7 @@ TEST_F(SqliteStatement, FieldDefinitionsFromTheResultColumns) {
 
 TEST_F(SqliteStatement, CursorIsLoweredToWhatTheDriverOffers) {
   Exec(db_, "create table t (n integer)");
-  db_.Connect();
-  const SQLUINTEGER offered = db_.GetInfoUInt32(SQL_SCROLL_OPTIONS);
-  query_.SetSQL({"select n from t"});
-  EXPECT_EQ(query_.CursorType(), odbc::TmCursorTypes::ctDynamicCursor);
-  query_.Execute();
-  const auto type = query_.CursorType();
-  switch (type) {
-    case odbc::TmCursorTypes::ctDynamicCursor: EXPECT_TRUE(offered & SQL_SO_DYNAMIC); break;
-    case odbc::TmCursorTypes::ctKeySetCursor: EXPECT_TRUE(offered & SQL_SO_KEYSET_DRIVEN); break;
-    case odbc::TmCursorTypes::ctStaticCursor: EXPECT_TRUE(offered & SQL_SO_STATIC); break;
-    case odbc::TmCursorTypes::ctFwdOnlyCursor: break;
-  }
-  EXPECT_THROW(query_.SetCursorType(odbc::TmCursorTypes::ctFwdOnlyCursor), std::logic_error);
+  ExpectCursorNegotiation(db_, "select n from t");
 }
 
 TEST_F(SqliteStatement, QueryWithoutConnection) {
