@@ -267,6 +267,10 @@ const TOdbcApi& TmStatement::Api() const {
 
 void TmStatement::Check(SQLRETURN code) const { StatementCheck(Api(), code, hstmt_); }
 
+std::size_t TmStatement::BookmarkIndicatorOffset() const {
+  return AlignUp(static_cast<std::size_t>(bookmarkSize_), alignof(SQLLEN));
+}
+
 const TODBCFieldDef* TmStatement::FindFieldDef(std::string_view name) const {
   for (const TODBCFieldDef& def : fieldDefs_) {
     if (core::AnsiSameText(def.name, name)) return &def;
@@ -508,7 +512,7 @@ void TmStatement::DescribeColumn(SQLUSMALLINT column) {
   if (column == 0) {
     // The bookmark starts the row, followed by its indicator.
     bookmarkSize_ = sqlType == SQL_INTEGER ? 4 : static_cast<SQLLEN>(size);
-    rowSize_ = AlignUp(static_cast<std::size_t>(bookmarkSize_), kAlign) + sizeof(SQLLEN);
+    rowSize_ = BookmarkIndicatorOffset() + sizeof(SQLLEN);
     return;
   }
 

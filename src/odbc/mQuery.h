@@ -130,6 +130,8 @@ class TmStatement {
   const TmCursorCapabilities& Capabilities() const { return caps_; }
   bool UseBookmarks() const { return useBookmarks_; }
   SQLLEN BookmarkSize() const { return bookmarkSize_; }
+  // With ODBC bookmarks the row starts with the bookmark (offset 0) and its indicator here.
+  std::size_t BookmarkIndicatorOffset() const;
   std::size_t RowSize() const { return rowSize_; }
   std::size_t StringSlots() const { return stringSlots_; }
   const TOdbcApi& Api() const;

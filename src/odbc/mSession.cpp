@@ -31,7 +31,8 @@ SQLHENV TmSession::Handle() {
 
 void TmSession::Release() {
   if (env_ == SQL_NULL_HENV) return;
-  driverManager_.Api().SQLFreeHandle(SQL_HANDLE_ENV, env_);
+  // An unloaded driver manager took the environment with it; nothing is left to free.
+  if (driverManager_.Bound()) driverManager_.Api().SQLFreeHandle(SQL_HANDLE_ENV, env_);
   env_ = SQL_NULL_HENV;
 }
 
