@@ -36,8 +36,9 @@ std::size_t InflateInto(z_stream& zs, core::ByteSpan data, std::uint8_t* out, st
   zs.next_in = const_cast<Bytef*>(data.data());
   zs.avail_in = static_cast<uInt>(data.size());
   std::size_t produced = 0;
+  std::uint8_t none = 0;  // zlib wants an output pointer even for no room
   for (;;) {
-    zs.next_out = out + produced;
+    zs.next_out = out ? out + produced : &none;
     zs.avail_out = static_cast<uInt>(capacity - produced);
     const uInt inBefore = zs.avail_in;
     const int rc = inflate(&zs, Z_FINISH);
