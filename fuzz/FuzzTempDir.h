@@ -4,7 +4,10 @@
 
 #include <stdlib.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <span>
 #include <string>
 #include <system_error>
 
@@ -28,5 +31,11 @@ class FuzzTempDir {
  private:
   std::filesystem::path path_;
 };
+
+// The input as a file (plainly written: the fuzz directory is thrown away anyway).
+inline void WriteInput(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
 
 }  // namespace fuzzsupport

@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "FuzzTempDir.h"
-#include "core/Files.h"
 #include "core/NumberFormat.h"
 #include "sync/SyaSupport.h"
 
@@ -30,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   sya::TPDBDataFields db;
   fuzzsupport::FuzzTempDir dir;
-  core::WriteWholeFile(dir.Path() / "f.pdb", input);
+  fuzzsupport::WriteInput(dir.Path() / "f.pdb", input);
   db.SetDirectory(dir.Path().string());
   db.SetPDBFilename("f.pdb");
   try {

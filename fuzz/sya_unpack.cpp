@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "FuzzTempDir.h"
-#include "core/Files.h"
 #include "core/NumberFormat.h"
 #include "sync/SyaException.h"
 #include "sync/SyaUnpack.h"
@@ -18,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto in = dir.Path() / "in";
   const auto out = dir.Path() / "out";
   std::filesystem::create_directory(in);
-  core::WriteWholeFile(in / "Kestor_Out.pdb", std::span<const std::uint8_t>(data, size));
+  fuzzsupport::WriteInput(in / "Kestor_Out.pdb", std::span<const std::uint8_t>(data, size));
   try {
     sya::SyaUnpack(in.string(), "Kestor_Out.pdb", out.string());
   } catch (const sya::EZDecompressionError&) {

@@ -12,6 +12,12 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
   -DVESTIBO_BUILD_FUZZ=ON -DVESTIBO_SANITIZE=ON -DVESTIBO_BUILD_TESTS=OFF -DVESTIBO_BUILD_GUI=OFF >/dev/null
 cmake --build build-fuzz -j2
 
+# Targets write their inputs and outputs to files; a memory-backed temporary directory keeps
+# them fast.
+if [[ -z "${TMPDIR:-}" && -d /dev/shm && -w /dev/shm ]]; then
+  export TMPDIR=/dev/shm
+fi
+
 status=0
 found=0
 for target in build-fuzz/fuzz/fuzz_*; do
@@ -19,7 +25,7 @@ for target in build-fuzz/fuzz/fuzz_*; do
   found=1
   name="$(basename "$target")"
   name="${name#fuzz_}"
-  work="$(mktemp -d)"
+  work="$(mktemp -d)"  # under TMPDIR
   corpus="$work/corpus"
   mkdir -p "$corpus"
   if [[ -d "fuzz/corpus/$name" ]]; then

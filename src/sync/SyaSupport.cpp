@@ -185,8 +185,8 @@ void TPDBDataManager::Open() {
     sortInfo_.clear();
     const auto endOfBlocks = [&]() -> std::uint64_t { return headerRecordCount_ > 0 ? FirstDataOffset() : fileSize_; };
     if (appInfoOffset_ != 0) {
-      std::uint64_t end = sortInfoOffset_ != 0 ? sortInfoOffset_ : endOfBlocks();
       try {
+        const std::uint64_t end = sortInfoOffset_ != 0 ? sortInfoOffset_ : endOfBlocks();
         appInfo_ = ReadBlock(appInfoOffset_, end, 2520);
       } catch (const EPDBException&) {
         throw;

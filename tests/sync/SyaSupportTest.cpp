@@ -193,6 +193,17 @@ TEST_F(SyaDatabaseTest, HostileOffsetsAndCountsFailCleanly) {
   c.SetDirectory(dir.Str());
   c.SetPDBFilename("app.pdb");
   EXPECT_EQ(MessageOf([&] { c.Open(); }), "Error reading AppInfo Block!");
+
+  // An AppInfo block announced in a file too short for the record list it ends at.
+  Bytes headerOnly(file.begin(), file.begin() + 78);
+  core::StoreBE32(headerOnly.data() + 52, 78);
+  dir.WriteFile("hdr.pdb", headerOnly);
+  c.SetPDBFilename("hdr.pdb");
+  EXPECT_EQ(MessageOf([&] { c.Open(); }), "Error reading AppInfo Block!");
+  core::StoreBE32(headerOnly.data() + 52, 0);
+  core::StoreBE32(headerOnly.data() + 56, 78);
+  dir.WriteFile("hdr.pdb", headerOnly);
+  EXPECT_EQ(MessageOf([&] { c.Open(); }), "Error reading SortInfo Block!");
   EXPECT_FALSE(c.Active());
 }
 
