@@ -140,10 +140,13 @@ void TPDBDataManager::ReadHeader() {
   AfterReadHeader();
 }
 
-std::uint32_t TPDBDataManager::FirstDataOffset() {
-  std::array<std::uint8_t, 4> raw{};
-  ReadAt(kPDBHeaderSize, raw);
-  return core::LoadBE32(raw.data());
+// Where the record data begin: the first entry with data (deleted records written without
+// data carry offset 0), or the end of the file.
+std::uint64_t TPDBDataManager::FirstDataOffset() {
+  if (!entriesLoaded_) LoadEntries();
+  for (const auto& e : entries_)
+    if (e.offset != 0) return e.offset;
+  return fileSize_;
 }
 
 // The bytes from `offset` to `end`; a block that does not lie within the file is refused.
@@ -183,7 +186,7 @@ void TPDBDataManager::Open() {
   try {
     appInfo_.clear();
     sortInfo_.clear();
-    const auto endOfBlocks = [&]() -> std::uint64_t { return headerRecordCount_ > 0 ? FirstDataOffset() : fileSize_; };
+    const auto endOfBlocks = [&] { return FirstDataOffset(); };
     if (appInfoOffset_ != 0) {
       try {
         const std::uint64_t end = sortInfoOffset_ != 0 ? sortInfoOffset_ : endOfBlocks();
@@ -207,6 +210,8 @@ void TPDBDataManager::Open() {
     in_ = std::ifstream();
     appInfo_.clear();
     sortInfo_.clear();
+    entries_.clear();
+    entriesLoaded_ = false;
     recordCount_ = 0;
     throw;
   }
@@ -219,7 +224,6 @@ void TPDBDataManager::Open() {
 
 // The record list, read once on first use: at most the entries the file actually holds.
 void TPDBDataManager::LoadEntries() {
-  entriesLoaded_ = true;
   const std::uint64_t available = fileSize_ > kPDBHeaderSize ? (fileSize_ - kPDBHeaderSize) / kRecordEntrySize : 0;
   const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(headerRecordCount_, available));
   core::Bytes raw(count * kRecordEntrySize);
@@ -238,6 +242,7 @@ void TPDBDataManager::LoadEntries() {
     it->end = static_cast<std::uint32_t>(std::min<std::uint64_t>(end, 0xFFFFFFFFu));
     if (it->offset != 0) end = it->offset;
   }
+  entriesLoaded_ = true;
 }
 
 RecordNode TPDBDataManager::GetRecord(std::int32_t index) {
@@ -247,7 +252,6 @@ RecordNode TPDBDataManager::GetRecord(std::int32_t index) {
   try {
     if (!entriesLoaded_) LoadEntries();
   } catch (const std::exception&) {
-    entriesLoaded_ = false;
     RaisePDBError(2160, 6);
   }
   if (static_cast<std::size_t>(index) >= entries_.size()) RaisePDBError(2160, 6);

@@ -150,7 +150,7 @@ class TPDBDataManager {
   void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
   void ReadHeader();
   core::Bytes ReadBlock(std::uint32_t offset, std::uint64_t end, int failureId);
-  std::uint32_t FirstDataOffset();
+  std::uint64_t FirstDataOffset();
   void LoadEntries();
   void ReleaseAll();
 
