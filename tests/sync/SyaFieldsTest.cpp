@@ -113,11 +113,6 @@ TEST(SyaFields, DataTypeSetsSizeAndEmptyValue) {
   EXPECT_EQ(copy.FieldName(), "x");
   EXPECT_EQ(copy.DataType(), sya::pdtPSBoolean);
   EXPECT_EQ(copy.Value(), sya::TFieldValue(true));
-
-  sya::TPDBFields fields;
-  fields.Add("Price", sya::pdtDouble);
-  EXPECT_NE(fields.FindField("PRICE"), nullptr);
-  EXPECT_EQ(fields.FindField("cost"), nullptr);
 }
 
 }  // namespace

@@ -67,11 +67,4 @@ TEST(SyaZlib, DamagedStreamsRaiseZlibTexts) {
   EXPECT_EQ(textOf(badSum), "data error");
 }
 
-TEST(SyaZlib, ErrorTexts) {
-  EXPECT_EQ(sya::ZlibErrorText(-1), "file error");
-  EXPECT_EQ(sya::ZlibErrorText(-2), "stream error");
-  EXPECT_EQ(sya::ZlibErrorText(-4), "insufficient memory");
-  EXPECT_EQ(sya::ZlibErrorText(-6), "incompatible version");
-}
-
 }  // namespace
