@@ -186,10 +186,9 @@ void TPDBDataManager::Open() {
   try {
     appInfo_.clear();
     sortInfo_.clear();
-    const auto endOfBlocks = [&] { return FirstDataOffset(); };
     if (appInfoOffset_ != 0) {
       try {
-        const std::uint64_t end = sortInfoOffset_ != 0 ? sortInfoOffset_ : endOfBlocks();
+        const std::uint64_t end = sortInfoOffset_ != 0 ? sortInfoOffset_ : FirstDataOffset();
         appInfo_ = ReadBlock(appInfoOffset_, end, 2520);
       } catch (const EPDBException&) {
         throw;
@@ -199,7 +198,7 @@ void TPDBDataManager::Open() {
     }
     if (sortInfoOffset_ != 0) {
       try {
-        sortInfo_ = ReadBlock(sortInfoOffset_, endOfBlocks(), 2530);
+        sortInfo_ = ReadBlock(sortInfoOffset_, FirstDataOffset(), 2530);
       } catch (const EPDBException&) {
         throw;
       } catch (const std::exception&) {
