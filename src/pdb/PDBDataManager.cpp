@@ -421,6 +421,8 @@ void TPDBDataManager::Close() {
   ReleaseAll();
 }
 
+void TPDBDataManager::Discard() noexcept { ReleaseAll(); }
+
 core::AtomicFileWriter& TPDBDataManager::OutputFile() {
   if (!output_) output_ = std::make_unique<core::AtomicFileWriter>(fs::path(FilePath()));
   return *output_;

@@ -115,6 +115,10 @@ class TPDBDataManager {
   void Open();
   void CreateDatabase();
   void Close();
+  // Releases the database without writing anything: a file being created is abandoned (its
+  // temporary file removed, the earlier file untouched), a file being read is closed. Used by
+  // an owner that gives up on a database after a failure; the object can be opened again.
+  void Discard() noexcept;
   void First();
   void Next();
   TPDBRecordData GetRecord(std::int32_t index);
