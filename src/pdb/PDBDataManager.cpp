@@ -189,8 +189,8 @@ void TPDBDataManager::Open() {
   }
 
   input_ = std::ifstream();
-  // Reads jump between the record list and the data; a stream buffer would be refilled at
-  // every jump, so each read goes to the file directly.
+  // Every read seeks first (the header, the record list, then one record at a time); a stream
+  // buffer would be refilled at every seek, so each read goes to the file directly.
   input_.rdbuf()->pubsetbuf(nullptr, 0);
   input_.open(path, std::ios::binary);
   if (!input_) Raise(14050, 6);
@@ -268,6 +268,9 @@ void TPDBDataManager::ReadHeader() {
     fileRecordCount_ = in.U16();
     // The record list must be there in full before any entry is trusted.
     if (RecordListEnd(fileRecordCount_) > fileSize_) Raise(14060, 7);
+    // The list is read in one go: records are then read with one seek each.
+    recordList_.assign(kPDBRecordEntrySize * fileRecordCount_, 0);
+    if (!ReadAt(kPDBHeaderSize, recordList_)) Raise(14060, 7);
     const std::int32_t count = AdjustRecordCount(static_cast<std::int32_t>(fileRecordCount_));
     recordCount_ = static_cast<std::uint16_t>(std::clamp<std::int32_t>(count, 0, kPDBMaxRecords));
     AfterReadHeader();
@@ -275,6 +278,7 @@ void TPDBDataManager::ReadHeader() {
     input_.close();
     recordCount_ = 0;
     fileRecordCount_ = 0;
+    recordList_.clear();
     Raise(14060, 7);
   }
 }
@@ -286,10 +290,8 @@ core::Bytes TPDBDataManager::ReadBlock(std::uint32_t offset, std::uint32_t end) 
 }
 
 std::uint32_t TPDBDataManager::EntryOffset(std::uint32_t index) {
-  std::array<std::uint8_t, 4> bytes{};
-  if (index >= fileRecordCount_ || !ReadAt(kPDBHeaderSize + std::uint64_t{kPDBRecordEntrySize} * index, bytes))
-    Raise(11650, 6);
-  return core::LoadBE32(bytes.data());
+  if (index >= fileRecordCount_) Raise(11650, 6);
+  return core::LoadBE32(&recordList_[kPDBRecordEntrySize * index]);
 }
 
 TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
@@ -301,10 +303,7 @@ TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
 
   // The entry and, unless it is the last one, the next entry's offset, which ends the record.
   const bool last = at + 1 == fileRecordCount_;
-  std::array<std::uint8_t, kPDBRecordEntrySize + 4> entry{};
-  const std::span<std::uint8_t> wanted(entry.data(), last ? kPDBRecordEntrySize : entry.size());
-  if (!ReadAt(kPDBHeaderSize + std::uint64_t{kPDBRecordEntrySize} * at, wanted)) Raise(11650, 6);
-  core::BigEndianReader in(wanted);
+  core::BigEndianReader in(recordList_, kPDBRecordEntrySize * at);
   const std::uint32_t offset = in.U32();
   const std::uint8_t attributes = in.U8();
   TPDBRecordData record;
@@ -313,7 +312,7 @@ TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
   record.UniqueID = (std::uint32_t{in.U8()} << 16) | in.U16();
   if (record.Attributes & kRecAttrDelete) return record;
 
-  const std::uint64_t end = last ? fileSize_ : core::LoadBE32(&entry[kPDBRecordEntrySize]);
+  const std::uint64_t end = last ? fileSize_ : EntryOffset(at + 1);
   if (offset > fileSize_ || end < offset || end > fileSize_) Raise(11650, 6);
   try {
     record.Data.resize(end - offset);
@@ -523,6 +522,8 @@ void TPDBDataManager::ReleaseAll() {
   output_.reset();
   recordCount_ = 0;
   fileRecordCount_ = 0;
+  recordList_.clear();
+  recordList_.shrink_to_fit();
   currentIndex_ = -1;
   bof_ = eof_ = false;
   open_ = false;

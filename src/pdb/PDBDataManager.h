@@ -184,6 +184,7 @@ class TPDBDataManager {
   std::uint32_t nextRecordListID_ = 0;
   std::uint16_t recordCount_ = 0;
   std::uint32_t fileRecordCount_ = 0;  // entries of the record list in the file being read
+  core::Bytes recordList_;             // that record list, read whole at Open
   std::uint64_t fileSize_ = 0;
   bool open_ = false;
   bool bof_ = false;
