@@ -444,6 +444,31 @@ void TPDBDataManager::InsertRecordNodeFront(RecordNode node) {
 }
 
 core::Bytes TPDBDataManager::BuildFileImage(bool writeCategories) const {
+  core::Bytes image = BuildFileHead(writeCategories);
+  for (const auto& node : records_) image.insert(image.end(), node.Data.begin(), node.Data.end());
+  return image;
+}
+
+void TPDBDataManager::WriteFileImage(bool writeCategories) {
+  core::AtomicFileWriter& out = OutputFile();
+  core::Bytes chunk = BuildFileHead(writeCategories);
+  // Records go out in chunks of about this size: few writes, little memory.
+  constexpr std::size_t kChunk = 64 * 1024;
+  chunk.reserve(std::max(chunk.size(), kChunk));
+  for (const auto& node : records_) {
+    if (chunk.size() + node.Data.size() > kChunk && !chunk.empty()) {
+      out.Write(chunk);
+      chunk.clear();
+    }
+    if (node.Data.size() >= kChunk)
+      out.Write(node.Data);
+    else
+      chunk.insert(chunk.end(), node.Data.begin(), node.Data.end());
+  }
+  if (!chunk.empty()) out.Write(chunk);
+}
+
+core::Bytes TPDBDataManager::BuildFileHead(bool writeCategories) const {
   const std::uint64_t n = records_.size();
   const std::uint64_t listEnd = RecordListEnd(n) + kPDBRecordListGap;
   const std::uint64_t appInfoSize = (writeCategories ? kPDBCategoryBlockSize : 0) + appInfoData_.size();
@@ -459,7 +484,7 @@ core::Bytes TPDBDataManager::BuildFileImage(bool writeCategories) const {
   const std::uint32_t created = (creationDate_ >= earliest ? creationDate_ : core::TDateTime::Now()).ToPalmSeconds();
 
   core::Bytes image;
-  image.reserve(static_cast<std::size_t>(total));
+  image.reserve(static_cast<std::size_t>(total - dataSize));
   core::BigEndianWriter out(image);
   out.FixedText(std::string_view(databaseName_).substr(0, kPDBMaxNameLength), kPDBNameSize);
   out.U16(attributes_);
@@ -494,7 +519,6 @@ core::Bytes TPDBDataManager::BuildFileImage(bool writeCategories) const {
   }
   out.Append(appInfoData_);
   out.Append(sortInfoData_);
-  for (const auto& node : records_) out.Append(node.Data);
   return image;
 }
 

@@ -143,6 +143,8 @@ class TPDBDataManager {
   void InsertRecordNodeFront(RecordNode node);
   // The whole file as it is to be written: header, record list, AppInfo, SortInfo, data.
   core::Bytes BuildFileImage(bool writeCategories) const;
+  // Writes the same bytes to the output file without holding a second copy of the records.
+  void WriteFileImage(bool writeCategories);
   // The file being written between CreateDatabase and Close.
   core::AtomicFileWriter& OutputFile();
   // Sets the name as read or derived by an engine, without the setter's checks.
@@ -156,6 +158,8 @@ class TPDBDataManager {
   void CloseOnDestroy() noexcept;
 
  private:
+  // Everything of the file image before the record data.
+  core::Bytes BuildFileHead(bool writeCategories) const;
   void ReadHeader();
   core::Bytes ReadBlock(std::uint32_t offset, std::uint32_t end);
   bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);

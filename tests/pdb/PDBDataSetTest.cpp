@@ -360,6 +360,40 @@ TEST_F(PDBDataSetTest, FilteredRecordsAreWrittenToo) {
   EXPECT_EQ(ParseFile(dir.ReadBytes("Test.pdb")).records.size(), 2u);
 }
 
+TEST_F(PDBDataSetTest, StoredTextsOfEveryLengthReadBackExactly) {
+  // Records keep strings packed; a shorter text written over a longer one must not show the
+  // rest of the old one, and the fields after a string must stay in place.
+  IdNameFields(5);
+  auto& code = ds.FieldsPocketStudio().Add();
+  code.SetFieldName("Code");
+  code.SetInternalSize(3);
+  ds.Open();
+  const std::vector<std::pair<std::string, std::string>> values = {
+      {"", "x"}, {"abcde", ""}, {"abcdefgh", "xyzw"}, {"\xC0\xC1", "\xFF"}};
+  int id = 0;
+  for (const auto& [name, c] : values) {
+    ds.Append();
+    ds.FieldByName("Id").AsInteger(++id);
+    ds.FieldByName("Name").AsString(name);
+    ds.FieldByName("Code").AsString(c);
+    ds.Post();
+  }
+  ds.First();
+  ds.Next();
+  ds.Edit();
+  ds.FieldByName("Name").AsString("ab");
+  ds.Post();
+  ds.Last();  // read right after a record with a longer text
+  ds.Edit();
+  ds.FieldByName("Name").AsString("\xC0");
+  ds.Post();
+  std::vector<std::string> seen;
+  for (ds.First(); !ds.Eof(); ds.Next())
+    seen.push_back(ds.FieldByName("Id").AsString() + "|" + ds.FieldByName("Name").AsString() + "|" +
+                   ds.FieldByName("Code").AsString() + "|" + (ds.FieldByName("Name").IsNull() ? "null" : "set"));
+  EXPECT_EQ(seen, (std::vector<std::string>{"1||x|null", "2|ab||set", "3|abcde|xyz|set", "4|\xC0|\xFF|set"}));
+}
+
 TEST_F(PDBDataSetTest, EveryFieldTypeRoundTrips) {
   struct Item {
     const char* name;
