@@ -164,13 +164,29 @@ std::string TPDBDataManager::FilePath() const {
 
 // ---- reading -------------------------------------------------------------------------------
 
-bool TPDBDataManager::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-  if (offset > fileSize_ || out.size() > fileSize_ - offset) return false;
+bool TPDBDataManager::ReadFromFile(std::uint64_t offset, std::span<std::uint8_t> out) {
   input_.clear();
   input_.seekg(static_cast<std::streamoff>(offset));
   if (!input_) return false;
   if (!out.empty()) input_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
   return static_cast<bool>(input_);
+}
+
+bool TPDBDataManager::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+  constexpr std::size_t kReadWindow = 64 * 1024;
+  if (offset > fileSize_ || out.size() > fileSize_ - offset) return false;
+  if (out.size() >= kReadWindow) return ReadFromFile(offset, out);
+  if (offset < readWindowStart_ || offset + out.size() > readWindowStart_ + readWindow_.size()) {
+    readWindow_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kReadWindow, fileSize_ - offset)));
+    readWindowStart_ = offset;
+    if (!ReadFromFile(offset, readWindow_)) {
+      readWindow_.clear();
+      return false;
+    }
+  }
+  const auto from = readWindow_.begin() + static_cast<std::ptrdiff_t>(offset - readWindowStart_);
+  std::copy(from, from + static_cast<std::ptrdiff_t>(out.size()), out.begin());
+  return true;
 }
 
 void TPDBDataManager::Open() {
@@ -189,8 +205,10 @@ void TPDBDataManager::Open() {
   }
 
   input_ = std::ifstream();
-  // Every read seeks first (the header, the record list, then one record at a time); a stream
-  // buffer would be refilled at every seek, so each read goes to the file directly.
+  readWindow_.clear();
+  readWindowStart_ = 0;
+  // Every read seeks first; a stream buffer would be refilled at every seek, so reads go to the
+  // file directly, small ones through the read-ahead window (ReadAt).
   input_.rdbuf()->pubsetbuf(nullptr, 0);
   input_.open(path, std::ios::binary);
   if (!input_) Raise(14050, 6);
@@ -548,6 +566,9 @@ void TPDBDataManager::ReleaseAll() {
   fileRecordCount_ = 0;
   recordList_.clear();
   recordList_.shrink_to_fit();
+  readWindow_.clear();
+  readWindow_.shrink_to_fit();
+  readWindowStart_ = 0;
   currentIndex_ = -1;
   bof_ = eof_ = false;
   open_ = false;

@@ -162,7 +162,11 @@ class TPDBDataManager {
   core::Bytes BuildFileHead(bool writeCategories) const;
   void ReadHeader();
   core::Bytes ReadBlock(std::uint32_t offset, std::uint32_t end);
+  // Reads out.size() bytes at offset; false when they are not all there or cannot be read.
+  // Small reads are served from a window of the file read ahead, since records are read one
+  // after another in file order.
   bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+  bool ReadFromFile(std::uint64_t offset, std::span<std::uint8_t> out);
   std::uint32_t EntryOffset(std::uint32_t index);
   void ResetCategories();
   void ReleaseAll();
@@ -199,6 +203,8 @@ class TPDBDataManager {
   bool writeCategories_ = false;
   std::vector<RecordNode> records_;
   std::ifstream input_;
+  core::Bytes readWindow_;            // bytes of the file from readWindowStart_ on
+  std::uint64_t readWindowStart_ = 0;
   std::unique_ptr<core::AtomicFileWriter> output_;
 };
 
