@@ -129,6 +129,10 @@ TEST_F(PDBDataSetTest, StateChecksAndUnavailableEngine) {
   ds.Open();
   ExpectPDBError([&] { ds.Open(); }, "DataSet is already open", 1);
   EXPECT_TRUE(ds.Active());
+  // The engine a data set was opened with also closes it.
+  ds.SetEngine(TEngine::Java);
+  ds.Close();
+  EXPECT_TRUE(dir.Exists("Test.pdb"));
 }
 
 TEST_F(PDBDataSetTest, PropertySettersCheckLikeTheContainer) {
