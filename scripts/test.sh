@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
 # Starts the services the tests need (a throwaway PostgreSQL server for the ODBC tests) and
-# stops them again. Exit status: that of ctest.
+# stops them again. Runs every fuzz target for a few seconds first. Arguments go to ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -20,5 +20,10 @@ for service in scripts/test-services/*.sh; do
   # shellcheck disable=SC1090
   source "$service"
 done
+
+# Every libFuzzer target briefly on its seed corpus (skip with VESTIBO_FUZZ_SECONDS=0).
+if [[ "${VESTIBO_FUZZ_SECONDS:-10}" != 0 && $# -eq 0 ]]; then
+  scripts/fuzz.sh "${VESTIBO_FUZZ_SECONDS:-10}"
+fi
 
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "$@"

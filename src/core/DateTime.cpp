@@ -199,7 +199,10 @@ std::string TDateTime::FormatTimeHHNN() const {
 std::string TDateTime::FormatDateTimeText() const {
   const Parts p = Decode();
   std::string text = FormatDate('/');
-  if (p.hour != 0 || p.minute != 0 || p.second != 0 || p.millisecond != 0) text += " " + FormatTimeHHNN();
+  if (p.hour != 0 || p.minute != 0 || p.second != 0 || p.millisecond != 0) {
+    text += ' ';
+    text += FormatTimeHHNN();
+  }
   return text;
 }
 

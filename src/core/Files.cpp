@@ -73,7 +73,11 @@ AtomicFileWriter::AtomicFileWriter(fs::path finalPath) : final_(std::move(finalP
   std::random_device random;
   const fs::path directory = final_.has_parent_path() ? final_.parent_path() : fs::path(".");
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    temp_ = directory / ("." + final_.filename().string() + ".tmp" + std::to_string(random() % 1000000));
+    std::string name = ".";
+    name += final_.filename().string();
+    name += ".tmp";
+    name += std::to_string(random() % 1000000);
+    temp_ = directory / name;
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno != EEXIST) break;
   }

@@ -42,14 +42,26 @@ std::optional<Int> ParseWhole(std::string_view text) {
 
 }  // namespace
 
+namespace {
+// "'<text>'<tail>", the text converted for the person. Built by appending: GCC 12 warns
+// falsely (-Wrestrict) about "literal" + std::string temporaries.
+std::string QuotedValue(std::string_view ansiText, std::string_view tail) {
+  std::string message = "'";
+  message += AnsiToUtf8(ansiText);
+  message += '\'';
+  message += tail;
+  return message;
+}
+}  // namespace
+
 EConvertError EConvertError::InvalidInteger(std::string_view ansiText) {
-  return EConvertError("'" + AnsiToUtf8(ansiText) + "' is not a valid integer value");
+  return EConvertError(QuotedValue(ansiText, " is not a valid integer value"));
 }
 EConvertError EConvertError::InvalidFloat(std::string_view ansiText) {
-  return EConvertError("'" + AnsiToUtf8(ansiText) + "' is not a valid floating point value");
+  return EConvertError(QuotedValue(ansiText, " is not a valid floating point value"));
 }
 EConvertError EConvertError::InvalidDateTime(std::string_view ansiText) {
-  return EConvertError("'" + AnsiToUtf8(ansiText) + "' is not a valid date and time");
+  return EConvertError(QuotedValue(ansiText, " is not a valid date and time"));
 }
 
 std::optional<std::int32_t> ParseInteger(std::string_view text) { return ParseWhole<std::int32_t>(text); }

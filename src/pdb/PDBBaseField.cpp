@@ -15,10 +15,20 @@ struct Overloaded : Ts... {
 template <class... Ts>
 Overloaded(Ts...) -> Overloaded<Ts...>;
 
-// A double as a 64-bit integer, rounded half to even; out-of-range values cannot be converted.
+bool FitsInt64(double value) {
+  return std::isfinite(value) && value < 9.2233720368547758e18 && value >= -9.2233720368547758e18;
+}
+
+// A double as a 64-bit integer, rounded half to even; out-of-range values cannot be converted
+// (the message shows the number, formatted only then).
+std::int64_t RoundToInt64(double value) {
+  if (!FitsInt64(value)) throw core::EConvertError::InvalidInteger(core::FormatGeneral(value));
+  return core::RoundHalfEven(value);
+}
+
+// The same for a number parsed from a text; the message shows the text.
 std::int64_t RoundToInt64(double value, std::string_view shown) {
-  if (!std::isfinite(value) || value >= 9.2233720368547758e18 || value < -9.2233720368547758e18)
-    throw core::EConvertError::InvalidInteger(shown);
+  if (!FitsInt64(value)) throw core::EConvertError::InvalidInteger(shown);
   return core::RoundHalfEven(value);
 }
 
@@ -28,8 +38,8 @@ std::int64_t ValueToInt64(const TPDBValue& value) {
   return std::visit(Overloaded{
                         [](bool b) -> std::int64_t { return b ? -1 : 0; },
                         [](std::int64_t i) { return i; },
-                        [](double d) { return RoundToInt64(d, core::FormatGeneral(d)); },
-                        [](core::TDateTime t) { return RoundToInt64(t.Days(), core::FormatGeneral(t.Days())); },
+                        [](double d) { return RoundToInt64(d); },
+                        [](core::TDateTime t) { return RoundToInt64(t.Days()); },
                         [](const std::string& s) -> std::int64_t {
                           if (auto i = core::ParseInteger64(s)) return *i;
                           if (auto d = core::ParseFloat(s)) return RoundToInt64(*d, s);

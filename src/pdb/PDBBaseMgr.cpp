@@ -40,7 +40,7 @@ void TPDBBaseMgr::LoadCurrentRecord() {
 
 void TPDBBaseMgr::WriteDatabase(bool writeCategories) {
   BeforeWriteDatabase();
-  OutputFile().Write(BuildFileImage(writeCategories));
+  WriteFileImage(writeCategories);
 }
 
 void TPDBBaseMgr::StartAppend() {

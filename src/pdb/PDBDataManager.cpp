@@ -164,13 +164,29 @@ std::string TPDBDataManager::FilePath() const {
 
 // ---- reading -------------------------------------------------------------------------------
 
-bool TPDBDataManager::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-  if (offset > fileSize_ || out.size() > fileSize_ - offset) return false;
+bool TPDBDataManager::ReadFromFile(std::uint64_t offset, std::span<std::uint8_t> out) {
   input_.clear();
   input_.seekg(static_cast<std::streamoff>(offset));
   if (!input_) return false;
   if (!out.empty()) input_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
   return static_cast<bool>(input_);
+}
+
+bool TPDBDataManager::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+  constexpr std::size_t kReadWindow = 64 * 1024;
+  if (offset > fileSize_ || out.size() > fileSize_ - offset) return false;
+  if (out.size() >= kReadWindow) return ReadFromFile(offset, out);
+  if (offset < readWindowStart_ || offset + out.size() > readWindowStart_ + readWindow_.size()) {
+    readWindow_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kReadWindow, fileSize_ - offset)));
+    readWindowStart_ = offset;
+    if (!ReadFromFile(offset, readWindow_)) {
+      readWindow_.clear();
+      return false;
+    }
+  }
+  const auto from = readWindow_.begin() + static_cast<std::ptrdiff_t>(offset - readWindowStart_);
+  std::copy(from, from + static_cast<std::ptrdiff_t>(out.size()), out.begin());
+  return true;
 }
 
 void TPDBDataManager::Open() {
@@ -189,8 +205,10 @@ void TPDBDataManager::Open() {
   }
 
   input_ = std::ifstream();
-  // Reads jump between the record list and the data; a stream buffer would be refilled at
-  // every jump, so each read goes to the file directly.
+  readWindow_.clear();
+  readWindowStart_ = 0;
+  // Every read seeks first; a stream buffer would be refilled at every seek, so reads go to the
+  // file directly, small ones through the read-ahead window (ReadAt).
   input_.rdbuf()->pubsetbuf(nullptr, 0);
   input_.open(path, std::ios::binary);
   if (!input_) Raise(14050, 6);
@@ -268,6 +286,9 @@ void TPDBDataManager::ReadHeader() {
     fileRecordCount_ = in.U16();
     // The record list must be there in full before any entry is trusted.
     if (RecordListEnd(fileRecordCount_) > fileSize_) Raise(14060, 7);
+    // The list is read in one go: records are then read with one seek each.
+    recordList_.assign(kPDBRecordEntrySize * fileRecordCount_, 0);
+    if (!ReadAt(kPDBHeaderSize, recordList_)) Raise(14060, 7);
     const std::int32_t count = AdjustRecordCount(static_cast<std::int32_t>(fileRecordCount_));
     recordCount_ = static_cast<std::uint16_t>(std::clamp<std::int32_t>(count, 0, kPDBMaxRecords));
     AfterReadHeader();
@@ -275,6 +296,7 @@ void TPDBDataManager::ReadHeader() {
     input_.close();
     recordCount_ = 0;
     fileRecordCount_ = 0;
+    recordList_.clear();
     Raise(14060, 7);
   }
 }
@@ -286,10 +308,8 @@ core::Bytes TPDBDataManager::ReadBlock(std::uint32_t offset, std::uint32_t end) 
 }
 
 std::uint32_t TPDBDataManager::EntryOffset(std::uint32_t index) {
-  std::array<std::uint8_t, 4> bytes{};
-  if (index >= fileRecordCount_ || !ReadAt(kPDBHeaderSize + std::uint64_t{kPDBRecordEntrySize} * index, bytes))
-    Raise(11650, 6);
-  return core::LoadBE32(bytes.data());
+  if (index >= fileRecordCount_) Raise(11650, 6);
+  return core::LoadBE32(&recordList_[kPDBRecordEntrySize * index]);
 }
 
 TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
@@ -301,10 +321,7 @@ TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
 
   // The entry and, unless it is the last one, the next entry's offset, which ends the record.
   const bool last = at + 1 == fileRecordCount_;
-  std::array<std::uint8_t, kPDBRecordEntrySize + 4> entry{};
-  const std::span<std::uint8_t> wanted(entry.data(), last ? kPDBRecordEntrySize : entry.size());
-  if (!ReadAt(kPDBHeaderSize + std::uint64_t{kPDBRecordEntrySize} * at, wanted)) Raise(11650, 6);
-  core::BigEndianReader in(wanted);
+  core::BigEndianReader in(recordList_, kPDBRecordEntrySize * at);
   const std::uint32_t offset = in.U32();
   const std::uint8_t attributes = in.U8();
   TPDBRecordData record;
@@ -313,7 +330,7 @@ TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
   record.UniqueID = (std::uint32_t{in.U8()} << 16) | in.U16();
   if (record.Attributes & kRecAttrDelete) return record;
 
-  const std::uint64_t end = last ? fileSize_ : core::LoadBE32(&entry[kPDBRecordEntrySize]);
+  const std::uint64_t end = last ? fileSize_ : EntryOffset(at + 1);
   if (offset > fileSize_ || end < offset || end > fileSize_) Raise(11650, 6);
   try {
     record.Data.resize(end - offset);
@@ -421,6 +438,8 @@ void TPDBDataManager::Close() {
   ReleaseAll();
 }
 
+void TPDBDataManager::Discard() noexcept { ReleaseAll(); }
+
 core::AtomicFileWriter& TPDBDataManager::OutputFile() {
   if (!output_) output_ = std::make_unique<core::AtomicFileWriter>(fs::path(FilePath()));
   return *output_;
@@ -443,6 +462,31 @@ void TPDBDataManager::InsertRecordNodeFront(RecordNode node) {
 }
 
 core::Bytes TPDBDataManager::BuildFileImage(bool writeCategories) const {
+  core::Bytes image = BuildFileHead(writeCategories);
+  for (const auto& node : records_) image.insert(image.end(), node.Data.begin(), node.Data.end());
+  return image;
+}
+
+void TPDBDataManager::WriteFileImage(bool writeCategories) {
+  core::AtomicFileWriter& out = OutputFile();
+  core::Bytes chunk = BuildFileHead(writeCategories);
+  // Records go out in chunks of about this size: few writes, little memory.
+  constexpr std::size_t kChunk = 64 * 1024;
+  chunk.reserve(std::max(chunk.size(), kChunk));
+  for (const auto& node : records_) {
+    if (chunk.size() + node.Data.size() > kChunk && !chunk.empty()) {
+      out.Write(chunk);
+      chunk.clear();
+    }
+    if (node.Data.size() >= kChunk)
+      out.Write(node.Data);
+    else
+      chunk.insert(chunk.end(), node.Data.begin(), node.Data.end());
+  }
+  if (!chunk.empty()) out.Write(chunk);
+}
+
+core::Bytes TPDBDataManager::BuildFileHead(bool writeCategories) const {
   const std::uint64_t n = records_.size();
   const std::uint64_t listEnd = RecordListEnd(n) + kPDBRecordListGap;
   const std::uint64_t appInfoSize = (writeCategories ? kPDBCategoryBlockSize : 0) + appInfoData_.size();
@@ -458,7 +502,7 @@ core::Bytes TPDBDataManager::BuildFileImage(bool writeCategories) const {
   const std::uint32_t created = (creationDate_ >= earliest ? creationDate_ : core::TDateTime::Now()).ToPalmSeconds();
 
   core::Bytes image;
-  image.reserve(static_cast<std::size_t>(total));
+  image.reserve(static_cast<std::size_t>(total - dataSize));
   core::BigEndianWriter out(image);
   out.FixedText(std::string_view(databaseName_).substr(0, kPDBMaxNameLength), kPDBNameSize);
   out.U16(attributes_);
@@ -493,7 +537,6 @@ core::Bytes TPDBDataManager::BuildFileImage(bool writeCategories) const {
   }
   out.Append(appInfoData_);
   out.Append(sortInfoData_);
-  for (const auto& node : records_) out.Append(node.Data);
   return image;
 }
 
@@ -521,6 +564,11 @@ void TPDBDataManager::ReleaseAll() {
   output_.reset();
   recordCount_ = 0;
   fileRecordCount_ = 0;
+  recordList_.clear();
+  recordList_.shrink_to_fit();
+  readWindow_.clear();
+  readWindow_.shrink_to_fit();
+  readWindowStart_ = 0;
   currentIndex_ = -1;
   bof_ = eof_ = false;
   open_ = false;

@@ -115,6 +115,10 @@ class TPDBDataManager {
   void Open();
   void CreateDatabase();
   void Close();
+  // Releases the database without writing anything: a file being created is abandoned (its
+  // temporary file removed, the earlier file untouched), a file being read is closed. Used by
+  // an owner that gives up on a database after a failure; the object can be opened again.
+  void Discard() noexcept;
   void First();
   void Next();
   TPDBRecordData GetRecord(std::int32_t index);
@@ -139,6 +143,8 @@ class TPDBDataManager {
   void InsertRecordNodeFront(RecordNode node);
   // The whole file as it is to be written: header, record list, AppInfo, SortInfo, data.
   core::Bytes BuildFileImage(bool writeCategories) const;
+  // Writes the same bytes to the output file without holding a second copy of the records.
+  void WriteFileImage(bool writeCategories);
   // The file being written between CreateDatabase and Close.
   core::AtomicFileWriter& OutputFile();
   // Sets the name as read or derived by an engine, without the setter's checks.
@@ -152,9 +158,15 @@ class TPDBDataManager {
   void CloseOnDestroy() noexcept;
 
  private:
+  // Everything of the file image before the record data.
+  core::Bytes BuildFileHead(bool writeCategories) const;
   void ReadHeader();
   core::Bytes ReadBlock(std::uint32_t offset, std::uint32_t end);
+  // Reads out.size() bytes at offset; false when they are not all there or cannot be read.
+  // Small reads are served from a window of the file read ahead, since records are read one
+  // after another in file order.
   bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+  bool ReadFromFile(std::uint64_t offset, std::span<std::uint8_t> out);
   std::uint32_t EntryOffset(std::uint32_t index);
   void ResetCategories();
   void ReleaseAll();
@@ -180,6 +192,7 @@ class TPDBDataManager {
   std::uint32_t nextRecordListID_ = 0;
   std::uint16_t recordCount_ = 0;
   std::uint32_t fileRecordCount_ = 0;  // entries of the record list in the file being read
+  core::Bytes recordList_;             // that record list, read whole at Open
   std::uint64_t fileSize_ = 0;
   bool open_ = false;
   bool bof_ = false;
@@ -190,6 +203,8 @@ class TPDBDataManager {
   bool writeCategories_ = false;
   std::vector<RecordNode> records_;
   std::ifstream input_;
+  core::Bytes readWindow_;            // bytes of the file from readWindowStart_ on
+  std::uint64_t readWindowStart_ = 0;
   std::unique_ptr<core::AtomicFileWriter> output_;
 };
 

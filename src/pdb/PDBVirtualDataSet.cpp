@@ -4,16 +4,82 @@
 
 namespace pdb {
 
-TMemoryRecord::TMemoryRecord(TPDBVirtualDataSet& owner, std::int32_t id, const TRecordBuffer& values)
-    : owner_(&owner), id_(id), data_(values.Data().begin(), values.Data().end()), blobs_(values.Blobs()) {}
+namespace {
 
-void TMemoryRecord::Assign(const TRecordBuffer& values) {
-  std::copy(values.Data().begin(), values.Data().end(), data_.begin());
+constexpr std::byte kNull{0};
+
+// The text of a present string slot: up to its first zero byte.
+std::span<const std::byte> SlotText(const std::byte* value, std::size_t size) {
+  const std::byte* end = std::find(value, value + size - 1, kNull);
+  return {value, static_cast<std::size_t>(end - value)};
+}
+
+}  // namespace
+
+TMemoryRecord::TMemoryRecord(TPDBVirtualDataSet& owner, std::int32_t id, const TRecordBuffer& values)
+    : owner_(&owner), id_(id) {
+  Pack(values);
+}
+
+void TMemoryRecord::Pack(const TRecordBuffer& values) {
+  const TRecordLayout& layout = owner_->RecordLayout();
+  const std::span<const std::byte> raw = values.Data();
+  // Sized first, so that the record takes exactly what it needs.
+  std::size_t size = 0;
+  for (int f = 0; f < layout.FieldCount(); ++f) {
+    const TFieldSlot& slot = layout.Slot(f);
+    if (slot.BlobIndex >= 0) continue;
+    const std::byte* at = raw.data() + slot.Offset;
+    if (slot.Type != TFieldType::String)
+      size += 1 + slot.Size;
+    else
+      size += at[0] == kNull ? 1 : 2 + SlotText(at + 1, slot.Size).size();
+  }
+  data_.resize(size);
+  data_.shrink_to_fit();
+  std::byte* out = data_.data();
+  for (int f = 0; f < layout.FieldCount(); ++f) {
+    const TFieldSlot& slot = layout.Slot(f);
+    if (slot.BlobIndex >= 0) continue;
+    const std::byte* at = raw.data() + slot.Offset;
+    if (slot.Type != TFieldType::String) {
+      out = std::copy(at, at + 1 + slot.Size, out);
+    } else if (at[0] == kNull) {
+      *out++ = kNull;
+    } else {
+      const auto text = SlotText(at + 1, slot.Size);
+      *out++ = at[0];
+      out = std::copy(text.begin(), text.end(), out);
+      *out++ = kNull;
+    }
+  }
   blobs_ = values.Blobs();
 }
 
+void TMemoryRecord::Assign(const TRecordBuffer& values) { Pack(values); }
+
 void TMemoryRecord::CopyTo(TRecordBuffer& buffer) const {
-  std::copy(data_.begin(), data_.end(), buffer.Data().begin());
+  const TRecordLayout& layout = owner_->RecordLayout();
+  const std::span<std::byte> raw = buffer.Data();
+  const std::byte* in = data_.data();
+  for (int f = 0; f < layout.FieldCount(); ++f) {
+    const TFieldSlot& slot = layout.Slot(f);
+    if (slot.BlobIndex >= 0) continue;
+    std::byte* at = raw.data() + slot.Offset;
+    if (slot.Type != TFieldType::String) {
+      std::copy(in, in + 1 + slot.Size, at);
+      in += 1 + slot.Size;
+      continue;
+    }
+    *at = *in++;
+    std::byte* text = at + 1;
+    if (*at != kNull) {
+      const std::byte* end = std::find(in, data_.data() + data_.size(), kNull);
+      text = std::copy(in, end, text);
+      in = end + 1;
+    }
+    std::fill(text, at + 1 + slot.Size, kNull);
+  }
   // Element-wise assignment keeps the buffer's strings (and their capacity) in place.
   buffer.Blobs() = blobs_;
   buffer.Bookmark = id_;

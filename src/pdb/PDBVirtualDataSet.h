@@ -20,23 +20,28 @@ namespace pdb {
 
 class TPDBVirtualDataSet;
 
-// One stored record: its ID (the bookmark), the fixed block of presence bytes and values in
-// the data set's layout, and one byte string per blob field, in blob-field order.
+// One stored record: its ID (the bookmark), the presence bytes and values of the non-blob
+// fields, and one byte string per blob field, in blob-field order. The values are kept packed:
+// a string takes its presence byte, its text and a terminator rather than the whole width of
+// its field, which is most of a record when texts are short.
 class TMemoryRecord {
  public:
   TMemoryRecord(TPDBVirtualDataSet& owner, std::int32_t id, const TRecordBuffer& values);
 
   TPDBVirtualDataSet& Owner() const { return *owner_; }
   std::int32_t ID() const { return id_; }
+  // The packed values.
   std::span<const std::byte> Data() const { return data_; }
   const std::vector<std::string>& Blobs() const { return blobs_; }
 
-  // Takes the values (not the ID) of a buffer of the same layout.
+  // Takes the values (not the ID) of a buffer of the owner's layout.
   void Assign(const TRecordBuffer& values);
-  // Copies values and ID into a buffer of the same layout.
+  // Copies values and ID into a buffer of the owner's layout.
   void CopyTo(TRecordBuffer& buffer) const;
 
  private:
+  void Pack(const TRecordBuffer& values);
+
   TPDBVirtualDataSet* owner_;
   std::int32_t id_;
   std::vector<std::byte> data_;
@@ -70,6 +75,8 @@ class TPDBVirtualDataSet : public TDataSet {
   std::optional<int> InternalFindBookmark(std::int64_t bookmark) const final;
 
  private:
+  friend class TMemoryRecord;  // packs and unpacks its values by the record layout
+
   std::int32_t NextID();
 
   std::vector<std::unique_ptr<TMemoryRecord>> records_;

@@ -1,0 +1,1 @@
+insert into  "orders.dbf" (idOrder, IdItem) values (:idOrder,:IdItem)

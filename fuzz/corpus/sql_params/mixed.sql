@@ -1,0 +1,1 @@
+select ':x' , a::b, :"quoted name" from t where c = :c and d = :c

@@ -1,0 +1,251 @@
+#include "pdb/PDBDataSet.h"
+
+#include <algorithm>
+#include <string_view>
+#include <system_error>
+
+#include "core/Encoding.h"
+#include "core/Files.h"
+#include "core/Messages.h"
+
+namespace pdb {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr core::MessageText kMessages[] = {
+    {15020, "Database name longer than 31 characters!", "Nome do Banco de Dados tem mais de 31 caracteres!"},
+    {15030, "Invalid Database name!", "Nome do Banco de Dados inválido!"},
+    {15040, "Creator ID must have 4 characters!", "CreatorID deve ter 4 caracteres!"},
+    {15050, "Invalid Creator ID!", "CreatorID inválido!"},
+    {15060, "Database Type must have 4 characters!", "DatabaseType deve ter 4 caracteres!"},
+    {15070, "Invalid DatabaseType!", "DatabaseType Inválido!"},
+    {15080, "PDB Filename must have .PDB extension!", "Nome do Arquivo PDB deve ter a extensão .PDB!"},
+    {15090, "Invalid Filename!", "Nome do Arquivo Inválido!"},
+    {15100, "DataSet is already open", "DataSet já está aberto"},
+    {15110, "Fields are not defined", "Campos não estão definidos"},
+    {15120, "DataSet is not open", "DataSet não está aberto"},
+    {15130, "Engine %s is not available!", "Engine %s não está disponível!"},
+};
+constexpr core::MessageTable kTable{kMessages};
+
+[[noreturn]] void Raise(int id, std::uint16_t code) { RaisePDBError(kTable, id, code); }
+
+bool IsBlank(std::string_view text) { return core::TrimBlanks(text).empty(); }
+
+bool AllPrintable(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b >= 32 && b <= 126;
+  });
+}
+
+bool AllAlphanumeric(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+  });
+}
+
+// From the last dot after the last path separator.
+std::string_view Extension(std::string_view name) {
+  const auto slash = name.find_last_of("/\\:");
+  const auto dot = name.rfind('.');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
+  return name.substr(dot);
+}
+
+}  // namespace
+
+const char* EngineName(TEngine engine) {
+  switch (engine) {
+    case TEngine::PocketStudio: return "PocketStudio";
+    case TEngine::NSBasic: return "NSBasic";
+    case TEngine::AppForge: return "AppForge";
+    case TEngine::Java: return "Java";
+    case TEngine::SWSQLDriver: return "SWSQLDriver";
+  }
+  return "?";
+}
+
+TPDBDataSet::TPDBDataSet() {
+  adapters_[static_cast<std::size_t>(TEngine::PocketStudio)] =
+      std::make_unique<TPDBPocketStudioAdapter>(fieldsPocketStudio_);
+  // The adapters of the other engines are registered here as they are built.
+}
+
+TPDBDataSet::~TPDBDataSet() {
+  // Nothing is written: an engine left open by a failure is dropped, the records go with the
+  // store.
+  for (auto& adapter : adapters_)
+    if (adapter) adapter->Engine().Discard();
+}
+
+// ---- properties ----------------------------------------------------------------------------
+
+void TPDBDataSet::SetPDBFilename(std::string value) {
+  if (value != pdbFilename_ && !IsBlank(value)) {
+    if (core::UpperAscii(Extension(value)) != ".PDB") Raise(15080, 1);
+    if (!AllPrintable(value)) Raise(15090, 2);
+  }
+  pdbFilename_ = std::move(value);
+}
+
+void TPDBDataSet::SetDatabaseName(std::string value) {
+  if (value != databaseName_ && !IsBlank(value)) {
+    if (core::TrimBlanks(value).size() > kPDBMaxNameLength) Raise(15020, 1);
+    if (!AllPrintable(value)) Raise(15030, 2);
+  }
+  databaseName_ = std::move(value);
+}
+
+void TPDBDataSet::SetCreatorID(std::string value) {
+  if (value != creatorID_ && !IsBlank(value)) {
+    if (core::TrimBlanks(value).size() != 4) Raise(15040, 1);
+    if (!AllAlphanumeric(value)) Raise(15050, 2);
+  }
+  creatorID_ = std::move(value);
+}
+
+void TPDBDataSet::SetDatabaseType(std::string value) {
+  if (value != databaseType_ && !IsBlank(value)) {
+    if (core::TrimBlanks(value).size() != 4) Raise(15060, 1);
+    if (!AllAlphanumeric(value)) Raise(15070, 2);
+  }
+  databaseType_ = std::move(value);
+}
+
+std::string TPDBDataSet::FilePath() const {
+  return core::JoinPath(core::TrimBlanks(directory_), core::TrimBlanks(pdbFilename_));
+}
+
+// ---- opening and closing -------------------------------------------------------------------
+
+void TPDBDataSet::Open() {
+  if (TDataSet::Active()) Raise(15100, 1);
+  TDataSet::Open();
+}
+
+void TPDBDataSet::Close() {
+  if (!TDataSet::Active()) Raise(15120, 1);
+  TDataSet::Close();
+}
+
+TPDBEngineAdapter& TPDBDataSet::AdapterFor(TEngine engine) {
+  const auto index = static_cast<std::size_t>(engine);
+  if (index >= adapters_.size() || !adapters_[index]) {
+    std::string text = LoadPDBMessage(kTable, 15130);
+    const auto at = text.find("%s");
+    text.replace(at, 2, EngineName(engine));
+    throw EPDBException(text, 3);
+  }
+  return *adapters_[index];
+}
+
+std::optional<fs::path> TPDBDataSet::ExistingFile() const {
+  const std::string_view dir = core::TrimBlanks(directory_);
+  const std::string_view name = core::TrimBlanks(pdbFilename_);
+  if (dir.empty() || name.empty()) return std::nullopt;
+  auto found = core::FindNoCase(fs::path(std::string(dir)), name);
+  std::error_code ec;
+  if (!found || !fs::is_regular_file(*found, ec)) return std::nullopt;
+  return found;
+}
+
+void TPDBDataSet::PrepareRead(TPDBBaseMgr& engine, const fs::path& file) const {
+  // The engine is given the name the file has on disk.
+  engine.SetDirectory(std::string(core::TrimBlanks(directory_)));
+  engine.SetPDBFilename(file.filename().string());
+  engine.SetOpenMode(dmModeReadOnly);
+}
+
+void TPDBDataSet::InternalOpen() {
+  openAdapter_ = nullptr;
+  TPDBEngineAdapter& adapter = AdapterFor(engine_);
+  if (adapter.FieldsEmpty()) Raise(15110, 2);
+  TPDBBaseMgr& engine = adapter.Engine();
+  engine.Discard();  // nothing may be left over from an earlier failure
+
+  FieldDefs.Clear();
+  adapter.DefineFields(FieldDefs);
+
+  if (adapter.CheckFileOnOpen()) {
+    if (const auto file = ExistingFile()) {
+      try {
+        PrepareRead(engine, *file);
+        engine.Open();
+        engine.Close();
+      } catch (...) {
+        engine.Discard();
+        throw;
+      }
+    }
+  }
+  openAdapter_ = &adapter;
+}
+
+void TPDBDataSet::InternalLoad() {
+  const auto file = ExistingFile();
+  if (!file) return;  // a new database: the data set starts empty
+
+  TPDBBaseMgr& engine = openAdapter_->Engine();
+  try {
+    PrepareRead(engine, *file);
+    engine.Open();
+    databaseName_ = engine.DatabaseName();
+    databaseType_ = engine.DatabaseType();
+    creatorID_ = engine.CreatorID();
+    creationDate_ = engine.CreationDate();
+    attributes_ = engine.DatabaseFlags().ToAttributes();
+
+    // Records go straight into the store: a bulk load, not an edit the application makes.
+    TRecordBuffer record(RecordLayout());
+    while (!engine.Eof()) {
+      record.Reset();
+      openAdapter_->LoadRecord(record);
+      InternalPostRecord(record, TPostKind::Append, 0);
+      engine.Next();
+    }
+    engine.Close();
+  } catch (...) {
+    engine.Discard();
+    throw;
+  }
+}
+
+void TPDBDataSet::InternalSave() {
+  TPDBBaseMgr& engine = openAdapter_->Engine();
+  engine.Discard();
+
+  // An existing file is rewritten under the name it has on disk; a new one gets the name as
+  // given.
+  std::string filename(core::TrimBlanks(pdbFilename_));
+  if (const auto file = ExistingFile()) filename = file->filename().string();
+
+  try {
+    engine.SetDirectory(std::string(core::TrimBlanks(directory_)));
+    engine.SetPDBFilename(filename);
+    engine.SetDatabaseName(databaseName_);
+    engine.SetOpenMode(dmModeWriteOnly);
+    engine.SetCreatorID(creatorID_);
+    engine.SetDatabaseType(databaseType_);
+    engine.SetCreationDate(creationDate_);
+    engine.SetDatabaseFlags(DatabaseFlags());
+    engine.CreateDatabase();
+
+    // Every stored record is written, whatever the filter and the cursor say.
+    TRecordBuffer record(RecordLayout());
+    for (int i = 0; i < InternalRecordCount(); ++i) {
+      Records(i).CopyTo(record);
+      openAdapter_->SaveRecord(record);
+    }
+    // Writes the file through a temporary one that takes the final name only when complete.
+    engine.Close();
+  } catch (...) {
+    // The earlier file stays as it was; the data set stays open with its records.
+    engine.Discard();
+    throw;
+  }
+  openAdapter_ = nullptr;
+}
+
+}  // namespace pdb

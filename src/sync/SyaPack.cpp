@@ -1,0 +1,237 @@
+#include "sync/SyaPack.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <new>
+
+#include "core/Files.h"
+
+namespace sya {
+namespace fs = std::filesystem;
+namespace {
+
+std::array<char, 4> Code4(std::string_view code) {
+  std::array<char, 4> out{};
+  std::copy_n(code.begin(), std::min<std::size_t>(4, code.size()), out.begin());
+  return out;
+}
+
+TPackedHeader HeaderOf(TPDBDataFields& source) {
+  TPackedHeader h;
+  h.name = source.DatabaseName().substr(0, 32);
+  h.creator = Code4(source.CreatorID());
+  h.type = Code4(source.DatabaseType());
+  h.attributes = source.DatabaseFlags();
+  h.version = source.Version();
+  h.creationDate = PalmSecondsFromDate(source.CreationDate());
+  h.modificationDate = PalmSecondsFromDate(source.ModificationDate());
+  h.appInfoSize = static_cast<std::uint16_t>(source.AppInfoData().size());
+  h.sortInfoSize = static_cast<std::uint16_t>(source.SortInfoData().size());
+  h.recordCount = source.RecordCount();
+  return h;
+}
+
+}  // namespace
+
+TSyaPacker::TSyaPacker() { blockOut_.reserve(MaxBlockSize + MaxBlockSize / 10 + 512); }
+
+TSyaPacker::~TSyaPacker() { AbandonPack(); }
+
+int TSyaPacker::BeginPack(std::string_view directory, std::string_view fileName, std::string_view databaseName,
+                          std::string_view creator) {
+  if (container_) return syaAlreadyPacking;
+  auto container = std::make_unique<TPDBDataFields>();
+  container->SetDirectory(std::string(directory));
+  container->SetPDBFilename(std::string(fileName));
+  container->SetDatabaseName(std::string(databaseName));
+  container->SetCreatorID(std::string(creator));
+  container->SetDatabaseType(std::string(kContainerType));
+  container->SetOpenMode(dmModeWriteOnly);
+  container->CreateDatabase();
+  container->SetAppInfoData({});
+  container->SetSortInfoData({});
+  container_ = std::move(container);
+  names_.clear();
+  return syaOK;
+}
+
+int TSyaPacker::PackDatabase(std::string_view directory, std::string_view fileName, std::size_t maxRecordSize) {
+  if (!container_) return syaNotPacking;
+  if (maxRecordSize < kMinContainerRecordSize || maxRecordSize > kMaxContainerRecordSize) return syaBadRecordSize;
+  if (!container_->Active()) return syaContainerNotActive;
+  if (container_->OpenMode() != dmModeWriteOnly) return syaContainerNotWritable;
+  std::error_code ec;
+  if (!fs::is_directory(fs::path(std::string(directory)), ec)) return syaDirectoryMissing;
+  if (!core::ExistsNoCase(fs::path(std::string(directory)), fileName)) return syaFileMissing;
+
+  TPDBDataFields source;
+  try {
+    source.SetDirectory(std::string(directory));
+    source.SetPDBFilename(std::string(fileName));
+    source.SetOpenMode(dmModeReadOnly);
+    source.Open();
+  } catch (const std::exception&) {
+    return syaCannotOpen;
+  }
+  if (container_->RecordCount() > kContainerRecordsBeforePack || names_.size() >= kMaxPalmRecords) {
+    return syaContainerFull;
+  }
+
+  // Whatever this database appends is taken back if it fails part-way, so that the container
+  // never carries half a database.
+  const std::size_t recordsBefore = container_->RecordCount();
+  const std::size_t lastSizeBefore = recordsBefore > 0 ? container_->LastRecordData().size() : 0;
+  const auto rollBack = [&] {
+    container_->TruncateRecordList(recordsBefore);
+    if (recordsBefore > 0) container_->LastRecordData().resize(lastSizeBefore);
+  };
+  maxRecordSize_ = maxRecordSize;
+  int rc;
+  try {
+    rc = PackOpenedSource(source);
+  } catch (const std::bad_alloc&) {
+    rc = syaNoBuffer;
+  } catch (...) {
+    rollBack();
+    throw;
+  }
+  if (rc != syaOK) {
+    rollBack();
+    return rc;
+  }
+  names_.push_back(HeaderOf(source).name);
+  return syaOK;
+}
+
+int TSyaPacker::PackOpenedSource(TPDBDataFields& source) {
+  const TPackedHeader header = HeaderOf(source);
+  // The AppInfo and SortInfo blocks are checked before anything is appended.
+  if (header.appInfoSize != 0 && source.AppInfoData().empty()) return syaAppInfoMissing;
+  if (source.AppInfoData().size() > MaxBlockSize) return syaAppInfoTooLarge;
+  if (header.sortInfoSize != 0 && source.SortInfoData().empty()) return syaSortInfoMissing;
+  if (source.SortInfoData().size() > MaxBlockSize) return syaSortInfoTooLarge;
+
+  core::Bytes lead(kDatabaseMarker.begin(), kDatabaseMarker.end());
+  header.Encode(lead);
+  if (int rc = AppendToStream(lead)) return rc;
+  if (header.appInfoSize != 0) {
+    if (int rc = EmitBlock(source.AppInfoData())) return rc;
+  }
+  if (header.sortInfoSize != 0) {
+    if (int rc = EmitBlock(source.SortInfoData())) return rc;
+  }
+
+  if (source.RecordCount() == 0) return syaOK;
+  try {
+    source.First();
+  } catch (const std::exception&) {
+    return syaCannotOpen;
+  }
+  // Record entries (attribute word, size, bytes) gathered into blocks of at most MaxBlockSize.
+  core::Bytes block;
+  block.reserve(MaxBlockSize);
+  while (!source.Eof()) {
+    const bool deleted = source.RecordAttributes() & kRecordDelete;
+    const std::size_t size = deleted ? 0 : source.RecordData().size();
+    if (size > MaxBlockSize) return syaRecordTooLarge;
+    if (block.size() + size + 8 > MaxBlockSize) {
+      if (int rc = EmitBlock(block)) return rc;
+      block.clear();
+    }
+    core::BigEndianWriter w(block);
+    w.U16(static_cast<std::uint16_t>(source.RecordAttributes() * 16));
+    w.U16(static_cast<std::uint16_t>(size));
+    if (size > 0) w.Append(source.RecordData());
+    try {
+      source.Next();
+    } catch (const std::exception&) {
+      return syaNextFailed;
+    }
+  }
+  if (!block.empty()) {
+    if (int rc = EmitBlock(block)) return rc;
+  }
+  return syaOK;
+}
+
+int TSyaPacker::EmitBlock(core::ByteSpan content) {
+  blockOut_.assign(kBlockLengthSize, 0);
+  const std::size_t length = deflater_.Compress(content, blockOut_);
+  if (length == 0) return syaNoCompressedOutput;
+  core::StoreBE32(blockOut_.data(), static_cast<std::uint32_t>(length));
+  return AppendToStream(blockOut_);
+}
+
+// The stream fills the last container record up to the maximum record size before a new
+// record begins.
+int TSyaPacker::AppendToStream(core::ByteSpan bytes) {
+  const std::size_t limit = maxRecordSize_;
+  while (!bytes.empty()) {
+    if (container_->RecordCount() > 0 && container_->LastRecordData().size() < limit) {
+      core::Bytes& last = container_->LastRecordData();
+      const std::size_t take = std::min(bytes.size(), limit - last.size());
+      last.insert(last.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
+      bytes = bytes.subspan(take);
+      continue;
+    }
+    if (container_->RecordCount() >= kMaxPalmRecords) return syaContainerFull;
+    core::Bytes record;
+    record.reserve(limit);
+    const std::size_t take = std::min(bytes.size(), limit);
+    record.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(take));
+    bytes = bytes.subspan(take);
+    container_->SetRecordAttributes(0);
+    container_->SetRecordCategory(0);
+    container_->SetRecordUniqueID(0);
+    container_->SetRecordData(std::move(record));
+    container_->AppendRecord();
+  }
+  return syaOK;
+}
+
+int TSyaPacker::EndPack() {
+  if (!container_) return syaNotPacking;
+  // The directory: the number of databases, their names each ending in a zero byte, and the
+  // container's record count.
+  core::Bytes directory;
+  core::BigEndianWriter w(directory);
+  w.U16(static_cast<std::uint16_t>(names_.size()));
+  for (const auto& name : names_) {
+    w.Append(name);
+    w.U8(0);
+  }
+  w.U16(container_->RecordCount());
+  container_->SetAppInfoData(std::move(directory));
+  container_->Close();
+  container_.reset();
+  names_.clear();
+  return syaOK;
+}
+
+int TSyaPacker::AbandonPack() {
+  if (!container_) return syaNotPacking;
+  container_->Abandon();
+  container_.reset();
+  names_.clear();
+  return syaOK;
+}
+
+TSyaPacker& DefaultPacker() {
+  static TSyaPacker packer;
+  return packer;
+}
+
+int SyaBeginPack(std::string_view directory, std::string_view fileName, std::string_view databaseName,
+                 std::string_view creator) {
+  return DefaultPacker().BeginPack(directory, fileName, databaseName, creator);
+}
+
+int SyaPackDatabase(std::string_view directory, std::string_view fileName, std::size_t maxRecordSize) {
+  return DefaultPacker().PackDatabase(directory, fileName, maxRecordSize);
+}
+
+int SyaEndPack() { return DefaultPacker().EndPack(); }
+
+int SyaAbandonPack() { return DefaultPacker().AbandonPack(); }
+
+}  // namespace sya

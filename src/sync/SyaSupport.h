@@ -1,0 +1,228 @@
+// The packer's own Palm database library: a database read record by record from its file or
+// collected in memory and written whole on Close, with raw access to the header values, the
+// AppInfo and SortInfo blocks and each record's bytes and attributes.
+//
+// File layout (big-endian): a 78-byte header, 8-byte record entries (data offset, attribute
+// byte with the flags in the high nibble and the category in the low one, 24-bit unique ID),
+// two zero bytes, the AppInfo block, the SortInfo block, the record data.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/ByteIO.h"
+#include "core/DateTime.h"
+#include "core/Files.h"
+#include "sync/SyaException.h"
+#include "sync/SyaFields.h"
+
+namespace sya {
+
+enum TOpenMode : std::uint8_t { dmModeReadOnly = 0, dmModeWriteOnly = 1 };
+
+using TArrayCategories = std::array<std::string, 16>;
+
+inline constexpr std::size_t kPDBHeaderSize = 78;
+inline constexpr std::size_t kRecordEntrySize = 8;
+inline constexpr std::size_t kCategoryBlockSize = 276;
+
+// Record attribute flags as held in memory (the high nibble of the entry's attribute byte).
+inline constexpr std::uint8_t kRecordDelete = 0x08;
+inline constexpr std::uint8_t kRecordDirty = 0x04;
+inline constexpr std::uint8_t kRecordBusy = 0x02;
+inline constexpr std::uint8_t kRecordSecret = 0x01;
+
+// One record: what GetRecord returns and what the write list holds.
+struct RecordNode {
+  core::Bytes data;            // empty for a record flagged deleted when read
+  std::uint8_t category = 0;   // 0..15
+  std::uint8_t attributes = 0; // 4 bits, see kRecordDelete...
+  std::uint32_t uniqueID = 0;  // 24 bits are stored
+};
+
+class TPDBDataManager {
+ public:
+  TPDBDataManager();
+  virtual ~TPDBDataManager();
+  TPDBDataManager(const TPDBDataManager&) = delete;
+  TPDBDataManager& operator=(const TPDBDataManager&) = delete;
+
+  // Properties. Setters check a new value only when it differs from the current one; a blank
+  // value is taken without checks (CreateDatabase refuses what it cannot use).
+  const std::string& Directory() const { return directory_; }
+  void SetDirectory(std::string directory) { directory_ = std::move(directory); }
+  const std::string& PDBFilename() const { return pdbFilename_; }
+  void SetPDBFilename(std::string fileName);       // 2080, 2090
+  const std::string& DatabaseName() const { return databaseName_; }
+  void SetDatabaseName(std::string name);          // 2020, 2030
+  TOpenMode OpenMode() const { return openMode_; }
+  void SetOpenMode(TOpenMode mode);                // 2100; other values than 0 and 1 are ignored
+  const std::string& CreatorID() const { return creatorID_; }
+  void SetCreatorID(std::string creator);          // 2040, 2050
+  const std::string& DatabaseType() const { return databaseType_; }
+  void SetDatabaseType(std::string type);          // 2060, 2070
+  core::TDateTime CreationDate() const { return creationDate_; }
+  void SetCreationDate(core::TDateTime date) { creationDate_ = date; }
+  // The raw header attribute word.
+  std::uint16_t DatabaseFlags() const { return attributes_; }
+  void SetDatabaseFlags(std::uint16_t flags) { attributes_ = flags; }
+  std::uint16_t Version() const { return version_; }
+  void SetVersion(std::uint16_t version) { version_ = version; }
+  core::TDateTime ModificationDate() const { return modificationDate_; }
+  void SetModificationDate(core::TDateTime date) { modificationDate_ = date; }
+  core::TDateTime BackupDate() const { return backupDate_; }
+  // The header's modification number; the unpacker hands it the 32-bit value it carries for it.
+  std::uint32_t ModificationNumber() const { return modificationNumber_; }
+  void SetModificationNumber(std::uint32_t value) { modificationNumber_ = value; }
+  std::uint32_t UniqueIDSeed() const { return uniqueIDSeed_; }
+  std::uint32_t AppInfoOffset() const { return appInfoOffset_; }
+  std::uint32_t SortInfoOffset() const { return sortInfoOffset_; }
+  // AppInfo and SortInfo bytes (read: the whole blocks; write: the bytes to write).
+  const core::Bytes& AppInfoData() const { return appInfo_; }
+  void SetAppInfoData(core::Bytes data) { appInfo_ = std::move(data); }
+  const core::Bytes& SortInfoData() const { return sortInfo_; }
+  void SetSortInfoData(core::Bytes data) { sortInfo_ = std::move(data); }
+  // Write the standard 276-byte category block in front of the AppInfo bytes.
+  bool WriteCategories() const { return writeCategories_; }
+  void SetWriteCategories(bool write) { writeCategories_ = write; }
+
+  std::uint16_t RecordCount() const { return recordCount_; }
+  std::uint64_t FileSize() const { return fileSize_; }
+  bool Active() const { return active_; }
+  bool Bof() const { return bof_; }
+  bool Eof() const { return eof_; }
+  std::int32_t CurrentIndex() const { return currentIndex_; }
+
+  // Opens the file for reading: the header and the AppInfo and SortInfo blocks are read now,
+  // records when the cursor reaches them.
+  void Open();
+  // Starts a database for writing. The file is written through a temporary file that Close
+  // renames over the name, so an earlier file of that name stays whole until then.
+  void CreateDatabase();
+  // Write-only: writes the file. Then releases everything.
+  void Close();
+  // Releases everything without writing; an unfinished file's temporary file is removed.
+  void Abandon();
+
+  void First();
+  void Next();
+
+  // A record of a database open for reading; no data for a record flagged deleted.
+  RecordNode GetRecord(std::int32_t index);
+
+ protected:
+  virtual void LoadCurrentRecord() {}
+  virtual void ReleaseRecordData() {}
+  // Writes the whole file to `out` (Close in write-only mode).
+  virtual void WriteDatabase(bool /*writeCategories*/, core::AtomicFileWriter& /*out*/) {}
+  virtual void AfterOpen() {}
+  virtual void BeforeCloseWrite() {}
+  virtual void AfterReadHeader() {}
+  virtual std::uint16_t AdjustRecordCount(std::uint16_t count) { return count; }
+  virtual std::int32_t FirstRecordIndex() { return 0; }
+  virtual std::int32_t LastRecordIndex() { return static_cast<std::int32_t>(recordCount_) - 1; }
+
+  // The header, entries, category block and AppInfo/SortInfo blocks of the file to write, for
+  // `records` in list order; the record data follow it.
+  core::Bytes BuildFileHead(const std::vector<RecordNode>& records, bool writeCategories) const;
+
+  // For destructors: an open database is closed (a write-only one written) unless an exception
+  // is unwinding the stack, in which case it is abandoned so that no half-built file lands
+  // under its name. Never throws.
+  void CloseOnDestroy() noexcept;
+
+  std::vector<RecordNode> records_;  // write-only: the records collected for writing
+  std::uint16_t recordCount_ = 0;
+
+ private:
+  struct Entry {
+    std::uint32_t offset = 0;
+    std::uint32_t end = 0;  // where its data end: the next entry's data or the end of the file
+    std::uint8_t attributes = 0;
+    std::uint32_t uniqueID = 0;
+  };
+  std::filesystem::path FilePath() const;
+  void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+  void ReadHeader();
+  core::Bytes ReadBlock(std::uint32_t offset, std::uint64_t end, int failureId);
+  std::uint64_t FirstDataOffset();
+  void LoadEntries();
+  void ReleaseAll();
+
+  std::string directory_, pdbFilename_, databaseName_, creatorID_, databaseType_;
+  TOpenMode openMode_ = dmModeReadOnly;
+  core::TDateTime creationDate_, modificationDate_, backupDate_;
+  std::uint16_t attributes_ = 0, version_ = 0;
+  std::uint32_t modificationNumber_ = 0, appInfoOffset_ = 0, sortInfoOffset_ = 0;
+  std::uint32_t uniqueIDSeed_ = 0, nextRecordListID_ = 0;
+  core::Bytes appInfo_, sortInfo_;
+  bool writeCategories_ = false;
+  std::uint64_t fileSize_ = 0;
+  bool active_ = false, bof_ = true, eof_ = true;
+  std::int32_t currentIndex_ = -1;
+  TArrayCategories categoryNames_;
+  std::array<std::uint8_t, 17> categoryIDs_{};
+  int uncaughtAtCreation_ = 0;
+
+  std::ifstream in_;
+  std::uint64_t inPos_ = 0;
+  std::uint16_t headerRecordCount_ = 0;
+  std::vector<Entry> entries_;
+  bool entriesLoaded_ = false;
+  std::unique_ptr<core::AtomicFileWriter> out_;
+};
+
+// A database with one current record held as raw bytes, an in-memory list that whole records are
+// appended to for writing, and a field list the current record can be decoded into.
+class TPDBDataFields : public TPDBDataManager {
+ public:
+  TPDBDataFields() = default;
+  ~TPDBDataFields() override;
+
+  TPDBFields& Fields() { return fields_; }
+
+  // The current record. Read-only: replaced on every cursor move. Write-only: the record the
+  // next AppendRecord appends.
+  const core::Bytes& RecordData() const { return recordData_; }
+  void SetRecordData(core::Bytes data) { recordData_ = std::move(data); }
+  std::int32_t RecordSize() const { return static_cast<std::int32_t>(recordData_.size()); }
+  std::uint8_t RecordCategory() const { return recordCategory_; }
+  void SetRecordCategory(std::uint8_t category) { recordCategory_ = category & 0x0F; }
+  std::uint8_t RecordAttributes() const { return recordAttributes_; }
+  void SetRecordAttributes(std::uint8_t attributes) { recordAttributes_ = attributes & 0x0F; }
+  std::uint32_t RecordUniqueID() const { return recordUniqueID_; }
+  void SetRecordUniqueID(std::uint32_t id) { recordUniqueID_ = id; }
+
+  // Write-only: moves the current record to the end of the record list (RecordData is empty
+  // afterwards). Refuses a 65536th record (2620).
+  void AppendRecord();
+  // The bytes of the last appended record, which the caller may still fill or grow.
+  core::Bytes& LastRecordData();
+  // Gives the first listed record whose buffer is `oldBuffer` the new bytes; nothing happens when
+  // no record holds that buffer.
+  void ReplaceRecordData(const std::uint8_t* oldBuffer, core::Bytes newData);
+  // Drops the appended records after the first `count` (to undo an unfinished append).
+  void TruncateRecordList(std::size_t count);
+
+  // Fills every field of Fields from the current record (2660 when they do not fit).
+  void DecodeFields() { sya::DecodeFields(fields_, recordData_); }
+
+ protected:
+  void LoadCurrentRecord() override;
+  void ReleaseRecordData() override;
+  void WriteDatabase(bool writeCategories, core::AtomicFileWriter& out) override;
+
+ private:
+  TPDBFields fields_;
+  core::Bytes recordData_;
+  std::uint8_t recordCategory_ = 0;
+  std::uint8_t recordAttributes_ = 0;
+  std::uint32_t recordUniqueID_ = 0;
+};
+
+}  // namespace sya
