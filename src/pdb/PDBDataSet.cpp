@@ -70,7 +70,11 @@ const char* EngineName(TEngine engine) {
 TPDBDataSet::TPDBDataSet() {
   adapters_[static_cast<std::size_t>(TEngine::PocketStudio)] =
       std::make_unique<TPDBPocketStudioAdapter>(fieldsPocketStudio_);
-  // The adapters of the other engines are registered here as they are built.
+  adapters_[static_cast<std::size_t>(TEngine::NSBasic)] = std::make_unique<TPDBNSBasicAdapter>(fieldsNSBasic_);
+  adapters_[static_cast<std::size_t>(TEngine::AppForge)] = std::make_unique<TPDBAppForgeAdapter>(fieldsAppForge_);
+  adapters_[static_cast<std::size_t>(TEngine::Java)] = std::make_unique<TPDBJavaAdapter>(fieldsJava_);
+  adapters_[static_cast<std::size_t>(TEngine::SWSQLDriver)] =
+      std::make_unique<TPDBSQLDriverAdapter>(fieldsSQLDriver_);
 }
 
 TPDBDataSet::~TPDBDataSet() {
@@ -215,6 +219,7 @@ void TPDBDataSet::InternalLoad() {
 void TPDBDataSet::InternalSave() {
   TPDBBaseMgr& engine = openAdapter_->Engine();
   engine.Discard();
+  openAdapter_->PrepareSave();
 
   // An existing file is rewritten under the name it has on disk; a new one gets the name as
   // given.

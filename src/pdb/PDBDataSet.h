@@ -78,8 +78,15 @@ class TPDBDataSet : public TPDBVirtualDataSet {
   // The field lists of the engines: one item per field, in record order.
   TPDBPSFields& FieldsPocketStudio() { return fieldsPocketStudio_; }
   const TPDBPSFields& FieldsPocketStudio() const { return fieldsPocketStudio_; }
-  // The field lists of the NSBasic, AppForge, Java and SQLDriver engines go here
-  // (FieldsNSBasic ...), each read by its engine's adapter, registered in the constructor.
+  TPDBNSBFields& FieldsNSBasic() { return fieldsNSBasic_; }
+  const TPDBNSBFields& FieldsNSBasic() const { return fieldsNSBasic_; }
+  TPDBAFFields& FieldsAppForge() { return fieldsAppForge_; }
+  const TPDBAFFields& FieldsAppForge() const { return fieldsAppForge_; }
+  TPDBJavaFields& FieldsJava() { return fieldsJava_; }
+  const TPDBJavaFields& FieldsJava() const { return fieldsJava_; }
+  // Without "RowID": the engine puts it in front of these fields itself.
+  TPDBSQLDriverFields& FieldsSQLDriver() { return fieldsSQLDriver_; }
+  const TPDBSQLDriverFields& FieldsSQLDriver() const { return fieldsSQLDriver_; }
 
   // The file the data set reads and writes: trimmed Directory + separator + trimmed
   // PDBFilename.
@@ -111,6 +118,10 @@ class TPDBDataSet : public TPDBVirtualDataSet {
 
   // The field lists outlive the adapters that read them.
   TPDBPSFields fieldsPocketStudio_;
+  TPDBNSBFields fieldsNSBasic_;
+  TPDBAFFields fieldsAppForge_;
+  TPDBJavaFields fieldsJava_;
+  TPDBSQLDriverFields fieldsSQLDriver_;
   std::array<std::unique_ptr<TPDBEngineAdapter>, kEngineCount> adapters_;
   // The adapter the data set was opened with; null while closed.
   TPDBEngineAdapter* openAdapter_ = nullptr;

@@ -1,7 +1,10 @@
 #include "pdb/PDBEngineAdapter.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+
+#include "core/Encoding.h"
 
 namespace pdb {
 
@@ -93,6 +96,286 @@ void TPDBPocketStudioAdapter::SaveRecord(const TRecordBuffer& record) {
       }
     }
     ++k;
+  }
+  engine_.Post();
+}
+
+// ---- NSBasic ---------------------------------------------------------------------------------
+
+TFieldType NSBDataSetFieldType(TPDBNSBFieldType type) {
+  switch (type) {
+    case NSBByte:
+    case NSBShort:
+    case NSBInteger: return TFieldType::Integer;
+    case NSBFloat:
+    case NSBSingle:
+    case NSBDouble: return TFieldType::Float;
+    case NSBDate:
+    case NSBTime: return TFieldType::DateTime;
+    case NSBString: return TFieldType::String;
+  }
+  return TFieldType::Unknown;
+}
+
+void TPDBNSBasicAdapter::DefineFields(TFieldDefs& defs) {
+  auto& fields = engine_.Fields();
+  fields.Clear();
+  for (const auto& item : design_) {
+    auto& field = fields.Add();
+    field.SetFieldName(item.FieldName());
+    field.SetDataType(item.DataType());
+    const TFieldType kind = NSBDataSetFieldType(item.DataType());
+    defs.Add(item.FieldName(), kind, kind == TFieldType::String ? kEngineStringFieldSize : 0);
+  }
+}
+
+void TPDBNSBasicAdapter::LoadRecord(TRecordBuffer& record) {
+  int k = 0;
+  for (const auto& field : engine_.Fields()) {
+    switch (field.DataType()) {
+      case NSBByte: record.SetInteger(k, field.AsByte()); break;
+      case NSBShort: record.SetInteger(k, field.AsShort()); break;
+      case NSBInteger: record.SetInteger(k, field.AsInteger()); break;
+      case NSBFloat:
+      case NSBDouble: record.SetFloat(k, field.AsFloat()); break;
+      case NSBSingle: record.SetFloat(k, field.AsSingle()); break;
+      case NSBDate: record.SetDateTime(k, field.AsDate()); break;
+      case NSBTime: record.SetDateTime(k, field.AsTime()); break;
+      case NSBString: record.SetString(k, field.AsString()); break;  // cut to the field's size
+    }
+    ++k;
+  }
+}
+
+void TPDBNSBasicAdapter::SaveRecord(const TRecordBuffer& record) {
+  engine_.BeginAppend();
+  int k = 0;
+  for (auto& field : engine_.Fields()) {
+    switch (field.DataType()) {
+      // Integers too wide for the field keep their low-order bits.
+      case NSBByte: field.SetAsByte(static_cast<std::uint8_t>(record.GetInteger(k))); break;
+      case NSBShort: field.SetAsShort(static_cast<std::int16_t>(record.GetInteger(k))); break;
+      case NSBInteger: field.SetAsInteger(record.GetInteger(k)); break;
+      case NSBFloat:
+      case NSBDouble: field.SetAsFloat(record.GetFloat(k)); break;
+      case NSBSingle: field.SetAsSingle(static_cast<float>(record.GetFloat(k))); break;
+      case NSBDate: field.SetAsDate(record.GetDateTime(k)); break;
+      case NSBTime: field.SetAsTime(record.GetDateTime(k)); break;
+      case NSBString: field.SetAsString(std::string(record.GetString(k))); break;
+    }
+    ++k;
+  }
+  engine_.Post();
+}
+
+// ---- AppForge --------------------------------------------------------------------------------
+
+TFieldType AFDataSetFieldType(TPDBAFFieldType type) {
+  switch (type) {
+    case AFByte:
+    case AFInteger:
+    case AFLong: return TFieldType::Integer;
+    case AFSingle:
+    case AFDouble:
+    case AFCurrency: return TFieldType::Float;
+    case AFString: return TFieldType::String;
+    case AFBoolean: return TFieldType::Boolean;
+    case AFDate: return TFieldType::DateTime;
+  }
+  return TFieldType::Unknown;
+}
+
+void TPDBAppForgeAdapter::DefineFields(TFieldDefs& defs) {
+  defined_.clear();
+  for (const auto& item : design_) {
+    const TFieldType kind = AFDataSetFieldType(item.DataType());
+    defs.Add(item.FieldName(), kind, kind == TFieldType::String ? kEngineStringFieldSize : 0);
+    defined_.emplace_back(item.FieldName(), item.DataType());
+  }
+  RestoreDefinedFields();
+}
+
+void TPDBAppForgeAdapter::RestoreDefinedFields() {
+  auto& fields = engine_.Fields();
+  fields.Clear();
+  for (const auto& [name, type] : defined_) {
+    auto& field = fields.Add();
+    field.SetFieldName(name);
+    field.SetDataType(type);
+  }
+}
+
+void TPDBAppForgeAdapter::LoadRecord(TRecordBuffer& record) {
+  for (const auto& field : engine_.Fields()) {
+    const auto found = std::find_if(defined_.begin(), defined_.end(), [&](const auto& defined) {
+      return core::AnsiSameText(defined.first, field.FieldName());
+    });
+    if (found == defined_.end())
+      throw EDatabaseError("Field '" + core::AnsiToUtf8(field.FieldName()) + "' not found");
+    const auto k = static_cast<int>(found - defined_.begin());
+    switch (field.DataType()) {
+      case AFByte: record.SetInteger(k, field.AsByte()); break;
+      case AFInteger: record.SetInteger(k, field.AsInteger()); break;
+      case AFLong: record.SetInteger(k, field.AsLong()); break;
+      case AFSingle: record.SetFloat(k, field.AsSingle()); break;
+      case AFDouble: record.SetFloat(k, field.AsDouble()); break;
+      case AFCurrency:
+        record.SetFloat(k, static_cast<double>(field.AsCurrency()) / static_cast<double>(kAFCurrencyScale));
+        break;
+      case AFString: record.SetString(k, field.AsString()); break;
+      case AFBoolean: record.SetBoolean(k, field.AsBoolean()); break;
+      case AFDate: record.SetDateTime(k, field.AsDate()); break;
+    }
+  }
+}
+
+void TPDBAppForgeAdapter::SaveRecord(const TRecordBuffer& record) {
+  engine_.BeginAppend();
+  int k = 0;
+  for (auto& field : engine_.Fields()) {
+    switch (field.DataType()) {
+      case AFByte: field.SetAsByte(static_cast<std::uint8_t>(record.GetInteger(k))); break;
+      case AFInteger: field.SetAsInteger(static_cast<std::int16_t>(record.GetInteger(k))); break;
+      case AFLong: field.SetAsLong(record.GetInteger(k)); break;
+      case AFSingle: field.SetAsSingle(static_cast<float>(record.GetFloat(k))); break;
+      case AFDouble: field.SetAsDouble(record.GetFloat(k)); break;
+      // The amount in ten-thousandths, rounded half to even.
+      case AFCurrency: field.SetAsCurrency(ValueToCurrency(TPDBValue(record.GetFloat(k)))); break;
+      case AFString: field.SetAsString(std::string(record.GetString(k))); break;
+      case AFBoolean: field.SetAsBoolean(record.GetBoolean(k)); break;
+      case AFDate: field.SetAsDate(record.GetDateTime(k)); break;
+    }
+    ++k;
+  }
+  engine_.Post();
+}
+
+// ---- Java ------------------------------------------------------------------------------------
+
+TFieldType JavaDataSetFieldType(TPDBJavaFieldType type) {
+  switch (type) {
+    case JByte:
+    case JInt:
+    case JShort: return TFieldType::Integer;
+    case JBoolean: return TFieldType::Boolean;
+    case JChar:
+    case JString: return TFieldType::String;
+    case JLong: return TFieldType::LargeInt;
+    case JDate: return TFieldType::DateTime;
+  }
+  return TFieldType::Unknown;
+}
+
+void TPDBJavaAdapter::DefineFields(TFieldDefs& defs) {
+  auto& fields = engine_.Fields();
+  fields.Clear();
+  for (const auto& item : design_) {
+    auto& field = fields.Add();
+    field.SetFieldName(item.FieldName());
+    field.SetDataType(item.DataType());
+    const TFieldType kind = JavaDataSetFieldType(item.DataType());
+    defs.Add(item.FieldName(), kind, kind == TFieldType::String ? kEngineStringFieldSize : 0);
+  }
+}
+
+void TPDBJavaAdapter::LoadRecord(TRecordBuffer& record) {
+  int k = 0;
+  for (const auto& field : engine_.Fields()) {
+    switch (field.DataType()) {
+      case JByte: record.SetInteger(k, field.AsByte()); break;
+      case JInt: record.SetInteger(k, field.AsInt()); break;
+      case JShort: record.SetInteger(k, field.AsShort()); break;
+      case JBoolean: record.SetBoolean(k, field.AsBoolean()); break;
+      case JChar: record.SetString(k, field.AsChar()); break;
+      case JString: record.SetString(k, field.AsString()); break;
+      // Whole 64 bits, not through a double that would lose the last digits.
+      case JLong: record.SetLargeInt(k, field.AsLong()); break;
+      case JDate: record.SetDateTime(k, field.AsDate()); break;
+    }
+    ++k;
+  }
+}
+
+void TPDBJavaAdapter::SaveRecord(const TRecordBuffer& record) {
+  engine_.BeginAppend();
+  int k = 0;
+  for (auto& field : engine_.Fields()) {
+    switch (field.DataType()) {
+      case JByte: field.SetAsByte(static_cast<std::uint8_t>(record.GetInteger(k))); break;
+      case JInt: field.SetAsInt(record.GetInteger(k)); break;
+      case JShort: field.SetAsShort(static_cast<std::int16_t>(record.GetInteger(k))); break;
+      case JBoolean: field.SetAsBoolean(record.GetBoolean(k)); break;
+      case JChar: field.SetAsChar(record.GetString(k)); break;
+      case JString: field.SetAsString(std::string(record.GetString(k))); break;
+      case JLong: field.SetAsLong(record.GetLargeInt(k)); break;
+      case JDate: field.SetAsDate(record.GetDateTime(k)); break;
+    }
+    ++k;
+  }
+  engine_.Post();
+}
+
+// ---- SQLDriver -------------------------------------------------------------------------------
+
+TFieldType SQLDriverDataSetFieldType(TPDBSQLDriverFieldType type) {
+  switch (type) {
+    case PDChar: return TFieldType::String;
+    case PDShort:
+    case PDInt: return TFieldType::Integer;
+    case PDLong: return TFieldType::LargeInt;
+    case PDFloat:
+    case PDDouble: return TFieldType::Float;
+  }
+  return TFieldType::Unknown;
+}
+
+void TPDBSQLDriverAdapter::DefineFields(TFieldDefs& defs) {
+  auto& fields = engine_.Fields();
+  fields.Clear();
+  auto& rowID = fields.Add();
+  rowID.SetFieldName(std::string(kSQLDriverRowIDName));
+  rowID.SetDataType(PDInt);
+  for (const auto& item : design_) {
+    auto& field = fields.Add();
+    field.SetFieldName(item.FieldName());
+    field.SetDataType(item.DataType());
+    if (item.DataType() == PDChar) field.SetSize(item.Size());
+    const TFieldType kind = SQLDriverDataSetFieldType(item.DataType());
+    defs.Add(item.FieldName(), kind, kind == TFieldType::String ? kEngineStringFieldSize : 0);
+  }
+}
+
+void TPDBSQLDriverAdapter::LoadRecord(TRecordBuffer& record) {
+  auto& fields = engine_.Fields();
+  for (std::size_t i = 1; i < fields.Count(); ++i) {
+    const auto& field = fields[i];
+    const auto k = static_cast<int>(i - 1);
+    switch (field.DataType()) {
+      case PDChar: record.SetString(k, field.AsString()); break;
+      case PDShort: record.SetInteger(k, field.AsShort()); break;
+      case PDInt: record.SetInteger(k, field.AsInt()); break;
+      // Whole 64 bits, not through a double that would lose the last digits.
+      case PDLong: record.SetLargeInt(k, field.AsLong()); break;
+      case PDFloat: record.SetFloat(k, field.AsFloat()); break;
+      case PDDouble: record.SetFloat(k, field.AsDouble()); break;
+    }
+  }
+}
+
+void TPDBSQLDriverAdapter::SaveRecord(const TRecordBuffer& record) {
+  engine_.BeginAppend();
+  auto& fields = engine_.Fields();
+  for (std::size_t i = 1; i < fields.Count(); ++i) {
+    auto& field = fields[i];
+    const auto k = static_cast<int>(i - 1);
+    switch (field.DataType()) {
+      case PDChar: field.SetAsString(std::string(record.GetString(k))); break;
+      case PDShort: field.SetAsShort(static_cast<std::int16_t>(record.GetInteger(k))); break;
+      case PDInt: field.SetAsInt(record.GetInteger(k)); break;
+      case PDLong: field.SetAsLong(record.GetLargeInt(k)); break;
+      case PDFloat: field.SetAsFloat(static_cast<float>(record.GetFloat(k))); break;
+      case PDDouble: field.SetAsDouble(record.GetFloat(k)); break;
+    }
   }
   engine_.Post();
 }

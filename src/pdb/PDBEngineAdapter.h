@@ -5,10 +5,18 @@
 // adapter what depends on the engine's field types.
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "pdb/DataSet.h"
+#include "pdb/PDBAppForge.h"
 #include "pdb/PDBBaseMgr.h"
+#include "pdb/PDBJava.h"
+#include "pdb/PDBNSBasic.h"
 #include "pdb/PDBPSField.h"
 #include "pdb/PDBPocketStudio.h"
+#include "pdb/PDBSQLDriver.h"
 
 namespace pdb {
 
@@ -40,6 +48,9 @@ class TPDBEngineAdapter {
   // Appends one record to the engine, which is open for writing: BeginAppend, the field values
   // taken from `record`, Post.
   virtual void SaveRecord(const TRecordBuffer& record) = 0;
+
+  // Called before the engine is created for writing, ahead of the first SaveRecord.
+  virtual void PrepareSave() {}
 };
 
 // The data-set field kind of a PocketStudio type.
@@ -63,6 +74,86 @@ class TPDBPocketStudioAdapter final : public TPDBEngineAdapter {
  private:
   const TPDBPSFields& design_;
   TPDBPocketStudio engine_;
+};
+
+// The data-set field kind of each engine type (strings of these engines hold 100 characters).
+inline constexpr int kEngineStringFieldSize = 100;
+TFieldType NSBDataSetFieldType(TPDBNSBFieldType type);
+TFieldType AFDataSetFieldType(TPDBAFFieldType type);
+TFieldType JavaDataSetFieldType(TPDBJavaFieldType type);
+TFieldType SQLDriverDataSetFieldType(TPDBSQLDriverFieldType type);
+
+class TPDBNSBasicAdapter final : public TPDBEngineAdapter {
+ public:
+  explicit TPDBNSBasicAdapter(const TPDBNSBFields& design) : design_(design) {}
+  TPDBNSBasic& NSBasic() { return engine_; }
+  TPDBBaseMgr& Engine() override { return engine_; }
+  bool FieldsEmpty() const override { return design_.Empty(); }
+  // Engine fields get their type's defaults (strings of variable length).
+  void DefineFields(TFieldDefs& defs) override;
+  void LoadRecord(TRecordBuffer& record) override;
+  void SaveRecord(const TRecordBuffer& record) override;
+
+ private:
+  const TPDBNSBFields& design_;
+  TPDBNSBasic engine_;
+};
+
+// The AppForge engine rebuilds its Fields from the file it opens, so records are loaded into
+// the data-set fields of the same names.
+class TPDBAppForgeAdapter final : public TPDBEngineAdapter {
+ public:
+  explicit TPDBAppForgeAdapter(const TPDBAFFields& design) : design_(design) {}
+  TPDBAppForge& AppForge() { return engine_; }
+  TPDBBaseMgr& Engine() override { return engine_; }
+  bool FieldsEmpty() const override { return design_.Empty(); }
+  void DefineFields(TFieldDefs& defs) override;
+  // A field of the file that the data set does not define fails with "Field '...' not found".
+  // Records are written with the fields as defined (PrepareSave puts them back).
+  void LoadRecord(TRecordBuffer& record) override;
+  void SaveRecord(const TRecordBuffer& record) override;
+  void PrepareSave() override { RestoreDefinedFields(); }
+
+ private:
+  void RestoreDefinedFields();
+
+  const TPDBAFFields& design_;
+  TPDBAppForge engine_;
+  // The fields as defined at open, in data-set order; the engine's Fields are put back to them
+  // before writing, since reading a file replaces them with the file's.
+  std::vector<std::pair<std::string, TPDBAFFieldType>> defined_;
+};
+
+class TPDBJavaAdapter final : public TPDBEngineAdapter {
+ public:
+  explicit TPDBJavaAdapter(const TPDBJavaFields& design) : design_(design) {}
+  TPDBJava& Java() { return engine_; }
+  TPDBBaseMgr& Engine() override { return engine_; }
+  bool FieldsEmpty() const override { return design_.Empty(); }
+  void DefineFields(TFieldDefs& defs) override;
+  void LoadRecord(TRecordBuffer& record) override;
+  void SaveRecord(const TRecordBuffer& record) override;
+
+ private:
+  const TPDBJavaFields& design_;
+  TPDBJava engine_;
+};
+
+// The engine's first field, "RowID", is numbered by the engine and gets no data-set field.
+class TPDBSQLDriverAdapter final : public TPDBEngineAdapter {
+ public:
+  explicit TPDBSQLDriverAdapter(const TPDBSQLDriverFields& design) : design_(design) {}
+  TPDBSQLDriver& SQLDriver() { return engine_; }
+  TPDBBaseMgr& Engine() override { return engine_; }
+  bool FieldsEmpty() const override { return design_.Empty(); }
+  // A PDChar engine field takes the Size of its item.
+  void DefineFields(TFieldDefs& defs) override;
+  void LoadRecord(TRecordBuffer& record) override;
+  void SaveRecord(const TRecordBuffer& record) override;
+
+ private:
+  const TPDBSQLDriverFields& design_;
+  TPDBSQLDriver engine_;
 };
 
 }  // namespace pdb

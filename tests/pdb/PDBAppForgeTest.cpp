@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "PDBEngineTestSupport.h"
+#include "pdb/PDBDataSet.h"
 #include "core/NumberFormat.h"
 
 namespace pdb {
@@ -282,6 +283,77 @@ TEST(PDBAppForge, RecordsThatDoNotHoldTheirFieldsAreRefused) {
     ExpectPDBError([&] { pdbtest::PrepareRead(db, dir, "in.pdb"); },
                    "Record is not stored as detailed in Fields structure!", 1);
   }
+}
+
+
+// A data set over db.pdb in the directory, with the given engine.
+void PrepareDataSet(TPDBDataSet& ds, const testsupport::TempDir& dir, TEngine engine) {
+  ds.SetDirectory(dir.Str());
+  ds.SetPDBFilename("db.pdb");
+  ds.SetDatabaseName("TestDB");
+  ds.SetCreatorID("PmOr");
+  ds.SetDatabaseType("DATA");
+  ds.SetEngine(engine);
+}
+
+TEST(PDBAppForgeDataSet, EveryTypeRoundTripsThroughTheDataSet) {
+  testsupport::TempDir dir;
+  const std::vector<std::pair<std::string, TPDBAFFieldType>> fields = {
+      {"Byte", AFByte}, {"Int", AFInteger}, {"Long", AFLong},     {"Single", AFSingle},  {"Str", AFString},
+      {"Bool", AFBoolean}, {"Date", AFDate}, {"Double", AFDouble}, {"Money", AFCurrency}};
+  auto define = [&](TPDBDataSet& ds, bool reversed) {
+    ds.FieldsAppForge().Clear();
+    auto order = fields;
+    if (reversed) std::reverse(order.begin(), order.end());
+    for (const auto& [name, type] : order) {
+      auto& item = ds.FieldsAppForge().Add();
+      item.SetFieldName(name);
+      item.SetDataType(type);
+    }
+  };
+  const auto when = At(2010, 7, 4, 10, 20, 30);
+  {
+    TPDBDataSet ds;
+    PrepareDataSet(ds, dir, TEngine::AppForge);
+    define(ds, false);
+    ds.Open();
+    ds.Append();
+    ds.FieldByName("Byte").AsInteger(255);
+    ds.FieldByName("Int").AsInteger(-32768);
+    ds.FieldByName("Long").AsInteger(2147483647);
+    ds.FieldByName("Single").AsFloat(-2.5);
+    ds.FieldByName("Str").AsString("abc");
+    ds.FieldByName("Bool").AsBoolean(true);
+    ds.FieldByName("Date").AsDateTime(when);
+    ds.FieldByName("Double").AsFloat(1.0 / 3);
+    ds.FieldByName("Money").AsFloat(12.34565);  // four places kept
+    ds.Post();
+    ds.Close();
+  }
+  // Loaded by name into a data set that lists the fields in another order, and written back
+  // with the fields as that data set defines them; the second pass reads that file.
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass);
+    TPDBDataSet ds;
+    PrepareDataSet(ds, dir, TEngine::AppForge);
+    define(ds, true);
+    ds.Open();
+    ASSERT_FALSE(ds.Eof());
+    EXPECT_EQ(ds.FieldByName("Byte").AsInteger(), 255);
+    EXPECT_EQ(ds.FieldByName("Int").AsInteger(), -32768);
+    EXPECT_EQ(ds.FieldByName("Long").AsInteger(), 2147483647);
+    EXPECT_EQ(ds.FieldByName("Single").AsFloat(), -2.5);
+    EXPECT_EQ(ds.FieldByName("Str").AsString(), "abc");
+    EXPECT_TRUE(ds.FieldByName("Bool").AsBoolean());
+    EXPECT_EQ(ds.FieldByName("Date").AsDateTime(), when);
+    EXPECT_EQ(ds.FieldByName("Double").AsFloat(), 1.0 / 3);
+    EXPECT_EQ(ds.FieldByName("Money").AsFloat(), 12.3456);
+    ds.Close();
+  }
+  TPDBAppForge db;
+  pdbtest::PrepareRead(db, dir);
+  EXPECT_EQ(db.Fields()[0].FieldName(), "Money");
+  EXPECT_EQ(db.Fields()[0].AsCurrency(), 123456);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "PDBEngineTestSupport.h"
+#include "pdb/PDBDataSet.h"
 #include "core/NumberFormat.h"
 
 namespace pdb {
@@ -222,6 +223,67 @@ TEST(PDBJava, RecordsThatDoNotHoldTheirFieldsAreRefused) {
     ExpectPDBError([&] { pdbtest::PrepareRead(db, dir, "in.pdb"); },
                    "Record is not stored as detailed in Fields structure!", 1);
   }
+}
+
+
+// A data set over db.pdb in the directory, with the given engine.
+void PrepareDataSet(TPDBDataSet& ds, const testsupport::TempDir& dir, TEngine engine) {
+  ds.SetDirectory(dir.Str());
+  ds.SetPDBFilename("db.pdb");
+  ds.SetDatabaseName("TestDB");
+  ds.SetCreatorID("PmOr");
+  ds.SetDatabaseType("DATA");
+  ds.SetEngine(engine);
+}
+
+TEST(PDBJavaDataSet, EveryTypeRoundTripsThroughTheDataSet) {
+  testsupport::TempDir dir;
+  const std::vector<TPDBJavaFieldType> types = {JByte, JBoolean, JChar, JInt, JLong, JShort, JString, JDate};
+  auto define = [&](TPDBDataSet& ds) {
+    for (std::size_t i = 0; i < types.size(); ++i) {
+      auto& item = ds.FieldsJava().Add();
+      item.SetFieldName("F" + std::to_string(i));
+      item.SetDataType(types[i]);
+    }
+  };
+  const auto when = At(1999, 12, 31, 23, 59, 59);
+  constexpr std::int64_t kBig = std::numeric_limits<std::int64_t>::max() - 1;
+  {
+    TPDBDataSet ds;
+    PrepareDataSet(ds, dir, TEngine::Java);
+    define(ds);
+    ds.Open();
+    for (int i = 0; i < 2; ++i) {
+      ds.Append();
+      ds.FieldByName("F0").AsInteger(7 + i);
+      ds.FieldByName("F1").AsBoolean(i == 0);
+      ds.FieldByName("F2").AsString(i == 0 ? "Q" : "");
+      ds.FieldByName("F3").AsInteger(-5 - i);
+      ds.FieldByName("F4").AsLargeInt(kBig - i);
+      ds.FieldByName("F5").AsInteger(-32768 + i);
+      ds.FieldByName("F6").AsString(i == 0 ? "long text" : "");
+      if (i == 0) ds.FieldByName("F7").AsDateTime(when);
+      ds.Post();
+    }
+    ds.Close();
+  }
+  TPDBDataSet ds;
+  PrepareDataSet(ds, dir, TEngine::Java);
+  define(ds);
+  ds.Open();
+  for (int i = 0; i < 2; ++i, ds.Next()) {
+    SCOPED_TRACE(i);
+    ASSERT_FALSE(ds.Eof());
+    EXPECT_EQ(ds.FieldByName("F0").AsInteger(), 7 + i);
+    EXPECT_EQ(ds.FieldByName("F1").AsBoolean(), i == 0);
+    EXPECT_EQ(ds.FieldByName("F2").AsString(), i == 0 ? "Q" : "");
+    EXPECT_EQ(ds.FieldByName("F3").AsInteger(), -5 - i);
+    EXPECT_EQ(ds.FieldByName("F4").AsLargeInt(), kBig - i);  // every digit kept
+    EXPECT_EQ(ds.FieldByName("F5").AsInteger(), -32768 + i);
+    EXPECT_EQ(ds.FieldByName("F6").AsString(), i == 0 ? "long text" : "");
+    EXPECT_EQ(ds.FieldByName("F7").AsDateTime(), i == 0 ? when : core::TDateTime());
+  }
+  EXPECT_TRUE(ds.Eof());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "PDBEngineTestSupport.h"
+#include "pdb/PDBDataSet.h"
 #include "core/NumberFormat.h"
 
 namespace pdb {
@@ -269,6 +270,73 @@ TEST(PDBNSBasic, ExtraBytesAfterTheFieldsAreIgnored) {
   OpenRecord(db, dir, B({0xFF, 0xFE, 1, 2, 3, 4, 5, 6, 7, 8}), {NSBShort});
   EXPECT_EQ(db.Fields()[0].AsShort(), -2);
   EXPECT_EQ(db.Fields()[0].Raw(), B({0xFF, 0xFE}));
+}
+
+
+// A data set over db.pdb in the directory, with the given engine.
+void PrepareDataSet(TPDBDataSet& ds, const testsupport::TempDir& dir, TEngine engine) {
+  ds.SetDirectory(dir.Str());
+  ds.SetPDBFilename("db.pdb");
+  ds.SetDatabaseName("TestDB");
+  ds.SetCreatorID("PmOr");
+  ds.SetDatabaseType("DATA");
+  ds.SetEngine(engine);
+}
+
+TEST(PDBNSBasicDataSet, EveryTypeRoundTripsThroughTheDataSet) {
+  testsupport::TempDir dir;
+  const std::vector<TPDBNSBFieldType> types = {NSBByte,   NSBShort, NSBInteger, NSBFloat, NSBSingle,
+                                               NSBDouble, NSBDate,  NSBTime,    NSBString};
+  auto define = [&](TPDBDataSet& ds) {
+    for (std::size_t i = 0; i < types.size(); ++i) {
+      auto& item = ds.FieldsNSBasic().Add();
+      item.SetFieldName("F" + std::to_string(i));
+      item.SetDataType(types[i]);
+    }
+  };
+  const auto when = core::TDateTime::FromParts({2005, 1, 1, 13, 45, 30, 0}).value();
+  {
+    TPDBDataSet ds;
+    PrepareDataSet(ds, dir, TEngine::NSBasic);
+    define(ds);
+    ds.Open();
+    ds.Append();
+    ds.FieldByName("F0").AsInteger(200);
+    ds.FieldByName("F1").AsInteger(-300);
+    ds.FieldByName("F2").AsInteger(-70000);
+    ds.FieldByName("F3").AsFloat(0.1);
+    ds.FieldByName("F4").AsFloat(0.25);
+    ds.FieldByName("F5").AsFloat(-1e100);
+    ds.FieldByName("F6").AsDateTime(when);
+    ds.FieldByName("F7").AsDateTime(when);
+    ds.FieldByName("F8").AsString("Text\xC0");
+    ds.Post();
+    ds.Close();
+  }
+  // The engine reads the file the data set wrote.
+  TPDBNSBasic db;
+  Define(db, types);
+  pdbtest::PrepareRead(db, dir);
+  EXPECT_EQ(db.Fields()[6].AsDate(), Date(2005, 1, 1));
+  EXPECT_EQ(db.Fields()[8].AsString(), "Text\xC0");
+  db.Close();
+
+  TPDBDataSet ds;
+  PrepareDataSet(ds, dir, TEngine::NSBasic);
+  define(ds);
+  ds.Open();
+  ASSERT_FALSE(ds.Eof());
+  EXPECT_EQ(ds.FieldByName("F0").AsInteger(), 200);
+  EXPECT_EQ(ds.FieldByName("F1").AsInteger(), -300);
+  EXPECT_EQ(ds.FieldByName("F2").AsInteger(), -70000);
+  EXPECT_EQ(ds.FieldByName("F3").AsFloat(), 0.1);
+  EXPECT_EQ(ds.FieldByName("F4").AsFloat(), 0.25);
+  EXPECT_EQ(ds.FieldByName("F5").AsFloat(), -1e100);
+  EXPECT_EQ(ds.FieldByName("F6").AsDateTime(), Date(2005, 1, 1));  // a date keeps no time
+  EXPECT_EQ(ds.FieldByName("F7").AsDateTime(), core::TDateTime::FromTime(13, 45, 30).value());
+  EXPECT_EQ(ds.FieldByName("F8").AsString(), "Text\xC0");
+  ds.Next();
+  EXPECT_TRUE(ds.Eof());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "PDBEngineTestSupport.h"
+#include "pdb/PDBDataSet.h"
 #include "core/NumberFormat.h"
 
 namespace pdb {
@@ -243,6 +244,71 @@ TEST(PDBSQLDriver, RecordsThatDoNotHoldTheirFieldsAreRefused) {
     ExpectPDBError([&] { pdbtest::PrepareRead(db, dir, "in.pdb"); },
                    "Record is not stored as detailed in Fields structure!", 1);
   }
+}
+
+
+// A data set over db.pdb in the directory, with the given engine.
+void PrepareDataSet(TPDBDataSet& ds, const testsupport::TempDir& dir, TEngine engine) {
+  ds.SetDirectory(dir.Str());
+  ds.SetPDBFilename("db.pdb");
+  ds.SetDatabaseName("TestDB");
+  ds.SetCreatorID("PmOr");
+  ds.SetDatabaseType("DATA");
+  ds.SetEngine(engine);
+}
+
+TEST(PDBSQLDriverDataSet, EveryTypeRoundTripsThroughTheDataSet) {
+  testsupport::TempDir dir;
+  auto define = [](TPDBDataSet& ds) {
+    for (const auto& [name, type] : std::vector<std::pair<std::string, TPDBSQLDriverFieldType>>{
+             {"C", PDChar}, {"S", PDShort}, {"I", PDInt}, {"L", PDLong}, {"F", PDFloat}, {"D", PDDouble}}) {
+      auto& item = ds.FieldsSQLDriver().Add();
+      item.SetFieldName(name);
+      item.SetDataType(type);
+    }
+    ds.FieldsSQLDriver()[0].SetSize(6);
+  };
+  constexpr std::int64_t kBig = std::numeric_limits<std::int64_t>::min() + 1;
+  {
+    TPDBDataSet ds;
+    PrepareDataSet(ds, dir, TEngine::SWSQLDriver);
+    define(ds);
+    ds.Open();
+    EXPECT_THROW(ds.FieldByName("RowID"), EDatabaseError);  // the engine's own field
+    for (int i = 0; i < 3; ++i) {
+      ds.Append();
+      ds.FieldByName("C").AsString(std::string("row ") + static_cast<char>('A' + i));
+      ds.FieldByName("S").AsInteger(-i);
+      ds.FieldByName("I").AsInteger(100000 * i);
+      ds.FieldByName("L").AsLargeInt(kBig + i);
+      ds.FieldByName("F").AsFloat(0.5 * i);
+      ds.FieldByName("D").AsFloat(-0.1 * i);
+      ds.Post();
+    }
+    ds.Close();
+  }
+  // The schema record and three data records numbered 1 to 3.
+  const auto file = dir.ReadBytes("db.pdb");
+  ASSERT_EQ(core::LoadBE16(&file[76]), 4);
+  EXPECT_EQ(core::LoadBE32(pdbtest::RecordOf(file, 0).data()), 4u);
+  EXPECT_EQ(core::LoadBE16(pdbtest::RecordOf(file, 0).data() + 4), 7);
+  for (std::size_t r = 1; r <= 3; ++r) EXPECT_EQ(core::LoadBE32(pdbtest::RecordOf(file, r).data()), r);
+
+  TPDBDataSet ds;
+  PrepareDataSet(ds, dir, TEngine::SWSQLDriver);
+  define(ds);
+  ds.Open();
+  for (int i = 0; i < 3; ++i, ds.Next()) {
+    SCOPED_TRACE(i);
+    ASSERT_FALSE(ds.Eof());
+    EXPECT_EQ(ds.FieldByName("C").AsString(), std::string("row ") + static_cast<char>('A' + i));
+    EXPECT_EQ(ds.FieldByName("S").AsInteger(), -i);
+    EXPECT_EQ(ds.FieldByName("I").AsInteger(), 100000 * i);
+    EXPECT_EQ(ds.FieldByName("L").AsLargeInt(), kBig + i);
+    EXPECT_EQ(ds.FieldByName("F").AsFloat(), 0.5 * i);
+    EXPECT_EQ(ds.FieldByName("D").AsFloat(), -0.1 * i);
+  }
+  EXPECT_TRUE(ds.Eof());
 }
 
 }  // namespace
