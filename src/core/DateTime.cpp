@@ -42,7 +42,15 @@ int DaysInMonth(int y, int m) {
 
 // Whole days and milliseconds of the time of day, the way the day number is split everywhere:
 // the date part truncated toward zero, the time of day from the absolute fraction.
+// Day numbers of 0001-01-01 and 9999-12-31: the calendar this type covers.
+constexpr double kFirstDay = -693593;
+constexpr double kLastDay = 2958465;
+
 void Split(double days, std::int64_t& whole, std::int64_t& ms) {
+  // Values from damaged records can be anything; keep them inside the calendar so that no
+  // conversion below overflows.
+  if (!(days >= kFirstDay)) days = std::isnan(days) ? 0 : kFirstDay;
+  if (days >= kLastDay + 1) days = kLastDay + 0.99999;
   whole = static_cast<std::int64_t>(std::trunc(days));
   ms = std::llround(std::fabs(days - std::trunc(days)) * kMsPerDay);
   if (ms >= kMsPerDay) {  // a fraction that rounds up to a whole day belongs to the next day

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "core/DateTime.h"
 
 using core::TDateTime;
@@ -76,4 +78,12 @@ TEST(DateTime, TextFormatsAndParsing) {
   EXPECT_FALSE(TDateTime::Parse("31/02/2005"));
   EXPECT_FALSE(TDateTime::Parse("05.03.2004"));
   EXPECT_FALSE(TDateTime::Parse("05/01/2007 25:00"));
+}
+
+TEST(DateTime, ValuesBeyondTheCalendarAreClampedNotOverflowed) {
+  EXPECT_EQ(TDateTime(1e300).Decode().year, 9999);
+  EXPECT_EQ(TDateTime(-1e300).Decode().year, 1);
+  EXPECT_EQ(TDateTime(std::numeric_limits<double>::quiet_NaN()).Decode().year, 1899);
+  EXPECT_EQ(TDateTime(std::numeric_limits<double>::infinity()).FormatDate('.'), "31.12.9999");
+  (void)TDateTime(1e300).ToPalmSeconds();
 }
