@@ -67,6 +67,7 @@ class DocumentImport {
     // Without its header line the file cannot take the records (the table has said so).
     if (!table_.Open()) throw core::FileError("cannot write " + path);
     columns_.clear();
+    fields_.clear();
     for (const auto& column : table_.Fields()) columns_.push_back(table_.FieldByName(column.Name));
     int written = 0;
     for (; !pt_.Eof(); pt_.Next()) {
@@ -84,41 +85,50 @@ class DocumentImport {
 
   // The text column at `position` of the header.
   text::TnqTXTField& Column(std::size_t position) { return *columns_.at(position); }
+  // The data set's field of that name, looked up once per database.
+  pdb::TField& Field(std::size_t slot, std::string_view name) {
+    if (slot >= fields_.size()) fields_.resize(slot + 1, nullptr);
+    if (fields_[slot] == nullptr) fields_[slot] = &pt_.FieldByName(name);
+    return *fields_[slot];
+  }
+  // An optional field: the empty text when the data set has none of that name.
+  std::string OptionalText(std::string_view name) {
+    const pdb::TField* field = pt_.FindField(name);
+    return field != nullptr ? field->AsString() : std::string();
+  }
 
   void WriteOrder() {
-    Column(0).AsInteger(pt_.FieldByName("Id").AsInteger());
-    Column(1).AsInteger(pt_.FieldByName("IdCustomer").AsInteger());
-    Column(2).AsDateTime(pt_.FieldByName("OrderDate").AsDateTime());
-    Column(3).AsDateTime(pt_.FieldByName("DeliverDate").AsDateTime());
-    Column(4).AsInteger(pt_.FieldByName("IdPayment").AsInteger());
-    Column(5).AsFloat(pt_.FieldByName("Total").AsFloat());
-    Column(6).AsInteger(pt_.FieldByName("CountRow").AsInteger());
-    Column(7).AsInteger(pt_.FieldByName("NPrice").AsInteger());
-    Column(8).AsFloat(pt_.FieldByName("PercentDiscount").AsFloat());
-    Column(9).AsString(pt_.FieldByName("Note").AsString());
-    Column(10).AsString(pt_.FieldByName("OrderTime").AsString());
-    const pdb::TField* note1 = pt_.FindField("Note1");
-    Column(11).AsString(note1 != nullptr ? note1->AsString() : std::string());
-    const pdb::TField* note2 = pt_.FindField("Note2");
-    Column(12).AsString(note2 != nullptr ? note2->AsString() : std::string());
+    Column(0).AsInteger(Field(0, "Id").AsInteger());
+    Column(1).AsInteger(Field(1, "IdCustomer").AsInteger());
+    Column(2).AsDateTime(Field(2, "OrderDate").AsDateTime());
+    Column(3).AsDateTime(Field(3, "DeliverDate").AsDateTime());
+    Column(4).AsInteger(Field(4, "IdPayment").AsInteger());
+    Column(5).AsFloat(Field(5, "Total").AsFloat());
+    Column(6).AsInteger(Field(6, "CountRow").AsInteger());
+    Column(7).AsInteger(Field(7, "NPrice").AsInteger());
+    Column(8).AsFloat(Field(8, "PercentDiscount").AsFloat());
+    Column(9).AsString(Field(9, "Note").AsString());
+    Column(10).AsString(Field(10, "OrderTime").AsString());
+    Column(11).AsString(OptionalText("Note1"));
+    Column(12).AsString(OptionalText("Note2"));
   }
 
   void WriteOrderItem() {
-    Column(0).AsInteger(pt_.FieldByName("IdOrder").AsInteger());
-    Column(1).AsInteger(pt_.FieldByName("IdProduct").AsInteger());
-    Column(2).AsFloat(pt_.FieldByName("Quantity").AsFloat());
-    Column(3).AsFloat(pt_.FieldByName("Price").AsFloat());
+    Column(0).AsInteger(Field(0, "IdOrder").AsInteger());
+    Column(1).AsInteger(Field(1, "IdProduct").AsInteger());
+    Column(2).AsFloat(Field(2, "Quantity").AsFloat());
+    Column(3).AsFloat(Field(3, "Price").AsFloat());
   }
 
   void WriteCash() {
-    Column(0).AsInteger(pt_.FieldByName("Id").AsInteger());
-    Column(1).AsInteger(pt_.FieldByName("IdCustomer").AsInteger());
-    Column(2).AsDateTime(pt_.FieldByName("CashDate").AsDateTime());
-    Column(3).AsInteger(pt_.FieldByName("IdCurrency").AsInteger());
-    Column(4).AsFloat(pt_.FieldByName("Currencycurs").AsFloat());
-    Column(5).AsFloat(pt_.FieldByName("CurrencySumma").AsFloat());
-    Column(6).AsFloat(pt_.FieldByName("Summa").AsFloat());
-    Column(7).AsString(pt_.FieldByName("Note").AsString());
+    Column(0).AsInteger(Field(0, "Id").AsInteger());
+    Column(1).AsInteger(Field(1, "IdCustomer").AsInteger());
+    Column(2).AsDateTime(Field(2, "CashDate").AsDateTime());
+    Column(3).AsInteger(Field(3, "IdCurrency").AsInteger());
+    Column(4).AsFloat(Field(4, "Currencycurs").AsFloat());
+    Column(5).AsFloat(Field(5, "CurrencySumma").AsFloat());
+    Column(6).AsFloat(Field(6, "Summa").AsFloat());
+    Column(7).AsString(Field(7, "Note").AsString());
   }
 
   ConversionContext& context_;
@@ -126,6 +136,7 @@ class DocumentImport {
   const std::string dest_;
   text::TnqTXTTable table_;
   std::vector<text::TnqTXTField*> columns_;  // the current file's columns in header order
+  std::vector<pdb::TField*> fields_;         // the current database's fields, by slot
 };
 
 }  // namespace
