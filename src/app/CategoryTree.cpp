@@ -106,6 +106,11 @@ std::size_t CategoryList::FirstOfParent(std::int32_t idParent) const {
 }
 
 CategoryList ReadCategoryList(CategorySource source, const std::string& sourceDir, core::Reporter& reporter) {
+  return ReadCategoryListIfComplete(source, sourceDir, reporter).value_or(CategoryList());
+}
+
+std::optional<CategoryList> ReadCategoryListIfComplete(CategorySource source, const std::string& sourceDir,
+                                                       core::Reporter& reporter) {
   if (source != CategorySource::TextFile) return CategoryList();
   text::TnqTXTTable table(reporter);
   table.Path = sourceDir;
@@ -118,13 +123,12 @@ CategoryList ReadCategoryList(CategorySource source, const std::string& sourceDi
       text::TnqTXTField* id = table.FieldByName("Id");
       text::TnqTXTField* idParent = table.FieldByName("IdParent");
       text::TnqTXTField* name = table.FieldByName("Name");
-      if (id && idParent && name) {
-        categories.reserve(static_cast<std::size_t>(table.RecordCount()));
-        for (; !table.Eof(); table.Next()) {
-          const std::int32_t categoryId = core::StrToIntDef(id->AsString(), 0);
-          if (categoryId <= 0) continue;
-          categories.push_back({categoryId, idParent->AsInteger(), name->AsString()});
-        }
+      if (!id || !idParent || !name) return std::nullopt;
+      categories.reserve(static_cast<std::size_t>(table.RecordCount()));
+      for (; !table.Eof(); table.Next()) {
+        const std::int32_t categoryId = core::StrToIntDef(id->AsString(), 0);
+        if (categoryId <= 0) continue;
+        categories.push_back({categoryId, idParent->AsInteger(), name->AsString()});
       }
     }
     table.Close();

@@ -51,6 +51,10 @@ class CategoryList {
 // reported through `reporter` and gives an empty list; an IdParent that is not a whole number
 // on such a line raises core::EConvertError. CategorySource::None gives an empty list.
 CategoryList ReadCategoryList(CategorySource source, const std::string& sourceDir, core::Reporter& reporter);
+// The same, but nothing when the file has records and a column the list needs is missing (each
+// missing column reported), so that a caller can stop instead of going on without categories.
+std::optional<CategoryList> ReadCategoryListIfComplete(CategorySource source, const std::string& sourceDir,
+                                                       core::Reporter& reporter);
 
 struct CategoryRow {
   std::int32_t IdRow = 0;  // 1, 2, 3 ... in display order

@@ -12,7 +12,8 @@ ExitCode RunConsole(const StartupPlan& plan, std::ostream& out, std::ostream& er
     ConsoleReporter reporter(out, err, showProgress);
     ErrorDisplay errors(reporter);
     if (installHandlers != nullptr) installHandlers(errors, err);
-    ConversionContext context{state, reporter};
+    MainFormObjects objects;
+    ConversionContext context{state, reporter, objects};
     return ExitCodeFor(RunConversionGuarded(*plan.command, context, errors));
   }
   if (plan.unrecognisedCommand) {

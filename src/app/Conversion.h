@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "app/CommandLine.h"
+#include "app/MainFormObjects.h"
 #include "app/MainFormState.h"
 #include "core/Reporter.h"
 
@@ -15,6 +16,7 @@ namespace app {
 struct ConversionContext {
   MainFormState& state;
   core::Reporter& reporter;
+  MainFormObjects& objects;
 };
 
 // How a conversion that returned normally ended. An exception means an error stopped it; the

@@ -1,11 +1,30 @@
 // The "PDB -> TXT" conversion (document import: the handheld container Kestor_Out.pdb to office text files).
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "app/Conversion.h"
 
 namespace app {
 
-// Runs the conversion with the directories and settings of `context.state`.
+// The container the handheld uploads.
+inline constexpr std::string_view kOutContainerFile = "Kestor_Out.pdb";
+
+// Runs the conversion with the directories and settings of `context.state`: unpacks
+// Kestor_Out.pdb of the source directory into the destination directory and writes its orders,
+// order lines and cash receipts as Order.txt, OrderItem.txt and Cash.txt there. NothingToDo
+// without the container or without the order databases in it; FailureReported with the
+// unpacker's code; errors of the databases raise.
 ConversionResult PdbToTxt(ConversionContext& context);
+
+// The source directory as the conversions use it: blanks around it removed, then one trailing
+// separator ("\" or "/").
+std::string TrimSourceDirectory(std::string_view typed);
+
+// Adds `text` and CR LF at the end of the file, creating it when it does not exist. The file is
+// replaced whole, never left half-written; an input/output error leaves it as it was and is
+// otherwise ignored.
+void AppendLine(const std::string& path, std::string_view text);
 
 }  // namespace app

@@ -160,7 +160,7 @@ app::RunOutcome TfrmMain::RunConversion(app::ECommand command) {
   running_ = true;
   state_.edtSource = BoxText(edtSource);
   state_.edtDest = BoxText(edtDest);
-  app::ConversionContext context{state_, Reporter()};
+  app::ConversionContext context{state_, Reporter(), objects_};
   app::RunOutcome outcome = app::RunOutcome::Stopped;
   try {
     outcome = runner_(command, context, errors_);

@@ -43,6 +43,7 @@ class TfrmMain : public QWidget {
   app::RunOutcome RunConversion(app::ECommand command);
 
   app::MainFormState& State() { return state_; }
+  app::MainFormObjects& Objects() { return objects_; }
   // The reporter the conversions get: messages go to the message boxes (or the given
   // reporter), progress to the gauge.
   core::Reporter& Reporter();
@@ -78,6 +79,8 @@ class TfrmMain : public QWidget {
   void ShowPercent(int percent);
 
   app::MainFormState state_;
+  // pt, the category tree and the packer: kept for every conversion the window runs.
+  app::MainFormObjects objects_;
   std::unique_ptr<FolderPicker> ownPicker_;
   FolderPicker* picker_;
   std::unique_ptr<core::Reporter> ownMessages_;
