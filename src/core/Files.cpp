@@ -86,8 +86,30 @@ AtomicFileWriter::AtomicFileWriter(fs::path finalPath) : final_(std::move(finalP
 
 AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
 
+namespace {
+constexpr std::size_t kWriteBufferSize = 64 * 1024;
+}  // namespace
+
 void AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
   if (fd_ < 0) throw FileError("write to a closed file " + final_.string());
+  if (buffer_.size() + bytes.size() > kWriteBufferSize) Flush();
+  if (bytes.size() >= kWriteBufferSize) {
+    WriteAll(bytes);
+  } else {
+    buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
+  }
+  size_ += bytes.size();
+}
+
+void AtomicFileWriter::Flush() {
+  // The buffer is dropped even when the write fails: the file is abandoned then anyway.
+  std::vector<std::uint8_t> pending;
+  pending.swap(buffer_);
+  buffer_.reserve(kWriteBufferSize);
+  WriteAll(pending);
+}
+
+void AtomicFileWriter::WriteAll(std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
@@ -97,7 +119,6 @@ void AtomicFileWriter::Write(std::span<const std::uint8_t> bytes) {
     }
     done += static_cast<std::size_t>(n);
   }
-  size_ += bytes.size();
 }
 
 void AtomicFileWriter::Write(std::string_view text) {
@@ -106,6 +127,7 @@ void AtomicFileWriter::Write(std::string_view text) {
 
 void AtomicFileWriter::Commit() {
   if (fd_ < 0) throw FileError("commit of a closed file " + final_.string());
+  Flush();
   if (::fsync(fd_) != 0) throw FileError("cannot sync " + Describe(final_, errno));
   const int fd = fd_;
   fd_ = -1;

@@ -63,8 +63,12 @@ class AtomicFileWriter {
  private:
   std::filesystem::path final_;
   std::filesystem::path temp_;
+  void Flush();
+  void WriteAll(std::span<const std::uint8_t> bytes);
+
   int fd_ = -1;
   std::uint64_t size_ = 0;
+  std::vector<std::uint8_t> buffer_;  // small writes are gathered into large ones
 };
 
 // Writes a whole file through AtomicFileWriter.

@@ -129,9 +129,11 @@ std::string FormatGeneral(double value) {
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";
   // 15 significant digits as mantissa digits and a decimal exponent.
+  // 15 significant digits in scientific form ("d.dddddddddddddde+XX"); to_chars is exact and
+  // several times faster than printf.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.14e", value);
-  std::string s(buf);
+  const auto written = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+  std::string s(buf, written.ptr);
   const bool negative = s[0] == '-';
   if (negative) s.erase(0, 1);
   const auto e_pos = s.find('e');

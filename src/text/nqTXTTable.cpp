@@ -204,8 +204,9 @@ void TnqTXTTable::Close() {
   fields_.clear();
   recordCount_ = 0;
   recNo_ = 0;
-  indexText_.clear();
-  index_.clear();
+  // Give the memory back: one table object is reused for several files.
+  std::string().swap(indexText_);
+  std::vector<IndexEntry>().swap(index_);
   indexPos_ = -1;
 }
 

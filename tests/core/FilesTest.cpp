@@ -47,3 +47,24 @@ TEST(Files, AtomicWriterFailsCleanlyInAMissingDirectory) {
   EXPECT_THROW(AtomicFileWriter(dir / "nope" / "x.pdb"), FileError);
   EXPECT_THROW(ReadWholeFile(dir / "nope.bin"), FileError);
 }
+
+TEST(Files, AtomicWriterKeepsTheOrderOfSmallAndLargeWrites) {
+  TempDir dir;
+  std::string expected;
+  {
+    AtomicFileWriter writer(dir / "mix.bin");
+    for (int round = 0; round < 3; ++round) {
+      for (int i = 0; i < 5000; ++i) {
+        const std::string small = std::to_string(i) + ";";
+        writer.Write(small);
+        expected += small;
+      }
+      const std::string large(200000, static_cast<char>('a' + round));
+      writer.Write(large);
+      expected += large;
+    }
+    EXPECT_EQ(writer.Size(), expected.size());
+    writer.Commit();
+  }
+  EXPECT_EQ(dir.ReadFile("mix.bin"), expected);
+}
