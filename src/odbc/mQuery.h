@@ -116,7 +116,7 @@ class TmStatement {
 
   // Describes the result columns (executing first when no cursor is open).
   void InitFieldDefs();
-  const std::vector<TODBCFieldDef>& FieldDefs() const { return fieldDefs_; }
+  const std::vector<TODBCFieldDef>& ODBCFieldDefs() const { return fieldDefs_; }
   const TODBCFieldDef* FindFieldDef(std::string_view name) const;
 
   // --- state used by the data-set half
