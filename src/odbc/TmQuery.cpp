@@ -634,34 +634,38 @@ void TmQuery::InternalDeleteRecord(int position) {
 // ---- writing back ------------------------------------------------------------------------
 
 void TmQuery::PositionedPost(const TmRecord& source, SQLUSMALLINT operation) {
-  // The record's own buffer becomes the row for the call; long columns are bound from their
-  // strings, an empty one as NULL.
-  TmRecord record = source;
-  UnbindRow();
-  std::vector<SQLLEN> longLengths(record.strings.size(), SQL_NULL_DATA);
+  // The record goes to the driver through the row the cursor is bound to: its values are
+  // copied there (a driver may keep using the buffers it was given at the fetch, so binding
+  // another buffer is not enough). Long columns are bound from their strings for the call,
+  // an empty one as NULL.
+  if (!rowBound_) BindRow(rowBuffer_.Bytes());
+  std::copy(source.row.begin(), source.row.end(), rowBuffer_.row.begin());
+  std::vector<std::string> strings = source.strings;
+  std::vector<SQLLEN> longLengths(strings.size(), SQL_NULL_DATA);
   const TOdbcApi& api = Api();
-  SQLRETURN rc = SQL_SUCCESS;
+  auto unbindLongColumns = [&]() noexcept {
+    for (const TODBCFieldDef& def : ODBCFieldDefs())
+      if (!def.Bound())
+        api.SQLBindCol(StatementHandle(), static_cast<SQLUSMALLINT>(def.fieldNo), def.bufferType, nullptr, 0, nullptr);
+  };
+  fetchedRow_ = 0;  // the row buffer no longer holds what the cursor has
   try {
-    BindRow(record.Bytes());
     for (const TODBCFieldDef& def : ODBCFieldDefs()) {
       if (def.Bound()) continue;
-      std::string& value = record.strings.at(def.offset);
+      std::string& value = strings.at(def.offset);
       SQLLEN& length = longLengths.at(def.offset);
       length = value.empty() ? SQL_NULL_DATA : static_cast<SQLLEN>(value.size());
       Check(api.SQLBindCol(StatementHandle(), static_cast<SQLUSMALLINT>(def.fieldNo), def.bufferType, value.data(),
                            static_cast<SQLLEN>(value.size()), &length));
     }
-    rc = operation == SQL_ADD ? api.SQLBulkOperations(StatementHandle(), SQL_ADD)
-                              : api.SQLSetPos(StatementHandle(), 1, operation, SQL_LOCK_NO_CHANGE);
+    const SQLRETURN rc = operation == SQL_ADD ? api.SQLBulkOperations(StatementHandle(), SQL_ADD)
+                                              : api.SQLSetPos(StatementHandle(), 1, operation, SQL_LOCK_NO_CHANGE);
     if (rc != SQL_SUCCESS) Check(rc);
   } catch (...) {
-    UnbindRow();
-    fetchedRow_ = 0;
+    unbindLongColumns();
     throw;
   }
-  // The normal row is bound again on the next fetch.
-  UnbindRow();
-  fetchedRow_ = 0;
+  unbindLongColumns();
 }
 
 void TmQuery::RunUpdateQuery(UpdateKind kind, const pdb::TRecordBuffer& current, const pdb::TRecordBuffer& old) {
