@@ -133,7 +133,7 @@ void TmQuery::SetDataSource(pdb::TDataSet* master) {
 std::size_t TmQuery::LocallyKeptCount() const {
   if (LocalStoreMode()) return 0;
   return static_cast<std::size_t>(std::count_if(entries_.begin(), entries_.end(), [](const TEntry& e) {
-    return e.cursorRow > 0 && e.local != nullptr;
+    return e.cursorRow > 0 && e.local.has_value();
   }));
 }
 
@@ -359,7 +359,7 @@ void TmQuery::FetchRemaining() {
     TEntry entry;
     entry.cursorRow = ++rows;
     entry.key = rows;
-    entry.local = std::make_unique<TmRecord>(rowBuffer_);
+    entry.local = rowBuffer_;
     entry.local->recNo = rows;
     entries_.push_back(std::move(entry));
   }
@@ -575,7 +575,7 @@ int TmQuery::InternalPostRecord(const pdb::TRecordBuffer& buffer, pdb::TPostKind
     }
     TEntry entry;
     entry.key = --lastAppendedKey_;
-    entry.local = std::make_unique<TmRecord>(FromFieldValues(buffer, nullptr));
+    entry.local = FromFieldValues(buffer, nullptr);
     const int count = static_cast<int>(entries_.size());
     const int at = kind == pdb::TPostKind::Append ? count : std::clamp(position, 0, count);
     entries_.insert(entries_.begin() + at, std::move(entry));
@@ -597,7 +597,7 @@ int TmQuery::InternalPostRecord(const pdb::TRecordBuffer& buffer, pdb::TPostKind
   // A cursor that does not show its own updates would read the old row again: keep this one.
   if (entry.local || !(Capabilities().sensitivity & SQL_SS_UPDATES)) {
     const std::int32_t recNo = entry.local ? entry.local->recNo : entry.cursorRow;
-    entry.local = std::make_unique<TmRecord>(FromFieldValues(buffer, nullptr));
+    entry.local = FromFieldValues(buffer, nullptr);
     entry.local->recNo = recNo;
   }
   return position;

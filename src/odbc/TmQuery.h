@@ -116,7 +116,7 @@ class TmQuery : public TmStatement, public pdb::TDataSet {
   struct TEntry {
     std::int64_t key = 0;               // the data set's bookmark
     std::int32_t cursorRow = 0;         // 1-based row of the cursor, 0 for an appended record
-    std::unique_ptr<TmRecord> local;    // the record itself when kept here
+    std::optional<TmRecord> local;      // the record itself when kept here
   };
 
   bool LocalStoreMode() const;
