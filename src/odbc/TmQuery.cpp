@@ -677,7 +677,9 @@ void TmQuery::RunUpdateQuery(UpdateKind kind, const pdb::TRecordBuffer& current,
   if (query->SQL() != lines) {
     // A new text: parse it (which drops the prepared statement) and match the parameters to
     // the fields once. The same text is prepared once and run again for every post.
-    if (!query->CursorOpen()) query->SetCursorType(CursorType());
+    // An update statement returns no rows: it runs forward-only, whatever cursor the result
+    // uses, which spares the driver its scrollable-cursor work on every post.
+    if (!query->CursorOpen()) query->SetCursorType(TmCursorTypes::ctFwdOnlyCursor);
     query->SetSQL(lines);
     auto& mapping = updateParamFields_.at(kind);
     mapping.clear();
