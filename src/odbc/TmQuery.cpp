@@ -346,8 +346,6 @@ void TmQuery::ReadUnboundColumns(TmRecord& record) {
   }
 }
 
-TmRecord TmQuery::Snapshot() { return rowBuffer_; }
-
 void TmQuery::FetchRemaining() {
   std::int32_t rows = static_cast<std::int32_t>(
       std::count_if(entries_.begin(), entries_.end(), [](const TEntry& e) { return e.cursorRow > 0; }));

@@ -10,7 +10,14 @@
 //     moving back and going to the last record still work), or
 //   - the cursor's own rows, fetched again on demand, when it is scrollable;
 // followed by the records appended through this query. A record whose changes the cursor does
-// not show is kept as a local copy in its place.
+// not show is kept as a local copy in its place. The data set moves by position and needs the
+// record count, so a forward-only result is read to its end when it is first counted (at Open),
+// and UniDirectional keeps its rows too. Data-set bookmarks are row numbers of the cursor
+// (negative numbers for appended records); the ODBC bookmark column, when the driver offers
+// one, is fetched and checked with every row.
+//
+// "No rows affected" / "More then one rows affected" (an update statement that changed no row
+// or several) go to the query's Reporter as messages; the post completes either way.
 //
 // Posting: an appended record runs InsertSQL, an edited one ModifySQL, a deleted one DeleteSQL
 // (parameters filled from the fields by name; "OLD_" names take the old value). Without a
@@ -125,7 +132,6 @@ class TmQuery : public TmStatement, public pdb::TDataSet {
   // Fetches in `orientation`; false for SQL_NO_DATA.
   bool Fetch(SQLSMALLINT orientation, SQLLEN offset);
   void ReadUnboundColumns(TmRecord& record);
-  TmRecord Snapshot();
   void FetchRemaining();
   void CountScrollableRows();
   void EnsureCounted() const;
