@@ -350,10 +350,7 @@ void TmStatement::Prepare() {
   ResetParams();  // the bindings belonged to the statement prepared before
   Check(Api().SQLPrepare(hstmt_, reinterpret_cast<SQLCHAR*>(parsed_.text.data()), SQL_NTS));
   prepared_ = true;
-  // Whether running it can open a cursor at all; a command (INSERT, UPDATE ...) leaves none
-  // to close after each run. Unknown (-1) counts as a cursor.
-  SQLSMALLINT columns = 0;
-  preparedColumns_ = SQL_SUCCEEDED(Api().SQLNumResultCols(hstmt_, &columns)) ? columns : -1;
+  preparedColumns_ = -1;  // learnt after its first run
 }
 
 void TmStatement::BindParams(const std::vector<const TmParam*>& markers) {
@@ -451,6 +448,12 @@ void TmStatement::ExecSQL() {
     SQLLEN rows = 0;
     Check(Api().SQLRowCount(hstmt_, &rows));
     rowsAffected_ = rows;
+    if (preparedColumns_ == -1) {
+      // Whether this prepared text returns rows at all, asked once after it ran: a command
+      // (INSERT, UPDATE ...) leaves no cursor to close after each run.
+      SQLSMALLINT columns = 0;
+      preparedColumns_ = SQL_SUCCEEDED(Api().SQLNumResultCols(hstmt_, &columns)) ? columns : -2;
+    }
   } catch (...) {
     CloseCursor();
     throw;

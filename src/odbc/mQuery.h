@@ -209,7 +209,7 @@ class TmStatement {
   std::vector<TBindKey> boundKeys_;
   std::vector<const TmParam*> markers_;
   std::vector<std::size_t> markerParams_;  // marker -> index in params_, remembered
-  SQLSMALLINT preparedColumns_ = -1;  // result columns of the prepared text, -1 unknown
+  SQLSMALLINT preparedColumns_ = -1;  // result columns of the prepared text: -1 not asked, -2 unknown
 };
 
 }  // namespace odbc

@@ -305,6 +305,18 @@ TEST_F(SqliteQuery, WithoutStatementsAForwardOnlyQueryRefusesToPost) {
   EXPECT_EQ(query.RecordCount(), 5);
 }
 
+TEST_F(SqliteQuery, ExecSqlOfASelectClosesItsCursorEveryTime) {
+  TmQuery query;
+  query.SetDataBase(&db_);
+  query.SetSQL({"select id from item"});
+  for (int run = 0; run < 3; ++run) {
+    query.ExecSQL();
+    EXPECT_FALSE(query.CursorOpen());
+  }
+  query.Open();
+  EXPECT_EQ(query.RecordCount(), 5);
+}
+
 TEST_F(SqliteQuery, ChangingTheTextClosesTheQuery) {
   TmQuery query;
   OpenItems(query, TmCursorTypes::ctFwdOnlyCursor);
