@@ -303,6 +303,20 @@ TEST_F(SqliteQuery, WithoutStatementsAForwardOnlyQueryRefusesToPost) {
   query.Cancel();
   EXPECT_THROW(query.Delete(), pdb::EDatabaseError);
   EXPECT_EQ(query.RecordCount(), 5);
+  query.Close();
+
+  query.InsertSQL() = {"  "};  // given, but says nothing
+  query.Open();
+  query.Append();
+  query.FieldByName("id").AsInteger(9);
+  try {
+    query.Post();
+    ADD_FAILURE() << "a blank insert statement posted";
+  } catch (const pdb::EDatabaseError& error) {
+    EXPECT_STREQ(error.what(), "sql statement not defined");
+  }
+  query.Cancel();
+  EXPECT_EQ(query.RecordCount(), 5);
 }
 
 TEST_F(SqliteQuery, ExecSqlOfASelectClosesItsCursorEveryTime) {
