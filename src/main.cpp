@@ -17,6 +17,8 @@
 #include "app/CommandLine.h"
 #include "app/ConsoleStart.h"
 #include "app/ExitCode.h"
+#include "app/ODBCErrorHandler.h"
+#include "odbc/mSession.h"
 
 #ifdef VESTIBO_WITH_GUI
 #include "gui/WindowedStart.h"
@@ -52,10 +54,13 @@ int main(int argc, char** argv) {
   try {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const app::StartupPlan plan = app::EvaluateCommandLine(args, app::DefaultKeyDirectory());
+    // The process-wide ODBC objects exist before anything can raise an ODBC error (no ODBC call
+    // is made here).
+    odbc::DefaultSession();
 #ifdef VESTIBO_WITH_GUI
     if (HasDisplay()) return gui::RunWindowed(argc, argv, plan);
 #endif
-    return app::ToInt(app::RunConsole(plan, std::cout, std::cerr, StderrIsTerminal()));
+    return app::ToInt(app::RunConsole(plan, std::cout, std::cerr, StderrIsTerminal(), app::InstallODBCConsoleHandler));
   } catch (const std::exception& e) {
     std::cerr << app::kApplicationTitle << ": " << e.what() << '\n';
   } catch (...) {

@@ -2,7 +2,9 @@
 
 #include <QApplication>
 
+#include "app/ODBCErrorHandler.h"
 #include "gui/TmODBCErrorDlg.h"
+#include "odbc/mSession.h"
 
 namespace gui {
 
@@ -26,13 +28,18 @@ app::ExitCode StartWindow(TfrmMain& window, const app::StartupPlan& plan, const 
 
 int RunWindowed(int& argc, char** argv, const app::StartupPlan& plan) {
   QApplication application(argc, argv);
-  // Created first, so that errors met while the window starts up can already be shown in it.
-  // The handler that turns ODBC errors into its records joins window.Errors() with the ODBC
-  // library.
+  // Start-up order: the default ODBC session (no ODBC call yet; a second call is a no-op when
+  // main created it), the ODBC error dialog, the title, the window.
+  odbc::DefaultSession();
   TmODBCErrorDlg odbcErrorDialog;
   QApplication::setApplicationName(
       QString::fromUtf8(app::kApplicationTitle.data(), static_cast<qsizetype>(app::kApplicationTitle.size())));
   TfrmMain window(plan.state);
+  // ODBC errors go to the dialog; while it shows one, another passes on to the plain display.
+  window.Errors().AddHandler(app::MakeODBCErrorHandler(
+      [&odbcErrorDialog](std::vector<app::ODBCDiagnosticRecord> records, std::string message) {
+        return odbcErrorDialog.ShowError(std::move(records), std::move(message));
+      }));
   return app::ToInt(StartWindow(window, plan, [] { QApplication::exec(); }));
 }
 

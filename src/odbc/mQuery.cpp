@@ -18,16 +18,7 @@ std::size_t AlignUp(std::size_t value, std::size_t alignment) {
   return (value + alignment - 1) / alignment * alignment;
 }
 
-// One parameter prepared for SQLBindParameter: its value area and its length/indicator live
-// here until the statement has run.
-struct TBoundParam {
-  SQLSMALLINT sqlType = 0;
-  SQLSMALLINT cType = 0;
-  SQLULEN columnSize = 0;
-  SQLSMALLINT decimalDigits = 0;
-  std::vector<unsigned char> value;  // empty for null
-  SQLLEN indicator = 0;
-};
+using TBoundParam = TmStatement::TBoundParam;
 
 template <typename T>
 void StoreValue(TBoundParam& bound, const T& value) {
@@ -47,8 +38,11 @@ SQLSMALLINT FractionDigits(int milliseconds) {
   return digits;
 }
 
-TBoundParam PrepareParam(const TmParam& param) {
-  TBoundParam bound;
+// Lays the parameter out for SQLBindParameter in `bound`, reusing its value area.
+void PrepareParam(const TmParam& param, TBoundParam& bound) {
+  bound.decimalDigits = 0;
+  bound.value.clear();
+  bound.indicator = 0;
   const bool null = param.IsNull();
   switch (param.DataType()) {
     case TFieldType::ftString:
@@ -162,49 +156,7 @@ TBoundParam PrepareParam(const TmParam& param) {
       throw std::runtime_error("Field '" + param.Name() + "' is of an unsupported type");
   }
   if (null) bound.indicator = SQL_NULL_DATA;
-  return bound;
 }
-
-// Binds the parameters for one execution and resets them afterwards; the value block lives
-// exactly as long as the binding.
-class TParamBinding {
- public:
-  TParamBinding(const TmStatement& statement, std::vector<const TmParam*> params)
-      : statement_(statement) {
-    block_.reserve(params.size());
-    for (const TmParam* param : params) block_.push_back(PrepareParam(*param));
-    const TOdbcApi& api = statement_.Api();
-    for (std::size_t i = 0; i < block_.size(); ++i) {
-      TBoundParam& bound = block_[i];
-      statement_.Check(api.SQLBindParameter(
-          statement_.StatementHandle(), static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
-          bound.cType, bound.sqlType, bound.columnSize, bound.decimalDigits,
-          bound.value.empty() ? nullptr : bound.value.data(),
-          static_cast<SQLLEN>(bound.value.size()), &bound.indicator));
-    }
-  }
-  // Resets the parameters after a failure; the first error is the one that matters then.
-  ~TParamBinding() {
-    if (!block_.empty() && !released_) {
-      statement_.Api().SQLFreeStmt(statement_.StatementHandle(), SQL_RESET_PARAMS);
-    }
-  }
-  TParamBinding(const TParamBinding&) = delete;
-  TParamBinding& operator=(const TParamBinding&) = delete;
-
-  // Resets the parameters after a successful run, with the statement check.
-  void Release() {
-    released_ = true;
-    if (!block_.empty()) {
-      statement_.Check(statement_.Api().SQLFreeStmt(statement_.StatementHandle(), SQL_RESET_PARAMS));
-    }
-  }
-
- private:
-  const TmStatement& statement_;
-  std::vector<TBoundParam> block_;
-  bool released_ = false;
-};
 
 }  // namespace
 
@@ -395,8 +347,40 @@ void TmStatement::SetupCursor() {
 
 void TmStatement::Prepare() {
   if (prepared_) return;
+  ResetParams();  // the bindings belonged to the statement prepared before
   Check(Api().SQLPrepare(hstmt_, reinterpret_cast<SQLCHAR*>(parsed_.text.data()), SQL_NTS));
   prepared_ = true;
+  preparedColumns_ = -1;  // learnt after its first run
+}
+
+void TmStatement::BindParams(const std::vector<const TmParam*>& markers) {
+  if (boundParams_.size() != markers.size()) {
+    ResetParams();
+    boundParams_.resize(markers.size());
+    boundKeys_.assign(markers.size(), TBindKey{});
+  }
+  const TOdbcApi& api = Api();
+  for (std::size_t i = 0; i < markers.size(); ++i) {
+    TBoundParam& bound = boundParams_[i];
+    PrepareParam(*markers[i], bound);
+    // The driver reads the value area at every execution: a parameter whose layout and
+    // buffer are those bound before needs no new binding, only its new value.
+    const TBindKey key{bound.cType, bound.sqlType, bound.columnSize, bound.decimalDigits,
+                       bound.value.empty() ? nullptr : bound.value.data(), static_cast<SQLLEN>(bound.value.size()), true};
+    if (key == boundKeys_[i]) continue;
+    boundKeys_[i] = TBindKey{};
+    Check(api.SQLBindParameter(hstmt_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, bound.cType, bound.sqlType,
+                               bound.columnSize, bound.decimalDigits, bound.value.empty() ? nullptr : bound.value.data(),
+                               key.bufferLength, &bound.indicator));
+    boundKeys_[i] = key;
+  }
+}
+
+void TmStatement::ResetParams() noexcept {
+  const bool anyBound = std::any_of(boundKeys_.begin(), boundKeys_.end(), [](const TBindKey& k) { return k.bound; });
+  if (anyBound && hstmt_ != SQL_NULL_HSTMT) api_->SQLFreeStmt(hstmt_, SQL_RESET_PARAMS);
+  boundParams_.clear();
+  boundKeys_.clear();
 }
 
 void TmStatement::Execute() {
@@ -410,18 +394,29 @@ void TmStatement::Execute() {
 
     // One parameter per marker, in marker order; with ParamCheck off the caller's list is
     // taken as it stands.
-    std::vector<const TmParam*> markers;
+    std::vector<const TmParam*>& markers = markers_;
+    markers.clear();
     if (paramCheck_) {
-      for (const std::string& name : parsed_.names) {
-        const TmParam* param = params_.FindParam(name);
-        if (!param) throw std::out_of_range("Parameter '" + name + "' not found");
-        markers.push_back(param);
+      markerParams_.resize(parsed_.names.size(), 0);
+      for (std::size_t m = 0; m < parsed_.names.size(); ++m) {
+        const std::string& name = parsed_.names[m];
+        // The parameter found for this marker last time, while the list keeps it there.
+        std::size_t& at = markerParams_[m];
+        if (at >= params_.Count() || params_[at].Name() != name) {
+          const TmParam* param = params_.FindParam(name);
+          if (!param) throw std::out_of_range("Parameter '" + name + "' not found");
+          at = static_cast<std::size_t>(param - &params_[0]);
+        }
+        markers.push_back(&params_[at]);
       }
     } else {
       for (const TmParam& param : params_) markers.push_back(&param);
     }
 
-    TParamBinding binding(*this, std::move(markers));
+    // The bindings stay while this prepared statement is reused (they are reset when the text
+    // changes, the statement is released or a run fails), so a post that runs the same
+    // statement again only writes its values.
+    BindParams(markers);
     const SQLRETURN rc = Api().SQLExecute(hstmt_);
     if (rc == SQL_SUCCESS_WITH_INFO) {
       // The statement ran. Its warnings go to the connection's OnSuccessWithInfo; a cursor
@@ -438,7 +433,6 @@ void TmStatement::Execute() {
       Check(rc);
     }
     cursorOpen_ = true;
-    binding.Release();
   } catch (...) {
     ReleaseStatement();
     throw;
@@ -454,11 +448,23 @@ void TmStatement::ExecSQL() {
     SQLLEN rows = 0;
     Check(Api().SQLRowCount(hstmt_, &rows));
     rowsAffected_ = rows;
+    if (preparedColumns_ == -1) {
+      // Whether this prepared text returns rows at all, asked once after it ran: a command
+      // (INSERT, UPDATE ...) leaves no cursor to close after each run.
+      SQLSMALLINT columns = 0;
+      preparedColumns_ = SQL_SUCCEEDED(Api().SQLNumResultCols(hstmt_, &columns)) ? columns : -2;
+    }
   } catch (...) {
     CloseCursor();
     throw;
   }
-  CloseCursor();
+  if (preparedColumns_ == 0) {
+    // A command opened no cursor: nothing to close (closing costs a round trip on some drivers).
+    cursorOpen_ = false;
+    endReached_ = false;
+  } else {
+    CloseCursor();
+  }
 }
 
 void TmStatement::CloseCursor() noexcept {
@@ -469,6 +475,9 @@ void TmStatement::CloseCursor() noexcept {
 
 void TmStatement::ReleaseStatement() noexcept {
   CloseCursor();
+  boundParams_.clear();
+  boundKeys_.clear();
+  preparedColumns_ = -1;
   if (hstmt_ != SQL_NULL_HSTMT) api_->SQLFreeHandle(SQL_HANDLE_STMT, hstmt_);
   hstmt_ = SQL_NULL_HSTMT;
   prepared_ = false;

@@ -51,6 +51,17 @@ struct TODBCFieldDef {
 
 class TmStatement {
  public:
+  // One parameter laid out for SQLBindParameter: its ODBC types, its value area (empty for
+  // NULL) and its length/indicator word.
+  struct TBoundParam {
+    SQLSMALLINT sqlType = 0;
+    SQLSMALLINT cType = 0;
+    SQLULEN columnSize = 0;
+    SQLSMALLINT decimalDigits = 0;
+    std::vector<unsigned char> value;
+    SQLLEN indicator = 0;
+  };
+
   enum UpdateKind { ukModify = 0, ukInsert = 1, ukDelete = 2 };
   // Character columns up to this size are fetched into the row buffer; longer ones as memo.
   static constexpr SQLULEN kMaxBoundStringSize = 254;
@@ -116,7 +127,7 @@ class TmStatement {
 
   // Describes the result columns (executing first when no cursor is open).
   void InitFieldDefs();
-  const std::vector<TODBCFieldDef>& FieldDefs() const { return fieldDefs_; }
+  const std::vector<TODBCFieldDef>& ODBCFieldDefs() const { return fieldDefs_; }
   const TODBCFieldDef* FindFieldDef(std::string_view name) const;
 
   // --- state used by the data-set half
@@ -155,6 +166,21 @@ class TmStatement {
   void AllocateStatement();
   void SetupCursor();
   void DescribeColumn(SQLUSMALLINT column);
+  void BindParams(const std::vector<const TmParam*>& markers);
+  // SQL_RESET_PARAMS when something is bound; forgets the bindings.
+  void ResetParams() noexcept;
+
+  // What a parameter was bound with, to see whether the next run needs a new binding.
+  struct TBindKey {
+    SQLSMALLINT cType = 0;
+    SQLSMALLINT sqlType = 0;
+    SQLULEN columnSize = 0;
+    SQLSMALLINT decimalDigits = 0;
+    const void* buffer = nullptr;
+    SQLLEN bufferLength = 0;
+    bool bound = false;
+    bool operator==(const TBindKey&) const = default;
+  };
 
   std::vector<std::string> sql_;
   TParsedSQL parsed_;
@@ -179,6 +205,11 @@ class TmStatement {
   std::size_t rowSize_ = 0;
   std::size_t stringSlots_ = 0;
   std::vector<TODBCFieldDef> fieldDefs_;
+  std::vector<TBoundParam> boundParams_;
+  std::vector<TBindKey> boundKeys_;
+  std::vector<const TmParam*> markers_;
+  std::vector<std::size_t> markerParams_;  // marker -> index in params_, remembered
+  SQLSMALLINT preparedColumns_ = -1;  // result columns of the prepared text: -1 not asked, -2 unknown
 };
 
 }  // namespace odbc

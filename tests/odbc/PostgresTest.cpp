@@ -170,7 +170,7 @@ TEST_F(PostgresTest, FieldDefinitionsFollowTheServersTypes) {
       {"dt", TFieldType::ftDate, 0, true},     {"tm", TFieldType::ftTime, 0, true},
       {"ts", TFieldType::ftDateTime, 0, true}, {"b", TFieldType::ftBoolean, 0, true},
       {"by", TFieldType::ftBlob, 0, false}};
-  const auto& defs = query.FieldDefs();
+  const auto& defs = query.ODBCFieldDefs();
   ASSERT_GE(defs.size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {
     SCOPED_TRACE(expected[i].name);

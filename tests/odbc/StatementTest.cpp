@@ -147,7 +147,7 @@ TEST_F(SqliteStatement, FieldDefinitionsFromTheResultColumns) {
   query_.InitFieldDefs();
   EXPECT_TRUE(query_.CursorOpen());
   EXPECT_TRUE(query_.Modifiable());
-  const auto& defs = query_.FieldDefs();
+  const auto& defs = query_.ODBCFieldDefs();
   std::vector<std::string> names;
   for (const auto& def : defs) names.push_back(def.name);
   EXPECT_EQ(names, (std::vector<std::string>{"id", "name", "note", "price", "d", "ts", "small",
