@@ -30,9 +30,6 @@ class DocumentImport {
   }
 
   ConversionResult Run() {
-    pt_.SetDirectory(dest_);
-    if (!core::ExistsNoCase(dest_, kOrderDb.fileName) || !core::ExistsNoCase(dest_, kOrderItemDb.fileName))
-      return ConversionResult::NothingToDo;
     for (std::string_view file : {kOrderFile, kOrderItemFile, kCashFile}) core::DeleteNoCase(dest_, file);
 
     const int orders = Export(kOrderDb, kOrderFile, kOrderHeader, &DocumentImport::WriteOrder);
@@ -162,7 +159,7 @@ void AppendLine(const std::string& path, std::string_view text) {
   }
 }
 
-ConversionResult PdbToTxt(ConversionContext& context) {
+std::optional<ConversionResult> UnpackDocuments(ConversionContext& context) {
   const std::string source = TrimSourceDirectory(context.state.edtSource);
   const std::string& dest = context.state.edtDest;
   if (!core::ExistsNoCase(source, kOutContainerFile)) return ConversionResult::NothingToDo;
@@ -170,8 +167,16 @@ ConversionResult PdbToTxt(ConversionContext& context) {
     context.reporter.ShowError(kApplicationTitle, "Ошибка при распаковке данных: " + std::to_string(rc));
     return ConversionResult::FailureReported;
   }
+  context.objects.pt().SetDirectory(dest);
+  if (!core::ExistsNoCase(dest, kOrderDb.fileName) || !core::ExistsNoCase(dest, kOrderItemDb.fileName))
+    return ConversionResult::NothingToDo;
+  return std::nullopt;
+}
+
+ConversionResult PdbToTxt(ConversionContext& context) {
+  if (const std::optional<ConversionResult> stop = UnpackDocuments(context)) return *stop;
   OpenDataSetGuard closeOnExit(context.objects);
-  return DocumentImport(context, dest).Run();
+  return DocumentImport(context, context.state.edtDest).Run();
 }
 
 }  // namespace app
