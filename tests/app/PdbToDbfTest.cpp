@@ -56,9 +56,17 @@ Rows Psql(const std::string& database, const std::string& sql) {
 }
 
 // What PostgreSQL needs to stand in for a directory of table files. `created` logs every table
-// name as the statement gave it.
+// name as the statement gave it. Two switches make inserts fail: dbf.no_view leaves out the view,
+// dbf.refuse_once makes the server refuse the first order line only (a sequence counts attempts,
+// whatever becomes of their transactions).
 constexpr const char* kStandIn = R"sql(
 CREATE TABLE created (name text);
+CREATE SEQUENCE attempts;
+CREATE FUNCTION refuse_once() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  IF nextval('attempts') = 1 THEN RAISE EXCEPTION 'refused once'; END IF;
+  RETURN NEW;
+END $$;
 CREATE FUNCTION dbf_stand_in() RETURNS event_trigger LANGUAGE plpgsql AS $$
 DECLARE
   command record;
@@ -73,6 +81,9 @@ BEGIN
     END IF;
     IF name = 'orderitem.dbf' AND current_setting('dbf.no_view', true) IS DISTINCT FROM 'on' THEN
       CREATE VIEW "orderItem.dbf" AS SELECT * FROM "orderitem.dbf";
+    END IF;
+    IF name = 'orderitem.dbf' AND current_setting('dbf.refuse_once', true) = 'on' THEN
+      CREATE TRIGGER refuse_once BEFORE INSERT ON "orderitem.dbf" FOR EACH ROW EXECUTE FUNCTION refuse_once();
     END IF;
   END LOOP;
 END $$;
@@ -248,7 +259,10 @@ struct RefusalCase {
   const char* setUp;       // run on the test database first; {db} is its name
   const char* sqlState;    // of the error shown
   const char* orderCount;  // rows of order.dbf afterwards; null when the table is not the program's
+  const char* itemCount;   // rows of orderitem.dbf afterwards; null when it was not created
 };
+
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 
 class PdbToDbfRefusal : public PdbToDbfTest, public ::testing::WithParamInterface<RefusalCase> {};
 
@@ -269,6 +283,9 @@ TEST_P(PdbToDbfRefusal, StopsTheConversionAndClosesTheConnection) {
   if (c.orderCount != nullptr) {
     EXPECT_EQ(Count("order.dbf"), Rows{c.orderCount});
   }
+  if (c.itemCount != nullptr) {
+    EXPECT_EQ(Count("orderitem.dbf"), Rows{c.itemCount});
+  }
   EXPECT_EQ(office.List(), kUnpacked);
 }
 
@@ -276,13 +293,16 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, PdbToDbfRefusal,
     ::testing::Values(
         RefusalCase{"TableExists", odbctest::kPostgresAsDBaseDriver, "CREATE TABLE \"order.dbf\" (x integer)", "42P07",
-                    nullptr},
+                    nullptr, nullptr},
         // Without the view the insert that spells "orderItem.dbf" fails on the first order line;
         // the orders posted before stay, unless a transaction held them.
         RefusalCase{"InsertRefused", odbctest::kPostgresAsDBaseDriver, "ALTER DATABASE {db} SET dbf.no_view = 'on'",
-                    "42P01", "2"},
+                    "42P01", "2", "0"},
         RefusalCase{"InsertRefusedInTransaction", odbctest::kPostgresAsFoxProDriver,
-                    "ALTER DATABASE {db} SET dbf.no_view = 'on'", "42P01", "0"}),
+                    "ALTER DATABASE {db} SET dbf.no_view = 'on'", "42P01", "0", "0"},
+        // A refused line is not tried again when the run is wound up: it would go in this time.
+        RefusalCase{"RefusedLineNotRetried", odbctest::kPostgresAsDBaseDriver,
+                    "ALTER DATABASE {db} SET dbf.refuse_once = 'on'", "P0001", "2", "0"}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
 // A driver nobody registered: its diagnostics reach the console's error output, the exit status
