@@ -35,9 +35,12 @@ void TMemoryRecord::Pack(const TRecordBuffer& values) {
     else
       size += at[0] == kNull ? 1 : 2 + SlotText(at + 1, slot.Size).size();
   }
-  data_.resize(size);
-  data_.shrink_to_fit();
-  std::byte* out = data_.data();
+  // A record's packed values stay well below 4 GiB: every field is at most its size.
+  if (size != size_) {
+    data_ = std::make_unique_for_overwrite<std::byte[]>(size);
+    size_ = static_cast<std::uint32_t>(size);
+  }
+  std::byte* out = data_.get();
   for (int f = 0; f < layout.FieldCount(); ++f) {
     const TFieldSlot& slot = layout.Slot(f);
     if (slot.BlobIndex >= 0) continue;
@@ -53,7 +56,17 @@ void TMemoryRecord::Pack(const TRecordBuffer& values) {
       *out++ = kNull;
     }
   }
-  blobs_ = values.Blobs();
+  if (layout.BlobCount() > 0 || !values.Blobs().empty()) {
+    if (!blobs_) blobs_ = std::make_unique<std::vector<std::string>>();
+    *blobs_ = values.Blobs();
+  } else {
+    blobs_.reset();
+  }
+}
+
+const std::vector<std::string>& TMemoryRecord::Blobs() const {
+  static const std::vector<std::string> kNone;
+  return blobs_ ? *blobs_ : kNone;
 }
 
 void TMemoryRecord::Assign(const TRecordBuffer& values) { Pack(values); }
@@ -61,7 +74,7 @@ void TMemoryRecord::Assign(const TRecordBuffer& values) { Pack(values); }
 void TMemoryRecord::CopyTo(TRecordBuffer& buffer) const {
   const TRecordLayout& layout = owner_->RecordLayout();
   const std::span<std::byte> raw = buffer.Data();
-  const std::byte* in = data_.data();
+  const std::byte* in = data_.get();
   for (int f = 0; f < layout.FieldCount(); ++f) {
     const TFieldSlot& slot = layout.Slot(f);
     if (slot.BlobIndex >= 0) continue;
@@ -74,14 +87,14 @@ void TMemoryRecord::CopyTo(TRecordBuffer& buffer) const {
     *at = *in++;
     std::byte* text = at + 1;
     if (*at != kNull) {
-      const std::byte* end = std::find(in, data_.data() + data_.size(), kNull);
+      const std::byte* end = std::find(in, static_cast<const std::byte*>(data_.get() + size_), kNull);
       text = std::copy(in, end, text);
       in = end + 1;
     }
     std::fill(text, at + 1 + slot.Size, kNull);
   }
   // Element-wise assignment keeps the buffer's strings (and their capacity) in place.
-  buffer.Blobs() = blobs_;
+  buffer.Blobs() = Blobs();
   buffer.Bookmark = id_;
 }
 
