@@ -1,6 +1,7 @@
 #include "pdb/PDBVirtualDataSet.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace pdb {
 
@@ -41,13 +42,27 @@ void TMemoryRecord::Pack(const TRecordBuffer& values) {
     size_ = static_cast<std::uint32_t>(size);
   }
   std::byte* out = data_.get();
+  // Runs of neighbouring fixed-size fields are copied at once, as in CopyTo.
+  const std::byte* runFrom = nullptr;
+  std::size_t runLength = 0;
+  const auto flush = [&] {
+    if (runLength != 0) out = static_cast<std::byte*>(std::memcpy(out, runFrom, runLength)) + runLength;
+    runLength = 0;
+  };
   for (int f = 0; f < layout.FieldCount(); ++f) {
     const TFieldSlot& slot = layout.Slot(f);
     if (slot.BlobIndex >= 0) continue;
     const std::byte* at = raw.data() + slot.Offset;
     if (slot.Type != TFieldType::String) {
-      out = std::copy(at, at + 1 + slot.Size, out);
-    } else if (at[0] == kNull) {
+      if (runLength == 0 || runFrom + runLength != at) {
+        flush();
+        runFrom = at;
+      }
+      runLength += 1 + slot.Size;
+      continue;
+    }
+    flush();
+    if (at[0] == kNull) {
       *out++ = kNull;
     } else {
       const auto text = SlotText(at + 1, slot.Size);
@@ -56,6 +71,7 @@ void TMemoryRecord::Pack(const TRecordBuffer& values) {
       *out++ = kNull;
     }
   }
+  flush();
   if (layout.BlobCount() > 0 || !values.Blobs().empty()) {
     if (!blobs_) blobs_ = std::make_unique<std::vector<std::string>>();
     *blobs_ = values.Blobs();
@@ -75,15 +91,30 @@ void TMemoryRecord::CopyTo(TRecordBuffer& buffer) const {
   const TRecordLayout& layout = owner_->RecordLayout();
   const std::span<std::byte> raw = buffer.Data();
   const std::byte* in = data_.get();
+  // Neighbouring fixed-size fields lie one after another in both layouts: each run of them is
+  // copied at once.
+  const std::byte* runFrom = nullptr;
+  std::byte* runTo = nullptr;
+  std::size_t runLength = 0;
+  const auto flush = [&] {
+    if (runLength != 0) std::memcpy(runTo, runFrom, runLength);
+    runLength = 0;
+  };
   for (int f = 0; f < layout.FieldCount(); ++f) {
     const TFieldSlot& slot = layout.Slot(f);
     if (slot.BlobIndex >= 0) continue;
     std::byte* at = raw.data() + slot.Offset;
     if (slot.Type != TFieldType::String) {
-      std::copy(in, in + 1 + slot.Size, at);
+      if (runLength == 0 || runTo + runLength != at) {
+        flush();
+        runFrom = in;
+        runTo = at;
+      }
+      runLength += 1 + slot.Size;
       in += 1 + slot.Size;
       continue;
     }
+    flush();
     *at = *in++;
     std::byte* text = at + 1;
     if (*at != kNull) {
@@ -93,6 +124,7 @@ void TMemoryRecord::CopyTo(TRecordBuffer& buffer) const {
     }
     std::fill(text, at + 1 + slot.Size, kNull);
   }
+  flush();
   // Element-wise assignment keeps the buffer's strings (and their capacity) in place.
   buffer.Blobs() = Blobs();
   buffer.Bookmark = id_;
