@@ -194,6 +194,21 @@ TDateTime TDateTime::FromHeaderSeconds(std::uint32_t raw, std::int32_t biasMinut
 
 std::string TDateTime::FormatDate(char separator) const {
   const Parts p = Decode();
+  // "dd<sep>mm<sep>yyyy" by hand: this runs once per date of every exported record.
+  if (p.day >= 0 && p.day <= 99 && p.month >= 0 && p.month <= 99 && p.year >= 0 && p.year <= 9999) {
+    char buf[10];
+    buf[0] = static_cast<char>('0' + p.day / 10);
+    buf[1] = static_cast<char>('0' + p.day % 10);
+    buf[2] = separator;
+    buf[3] = static_cast<char>('0' + p.month / 10);
+    buf[4] = static_cast<char>('0' + p.month % 10);
+    buf[5] = separator;
+    buf[6] = static_cast<char>('0' + p.year / 1000);
+    buf[7] = static_cast<char>('0' + p.year / 100 % 10);
+    buf[8] = static_cast<char>('0' + p.year / 10 % 10);
+    buf[9] = static_cast<char>('0' + p.year % 10);
+    return std::string(buf, sizeof buf);
+  }
   char buf[32];
   std::snprintf(buf, sizeof buf, "%02d%c%02d%c%04d", p.day, separator, p.month, separator, p.year);
   return buf;

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <optional>
+#include <iterator>
 
 #include "core/Encoding.h"
 
@@ -124,52 +126,128 @@ double StrToFloat(std::string_view text) {
   throw EConvertError::InvalidFloat(text);
 }
 
+namespace {
+
+// The significant digits and decimal exponent of a positive finite value written in scientific
+// form by to_chars ("d.ddde+XX"); `precision` < 0 asks for the shortest text that reads back
+// as the same double.
+struct Decimal {
+  char digits[24];
+  int count = 0;
+  int exponent = 0;
+};
+
+Decimal ToDecimal(double value, int precision) {
+  char buf[64];
+  const auto written = precision < 0
+                           ? std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific)
+                           : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, precision);
+  Decimal d;
+  const char* p = buf;
+  for (; p < written.ptr && *p != 'e'; ++p)
+    if (*p >= '0' && *p <= '9' && d.count < static_cast<int>(sizeof d.digits)) d.digits[d.count++] = *p;
+  ++p;  // 'e'
+  const bool negative = *p == '-';
+  ++p;  // the exponent's sign, always written
+  std::from_chars(p, written.ptr, d.exponent);
+  if (negative) d.exponent = -d.exponent;
+  return d;
+}
+
+// Values with few decimals (amounts, quantities, prices) in fixed notation without going through
+// to_chars: the value is m / 10^k for a whole m of at most 15 digits and the smallest k up to
+// 4 for which dividing m by 10^k gives back exactly this double. That decimal, like any of at
+// most 15 digits that reads back as the value, is the value's 15-digit rounding. Anything
+// else (more decimals, magnitudes for scientific notation) is left to the general road.
+std::optional<std::string> FormatFewDecimals(double value) {
+  const double magnitude = std::fabs(value);
+  if (!(magnitude >= 1e-4 && magnitude < 1e15)) return std::nullopt;
+  constexpr double kPowers[] = {1, 10, 100, 1000, 10000};
+  constexpr std::uint64_t kWholePowers[] = {1, 10, 100, 1000, 10000};
+  for (std::size_t k = 0; k < std::size(kPowers); ++k) {
+    const double scaled = std::nearbyint(magnitude * kPowers[k]);
+    if (scaled >= 1e15) return std::nullopt;
+    if (scaled / kPowers[k] != magnitude) continue;
+    const auto m = static_cast<std::uint64_t>(scaled);
+    std::uint64_t whole = m / kWholePowers[k];
+    std::uint64_t fraction = m % kWholePowers[k];
+    std::size_t decimals = k;
+    while (decimals > 0 && fraction % 10 == 0) {
+      fraction /= 10;
+      --decimals;
+    }
+    char buf[40];
+    char* p = buf;
+    if (value < 0) *p++ = '-';
+    p = std::to_chars(p, buf + sizeof buf, whole).ptr;
+    if (decimals > 0) {
+      *p++ = kDecimalSeparator;
+      for (std::size_t i = decimals; i-- > 0;) {
+        p[i] = static_cast<char>('0' + fraction % 10);
+        fraction /= 10;
+      }
+      p += decimals;
+    }
+    return std::string(buf, p);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::string FormatGeneral(double value) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";
-  // 15 significant digits as mantissa digits and a decimal exponent.
-  // 15 significant digits in scientific form ("d.dddddddddddddde+XX"); to_chars is exact and
-  // several times faster than printf.
-  char buf[64];
-  const auto written = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-  std::string s(buf, written.ptr);
-  const bool negative = s[0] == '-';
-  if (negative) s.erase(0, 1);
-  const auto e_pos = s.find('e');
-  const int exponent = std::atoi(s.c_str() + e_pos + 1);
-  std::string digits = s.substr(0, 1) + s.substr(2, e_pos - 2);
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  if (auto few = FormatFewDecimals(value)) return std::move(*few);
+  const bool negative = value < 0;
+  // The value rounded to 15 significant digits. When the shortest text that reads back as the
+  // same double has at most 15 digits, it is that rounding: the double lies far closer to it
+  // (half an ulp, at most 1.1e-16 relative) than half a step of the 15-digit grid (at least 5e-16
+  // relative). Only longer texts, and subnormal numbers, whose ulp is relatively far larger,
+  // need the slower rounding to 15 digits.
+  const double magnitude = std::fabs(value);
+  const bool normal = magnitude >= std::numeric_limits<double>::min();
+  Decimal d = ToDecimal(magnitude, normal ? -1 : 14);
+  if (d.count > 15) d = ToDecimal(magnitude, 14);
+  while (d.count > 1 && d.digits[d.count - 1] == '0') --d.count;
+  const std::string_view digits(d.digits, static_cast<std::size_t>(d.count));
+  const int exponent = d.exponent;
 
-  std::string out = negative ? "-" : "";
+  char buf[64];
+  std::size_t n = 0;
+  const auto put = [&](char c) { buf[n++] = c; };
+  const auto putAll = [&](std::string_view text) {
+    for (char c : text) buf[n++] = c;
+  };
+  if (negative) put('-');
   if (exponent >= 15 || exponent < -5) {
-    out += digits[0];
+    put(digits[0]);
     if (digits.size() > 1) {
-      out += kDecimalSeparator;
-      out += digits.substr(1);
+      put(kDecimalSeparator);
+      putAll(digits.substr(1));
     }
-    out += 'E';
-    if (exponent < 0) out += '-';
-    out += std::to_string(std::abs(exponent));
-    return out;
-  }
-  if (exponent < 0) {
-    out += '0';
-    out += kDecimalSeparator;
-    out.append(static_cast<std::size_t>(-exponent - 1), '0');
-    out += digits;
-    return out;
-  }
-  const auto whole = static_cast<std::size_t>(exponent) + 1;
-  if (digits.size() <= whole) {
-    out += digits;
-    out.append(whole - digits.size(), '0');
+    put('E');
+    if (exponent < 0) put('-');
+    const auto written = std::to_chars(buf + n, buf + sizeof buf, std::abs(exponent));
+    n = static_cast<std::size_t>(written.ptr - buf);
+  } else if (exponent < 0) {
+    put('0');
+    put(kDecimalSeparator);
+    for (int i = 0; i < -exponent - 1; ++i) put('0');
+    putAll(digits);
   } else {
-    out += digits.substr(0, whole);
-    out += kDecimalSeparator;
-    out += digits.substr(whole);
+    const auto whole = static_cast<std::size_t>(exponent) + 1;
+    if (digits.size() <= whole) {
+      putAll(digits);
+      for (std::size_t i = digits.size(); i < whole; ++i) put('0');
+    } else {
+      putAll(digits.substr(0, whole));
+      put(kDecimalSeparator);
+      putAll(digits.substr(whole));
+    }
   }
-  return out;
+  return std::string(buf, n);
 }
 
 std::string FormatFixed(double value, int decimals) {

@@ -52,6 +52,18 @@ class TPDBBaseField {
   // decoded record.
   const core::Bytes& Raw() const { return raw_; }
   void SetRaw(core::Bytes bytes) { raw_ = std::move(bytes); }
+  // The same as SetRaw / SetValue(std::string(text)), reusing the buffers the field already
+  // has: decoding a record this way allocates nothing once the buffers are large enough.
+  void AssignRaw(core::ByteSpan bytes, std::size_t trailingZeros = 0) {
+    raw_.assign(bytes.begin(), bytes.end());
+    raw_.resize(bytes.size() + trailingZeros, 0);
+  }
+  void AssignText(std::string_view text) {
+    if (auto* held = std::get_if<std::string>(&value_))
+      held->assign(text);
+    else
+      value_ = std::string(text);
+  }
   void ClearRaw() { raw_.clear(); raw_.shrink_to_fit(); }
 
  protected:

@@ -26,8 +26,16 @@ void TPDBBaseMgr::ReleaseRecordData() {
 }
 
 void TPDBBaseMgr::LoadCurrentRecord() {
-  if (OpenMode() == dmModeReadOnly) ReleaseCurrentRecord();
-  TPDBRecordData record = GetRecord(CurrentIndex());
+  // The buffer of the previous record takes the next one.
+  TPDBRecordData record;
+  record.Data = std::move(currentRecord_);
+  currentRecord_.clear();
+  try {
+    ReadRecord(CurrentIndex(), record);
+  } catch (...) {
+    if (OpenMode() == dmModeReadOnly) ReleaseCurrentRecord();
+    throw;
+  }
   currentRecord_ = std::move(record.Data);
   currentCategory_ = record.Category;
   currentAttributes_ = record.Attributes;
@@ -51,12 +59,12 @@ void TPDBBaseMgr::StartAppend() {
   appending_ = true;
 }
 
-RecordNode TPDBBaseMgr::CurrentAsNode(core::Bytes data) const {
+RecordNode TPDBBaseMgr::CurrentAsNode(core::ByteSpan data) const {
   RecordNode node;
   node.Category = currentCategory_;
   node.Attributes = currentAttributes_;
   node.UniqueID = currentUniqueID_;
-  node.Data = std::move(data);
+  node.Data = data;
   return node;
 }
 
@@ -65,8 +73,9 @@ void TPDBBaseMgr::Post() {
   BeforePost();
   currentRecord_.assign(CalcRecordSize(), 0);
   EncodeRecord();
-  // The node takes the buffer; the current record is empty afterwards.
-  AppendRecordNode(CurrentAsNode(std::move(currentRecord_)));
+  // The record store takes a copy; the current record is empty afterwards (its buffer is kept
+  // for the next record).
+  AppendRecordNode(CurrentAsNode(currentRecord_));
   currentRecord_.clear();
   appending_ = false;
 }

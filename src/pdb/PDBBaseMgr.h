@@ -58,7 +58,7 @@ class TPDBBaseMgr : public TPDBDataManager {
   core::Bytes& MutableCurrentRecord() { return currentRecord_; }
 
  private:
-  RecordNode CurrentAsNode(core::Bytes data) const;
+  RecordNode CurrentAsNode(core::ByteSpan data) const;
 
   core::Bytes currentRecord_;
   std::uint8_t currentCategory_ = 0;

@@ -313,6 +313,12 @@ std::uint32_t TPDBDataManager::EntryOffset(std::uint32_t index) {
 }
 
 TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
+  TPDBRecordData record;
+  ReadRecord(index, record);
+  return record;
+}
+
+void TPDBDataManager::ReadRecord(std::int32_t index, TPDBRecordData& record) {
   if (!open_) Raise(11600, 1);
   if (openMode_ == dmModeWriteOnly) Raise(11660, 7);
   if (index < 0 || index > LastRecordIndex()) Raise(11610, 2);
@@ -324,11 +330,11 @@ TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
   core::BigEndianReader in(recordList_, kPDBRecordEntrySize * at);
   const std::uint32_t offset = in.U32();
   const std::uint8_t attributes = in.U8();
-  TPDBRecordData record;
+  record.Data.clear();
   record.Attributes = static_cast<std::uint8_t>(attributes >> 4);
   record.Category = static_cast<std::uint8_t>(attributes & 0x0F);
   record.UniqueID = (std::uint32_t{in.U8()} << 16) | in.U16();
-  if (record.Attributes & kRecAttrDelete) return record;
+  if (record.Attributes & kRecAttrDelete) return;
 
   const std::uint64_t end = last ? fileSize_ : EntryOffset(at + 1);
   if (offset > fileSize_ || end < offset || end > fileSize_) Raise(11650, 6);
@@ -338,7 +344,6 @@ TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
     Raise(11640, 5);
   }
   if (!ReadAt(offset, record.Data)) Raise(11650, 6);
-  return record;
 }
 
 void TPDBDataManager::ReadCategories() {
@@ -415,6 +420,8 @@ void TPDBDataManager::CreateDatabase() {
   appInfoData_.clear();
   ResetCategories();
   records_.clear();
+  storeBlocks_.clear();
+  storeBlockUsed_ = storeBlockCapacity_ = 0;
   recordCount_ = 0;
   currentIndex_ = -1;
   bof_ = eof_ = false;
@@ -449,15 +456,31 @@ void TPDBDataManager::CheckRoomForRecord() const {
   if (records_.size() >= kPDBMaxRecords) Raise(14300, 11);
 }
 
+core::ByteSpan TPDBDataManager::StoreRecordBytes(core::ByteSpan bytes) {
+  if (bytes.empty()) return {};
+  if (storeBlocks_.empty() || storeBlockCapacity_ - storeBlockUsed_ < bytes.size()) {
+    const std::size_t capacity = std::max(kStoreBlockSize, bytes.size());
+    storeBlocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(capacity));
+    storeBlockCapacity_ = capacity;
+    storeBlockUsed_ = 0;
+  }
+  std::uint8_t* const at = storeBlocks_.back().get() + storeBlockUsed_;
+  std::copy(bytes.begin(), bytes.end(), at);
+  storeBlockUsed_ += bytes.size();
+  return {at, bytes.size()};
+}
+
 void TPDBDataManager::AppendRecordNode(RecordNode node) {
   CheckRoomForRecord();
-  records_.push_back(std::move(node));
+  node.Data = StoreRecordBytes(node.Data);
+  records_.push_back(node);
   recordCount_ = static_cast<std::uint16_t>(records_.size());
 }
 
 void TPDBDataManager::InsertRecordNodeFront(RecordNode node) {
   CheckRoomForRecord();
-  records_.insert(records_.begin(), std::move(node));
+  node.Data = StoreRecordBytes(node.Data);
+  records_.insert(records_.begin(), node);
   recordCount_ = static_cast<std::uint16_t>(records_.size());
 }
 
@@ -560,6 +583,10 @@ void TPDBDataManager::ReleaseAll() {
   appInfoData_.clear();
   sortInfoData_.clear();
   records_.clear();
+  records_.shrink_to_fit();
+  storeBlocks_.clear();
+  storeBlocks_.shrink_to_fit();
+  storeBlockUsed_ = storeBlockCapacity_ = 0;
   input_.close();
   output_.reset();
   recordCount_ = 0;

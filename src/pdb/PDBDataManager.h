@@ -7,6 +7,7 @@
 // engines derive from it and plug into its virtual hooks.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -37,12 +38,14 @@ inline constexpr std::uint8_t kRecAttrDirty = 0x4;
 inline constexpr std::uint8_t kRecAttrBusy = 0x2;
 inline constexpr std::uint8_t kRecAttrSecret = 0x1;
 
-// One record collected for writing. The node owns its bytes.
+// One record collected for writing. Handed to AppendRecordNode / InsertRecordNodeFront, its
+// bytes are copied into the database's record store, and the stored node's Data views them
+// there until the database is closed or discarded.
 struct RecordNode {
   std::uint8_t Category = 0;    // 0..15
   std::uint8_t Attributes = 0;  // 4 bits, kRecAttr*
   std::uint32_t UniqueID = 0;   // 24 bits used
-  core::Bytes Data;
+  core::ByteSpan Data;
 };
 
 // A record read from the file by GetRecord.
@@ -114,6 +117,9 @@ class TPDBDataManager {
 
   void Open();
   void CreateDatabase();
+  // Makes room for `count` records collected for writing: a hint from an owner that knows how
+  // many it will post, so the record list is not regrown on the way.
+  void ReserveRecords(std::size_t count) { records_.reserve(std::min<std::size_t>(count, kPDBMaxRecords)); }
   void Close();
   // Releases the database without writing anything: a file being created is abandoned (its
   // temporary file removed, the earlier file untouched), a file being read is closed. Used by
@@ -122,6 +128,9 @@ class TPDBDataManager {
   void First();
   void Next();
   TPDBRecordData GetRecord(std::int32_t index);
+  // The same into `record`, whose data buffer is reused (no allocation per record when the
+  // records are read one after another). After a failure its contents are unspecified.
+  void ReadRecord(std::int32_t index, TPDBRecordData& record);
   void ReadCategories();
 
  protected:
@@ -160,6 +169,8 @@ class TPDBDataManager {
  private:
   // Everything of the file image before the record data.
   core::Bytes BuildFileHead(bool writeCategories) const;
+  // Copies a record's bytes into the record store; the view stays valid until ReleaseAll.
+  core::ByteSpan StoreRecordBytes(core::ByteSpan bytes);
   void ReadHeader();
   core::Bytes ReadBlock(std::uint32_t offset, std::uint32_t end);
   // Reads out.size() bytes at offset; false when they are not all there or cannot be read.
@@ -202,6 +213,13 @@ class TPDBDataManager {
   TCategoryIDs categoryIDs_{};
   bool writeCategories_ = false;
   std::vector<RecordNode> records_;
+  // The bytes of the collected records, one record after another in blocks of kStoreBlockSize
+  // (a larger record gets a block of its own): no allocation per record, and little besides
+  // the bytes themselves, since a database being written holds all its records until Close.
+  static constexpr std::size_t kStoreBlockSize = 64 * 1024;
+  std::vector<std::unique_ptr<std::uint8_t[]>> storeBlocks_;
+  std::size_t storeBlockUsed_ = 0;
+  std::size_t storeBlockCapacity_ = 0;
   std::ifstream input_;
   core::Bytes readWindow_;            // bytes of the file from readWindowStart_ on
   std::uint64_t readWindowStart_ = 0;

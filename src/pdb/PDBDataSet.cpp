@@ -236,6 +236,7 @@ void TPDBDataSet::InternalSave() {
     engine.SetCreationDate(creationDate_);
     engine.SetDatabaseFlags(DatabaseFlags());
     engine.CreateDatabase();
+    engine.ReserveRecords(static_cast<std::size_t>(InternalRecordCount()));
 
     // Every stored record is written, whatever the filter and the cursor say.
     TRecordBuffer record(RecordLayout());

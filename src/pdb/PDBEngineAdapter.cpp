@@ -56,7 +56,12 @@ void TPDBPocketStudioAdapter::LoadRecord(TRecordBuffer& record) {
       case PSDate: record.SetDateTime(k, field.AsDate()); break;
       case PSTime: record.SetDateTime(k, field.AsTime()); break;
       case PSDateTime: record.SetDateTime(k, field.AsDateTime()); break;
-      case PSString: record.SetString(k, field.AsString()); break;  // cut to the field's size
+      case PSString:  // cut to the field's size; the held text is read in place
+        if (const auto* text = std::get_if<std::string>(&field.Value()))
+          record.SetString(k, *text);
+        else
+          record.SetString(k, field.AsString());
+        break;
       case PSSingle: record.SetFloat(k, field.AsSingle()); break;
       case PSDouble: record.SetFloat(k, field.AsDouble()); break;
       case PSBinary: {
@@ -86,7 +91,7 @@ void TPDBPocketStudioAdapter::SaveRecord(const TRecordBuffer& record) {
       case PSDate: field.SetAsDate(record.GetDateTime(k)); break;
       case PSTime: field.SetAsTime(record.GetDateTime(k)); break;
       case PSDateTime: field.SetAsDateTime(record.GetDateTime(k)); break;
-      case PSString: field.SetAsString(std::string(record.GetString(k))); break;
+      case PSString: field.AssignText(record.GetString(k)); break;  // as SetAsString, in place
       case PSSingle: field.SetAsSingle(static_cast<float>(record.GetFloat(k))); break;
       case PSDouble: field.SetAsDouble(record.GetFloat(k)); break;
       case PSBinary: {

@@ -93,9 +93,7 @@ void TPDBPSField::Assign(const TPDBPSField& source) {
   StoreSize(source.Size());
 }
 
-void TPDBPSField::Require(std::initializer_list<TPDBPSFieldType> allowed, int messageId) const {
-  if (std::find(allowed.begin(), allowed.end(), dataType_) == allowed.end()) RaisePDBError(kTable, messageId, 1);
-}
+void TPDBPSField::TypeError(int messageId) const { RaisePDBError(kTable, messageId, 1); }
 
 bool TPDBPSField::AsBoolean() const {
   Require({PSBoolean}, 50220);

@@ -65,7 +65,13 @@ class TPDBPSField : public TPDBBaseField {
   std::string_view DefaultDisplayName() const override { return "TPDBPSField"; }
 
  private:
-  void Require(std::initializer_list<TPDBPSFieldType> allowed, int messageId) const;
+  // Every typed accessor checks the type first: the check is inline, the failure is not.
+  void Require(std::initializer_list<TPDBPSFieldType> allowed, int messageId) const {
+    for (const TPDBPSFieldType type : allowed)
+      if (type == dataType_) return;
+    TypeError(messageId);
+  }
+  [[noreturn]] void TypeError(int messageId) const;
 
   TPDBPSFieldType dataType_ = PSString;
   std::int32_t internalSize_ = 100;

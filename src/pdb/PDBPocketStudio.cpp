@@ -23,10 +23,22 @@ constexpr core::MessageTable kTable{kMessages};
 // The length of a binary field is a 16-bit number.
 constexpr std::size_t kMaxBinaryLength = std::numeric_limits<std::uint16_t>::max();
 
+// A string field's text: the held string itself when the value is one (the usual case, no
+// copy), otherwise its conversion, kept in `scratch`.
+std::string_view TextOf(const TPDBValue& value, std::string& scratch) {
+  if (const auto* text = std::get_if<std::string>(&value)) return *text;
+  scratch = ValueToString(value);
+  return scratch;
+}
+
 std::size_t EncodedSize(const TPDBPSField& field) {
   switch (field.DataType()) {
     case PSString:
-      return field.Size() > 0 ? static_cast<std::size_t>(field.Size()) + 1 : ValueToString(field.Value()).size() + 1;
+      if (field.Size() > 0) return static_cast<std::size_t>(field.Size()) + 1;
+      {
+        std::string scratch;
+        return TextOf(field.Value(), scratch).size() + 1;
+      }
     case PSBinary:
       return field.Raw().size() + 2;
     default:
@@ -60,11 +72,12 @@ void EncodeField(const TPDBPSField& field, core::SpanWriter& out) {
       out.U32(ValueToDateTime(value).ToPalmSeconds());
       break;
     case PSString: {
-      const std::string text = ValueToString(value);
+      std::string scratch;
+      const std::string_view text = TextOf(value, scratch);
       if (field.Size() > 0) {
         const auto fixed = static_cast<std::size_t>(field.Size());
         const std::size_t kept = std::min(text.size(), fixed);
-        out.Append(std::string_view(text).substr(0, kept));
+        out.Append(text.substr(0, kept));
         out.Zeros(fixed - kept);
       } else {
         out.Append(text);
@@ -90,40 +103,35 @@ void DecodeField(TPDBPSField& field, core::BigEndianReader& in) {
   const TPDBPSFieldType type = field.DataType();
   if (type == PSBinary) {
     const std::uint16_t length = in.U16();
-    const auto bytes = in.Take(length);
-    field.SetRaw(core::Bytes(bytes.begin(), bytes.end()));
+    field.AssignRaw(in.Take(length));
     field.SetValue(std::int64_t{0});
     return;
   }
   if (type == PSString) {
-    std::string text;
     if (field.Size() > 0) {
       const auto fixed = static_cast<std::size_t>(field.Size());
       const auto bytes = in.Take(fixed);
       in.Skip(1);  // the terminator
-      core::Bytes raw(fixed + 1, 0);
-      std::copy(bytes.begin(), bytes.end(), raw.begin());
-      field.SetRaw(std::move(raw));
-      text.assign(bytes.begin(), std::find(bytes.begin(), bytes.end(), std::uint8_t{0}));
+      // The raw buffer holds the fixed bytes and a zero, whatever the record had there.
+      field.AssignRaw(bytes, 1);
+      field.AssignText(core::AsText(bytes.first(static_cast<std::size_t>(
+          std::find(bytes.begin(), bytes.end(), std::uint8_t{0}) - bytes.begin()))));
     } else {
       const std::size_t start = in.Position();
       const auto rest = in.Take(in.Remaining());
       const auto zero = std::find(rest.begin(), rest.end(), std::uint8_t{0});
       if (zero == rest.end()) throw core::ShortReadError();  // no terminator before the end
       const auto length = static_cast<std::size_t>(zero - rest.begin());
-      field.SetRaw(core::Bytes(rest.begin(), zero + 1));
-      text.assign(rest.begin(), zero);
+      field.AssignRaw(rest.first(length + 1));
+      field.AssignText(core::AsText(rest.first(length)));
       in.Seek(start + length + 1);
     }
-    field.SetValue(std::move(text));
     return;
   }
-
   const auto size = static_cast<std::size_t>(field.Size());
   if (!in.Has(size)) throw core::ShortReadError();
   const std::size_t start = in.Position();
-  const auto bytes = in.Take(size);
-  field.SetRaw(core::Bytes(bytes.begin(), bytes.end()));
+  field.AssignRaw(in.Take(size));
   in.Seek(start);
   switch (type) {
     case PSBoolean: field.SetValue(in.U8() != 0); break;

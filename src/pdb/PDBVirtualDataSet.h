@@ -31,8 +31,8 @@ class TMemoryRecord {
   TPDBVirtualDataSet& Owner() const { return *owner_; }
   std::int32_t ID() const { return id_; }
   // The packed values.
-  std::span<const std::byte> Data() const { return data_; }
-  const std::vector<std::string>& Blobs() const { return blobs_; }
+  std::span<const std::byte> Data() const { return {data_.get(), size_}; }
+  const std::vector<std::string>& Blobs() const;
 
   // Takes the values (not the ID) of a buffer of the owner's layout.
   void Assign(const TRecordBuffer& values);
@@ -42,10 +42,12 @@ class TMemoryRecord {
  private:
   void Pack(const TRecordBuffer& values);
 
+  // Kept small: a data set holds one of these per record, often tens of thousands.
   TPDBVirtualDataSet* owner_;
+  std::unique_ptr<std::byte[]> data_;
+  std::unique_ptr<std::vector<std::string>> blobs_;  // none while the layout has no blob field
   std::int32_t id_;
-  std::vector<std::byte> data_;
-  std::vector<std::string> blobs_;
+  std::uint32_t size_ = 0;
 };
 
 class TPDBVirtualDataSet : public TDataSet {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numeric>
 
 #include "core/Encoding.h"
@@ -138,6 +139,15 @@ void TnqTXTLines::Replace(std::size_t i, std::string_view line) {
     // Fits in place (a line is never shared by two slices).
     std::memmove(buffer_.data() + slice.offset, line.data(), line.size());
     unused_ += slice.length - line.size();
+    slice.length = line.size();
+    return;
+  }
+  const std::less<const char*> before;
+  const bool aliases = !before(line.data(), buffer_.data()) && before(line.data(), buffer_.data() + buffer_.size());
+  if (!aliases && slice.offset + slice.length == buffer_.size()) {
+    // The last line of the buffer (a record just appended) grows where it is.
+    buffer_.resize(slice.offset);
+    buffer_.append(line);
     slice.length = line.size();
     return;
   }
@@ -375,9 +385,10 @@ void TnqTXTTable::Post() {
     ReportError(kNoSuchRecord);
     return;
   }
-  std::string line;
-  for (const Column& column : fields_) line.append(column.Field.Value).append(separator_);
-  lines_.Replace(static_cast<std::size_t>(recNo_), line);
+  // One buffer joins every posted line.
+  postLine_.clear();
+  for (const Column& column : fields_) postLine_.append(column.Field.Value).append(separator_);
+  lines_.Replace(static_cast<std::size_t>(recNo_), postLine_);
 }
 
 bool TnqTXTTable::Save() {

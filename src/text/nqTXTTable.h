@@ -167,6 +167,7 @@ class TnqTXTTable {
   std::vector<IndexEntry> index_;
   long indexPos_ = -1;
   std::string indexFieldName_;
+  std::string postLine_;
 };
 
 }  // namespace text
