@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "FaultTestUtil.h"
@@ -20,6 +21,22 @@ using testsupport::TempDir;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kKills = 200;
+
+// Contents already found whole, so that a file seen again is not parsed again.
+class VerifiedContents {
+ public:
+  template <typename Verify>
+  bool Check(const std::string& bytes, Verify verify) {
+    const std::size_t key = std::hash<std::string>{}(bytes);
+    if (good_.contains(key)) return true;
+    if (!verify()) return false;
+    good_.insert(key);
+    return true;
+  }
+
+ private:
+  std::unordered_set<std::size_t> good_;
+};
 
 void Restore(const TempDir& dir, const Snapshot& snapshot) {
   for (const auto& name : dir.List()) std::filesystem::remove_all(dir / name);
@@ -75,7 +92,7 @@ KillCounts KillRepeatedly(const std::vector<std::string>& args, const TempDir& d
 
 TEST(FaultKill, TxtToPdbNeverLeavesAPartialContainer) {
   TempDir office, dest;
-  WriteLargeOffice(office, 3000, 1000);
+  WriteLargeOffice(office, 1500, 500);
   {
     TempDir small;
     WriteLargeOffice(small, 10, 5);
@@ -84,17 +101,19 @@ TEST(FaultKill, TxtToPdbNeverLeavesAPartialContainer) {
   const Snapshot earlier = TakeSnapshot(dest.Str());
   ASSERT_EQ(earlier.size(), 1u);
   int newContainers = 0;
+  VerifiedContents verified;
   KillRepeatedly({"TXTTOPDB", office.Str(), dest.Str()}, dest, earlier, [&](int run) {
     for (const auto& name : dest.List()) {
       ASSERT_FALSE(IsTemporaryName(name)) << name;
+      const std::string bytes = dest.ReadFile(name);
       if (name != "Kestor_In.pdb") {
-        EXPECT_TRUE(DatabaseReads(dest.Str(), name)) << "run " << run << ": " << name;
+        EXPECT_TRUE(verified.Check(name + bytes, [&] { return DatabaseReads(dest.Str(), name); }))
+            << "run " << run << ": " << name;
         continue;
       }
-      const std::string bytes = dest.ReadFile(name);
       if (bytes == earlier.at(name)) continue;
-      EXPECT_EQ(ProductsInContainer(dest.Str(), name), 3000) << "run " << run << ": a container of " << bytes.size()
-                                                             << " bytes";
+      EXPECT_TRUE(verified.Check(bytes, [&] { return ProductsInContainer(dest.Str(), name) == 1500; }))
+          << "run " << run << ": a container of " << bytes.size() << " bytes";
       ++newContainers;
     }
     EXPECT_TRUE(dest.Exists("Kestor_In.pdb")) << "run " << run;
@@ -104,17 +123,19 @@ TEST(FaultKill, TxtToPdbNeverLeavesAPartialContainer) {
 
 TEST(FaultKill, PdbToTxtLeavesEachTextFileEarlierNewOrAbsent) {
   TempDir handheld, dest, reference;
-  WriteLargeContainer(handheld.Str(), 1500);
+  WriteLargeContainer(handheld.Str(), 600);
   ASSERT_TRUE(WaitProgram(StartProgram({"PDBTOTXT", handheld.Str(), reference.Str()})));
   const Snapshot complete = TakeSnapshot(reference.Str());
   const std::vector<std::string> texts = {"Order.txt", "OrderItem.txt", "Cash.txt"};
   for (const auto& name : texts) dest.WriteFile(name, "earlier " + name + "\r\n");
   const Snapshot earlier = TakeSnapshot(dest.Str());
+  VerifiedContents verified;
   KillRepeatedly({"PDBTOTXT", handheld.Str(), dest.Str()}, dest, earlier, [&](int run) {
     const Snapshot after = TakeSnapshot(dest.Str());
     for (const auto& [name, bytes] : after) {
       if (name.ends_with(".pdb")) {
-        EXPECT_TRUE(DatabaseReads(dest.Str(), name)) << "run " << run << ": " << name;
+        EXPECT_TRUE(verified.Check(name + bytes, [&] { return DatabaseReads(dest.Str(), name); }))
+            << "run " << run << ": " << name;
         continue;
       }
       ASSERT_TRUE(complete.contains(name)) << name;
