@@ -32,7 +32,7 @@ inline bool Row(std::string_view measurement, std::string_view value, std::strin
   const bool pass = goal == Goal::None || (goal == Goal::AtMost ? ratio <= target : ratio >= target);
   const std::string targetText = goal == Goal::None ? std::string("-")
                                                     : (goal == Goal::AtMost ? "<= " : ">= ") + Format("%g", target);
-  std::printf("BENCH|%.*s|%.*s|%.*s|%.3f|%s|%s\n", static_cast<int>(measurement.size()), measurement.data(),
+  std::printf("BENCH|%.*s|%.*s|%.*s|%.4g|%s|%s\n", static_cast<int>(measurement.size()), measurement.data(),
               static_cast<int>(value.size()), value.data(), static_cast<int>(reference.size()), reference.data(), ratio,
               targetText.c_str(), goal == Goal::None ? "INFO" : (pass ? "PASS" : "FAIL"));
   std::fflush(stdout);

@@ -83,15 +83,17 @@ if [[ -s "$scale" ]]; then
 set terminal pngcairo size 900,560 noenhanced font "sans,11"
 set output "docs/bench.png"
 set title "Throughput against input size (release build; $(nproc) cores)"
-set xlabel "input size, MB (log scale): pack the databases, unpack and PDB -> TXT the container, TXT -> PDB the text files"
+set xlabel "input size, MB (log scale)"
+set xrange [0.4:150]
+set yrange [0:*]
 set ylabel "MB/s"
 set logscale x
 set grid
 set key outside right
-plot "$results/pack_.dat" using 1:2 with linespoints title "pack", \
-     "$results/unpack_.dat" using 1:2 with linespoints title "unpack", \
-     "$results/TXT____PDB_.dat" using 1:2 with linespoints title "TXT -> PDB", \
-     "$results/PDB____TXT_.dat" using 1:2 with linespoints title "PDB -> TXT"
+plot "$results/pack_.dat" using 1:2 with linespoints title "pack (databases)", \
+     "$results/unpack_.dat" using 1:2 with linespoints title "unpack (container)", \
+     "$results/TXT____PDB_.dat" using 1:2 with linespoints title "TXT -> PDB (text files)", \
+     "$results/PDB____TXT_.dat" using 1:2 with linespoints title "PDB -> TXT (container)"
 EOF
     echo "plot: docs/bench.png"
   else
