@@ -61,7 +61,8 @@ class PendingFiles {
     std::error_code ec;
     for (fs::directory_iterator it(dest_, ec), end; !ec && it != end; it.increment(ec)) {
       const std::string name = it->path().filename().string();
-      if (core::AnsiSameText(name, fileName) && !(replace && name == fileName)) victims.push_back(it->path());
+      if (core::AnsiSameText(name, fileName) && !(replace && name == fileName) && !it->is_directory())
+        victims.push_back(it->path());
     }
     for (const fs::path& victim : victims) {
       if (!fs::remove(victim, ec) && ec) throw core::FileError("cannot delete " + victim.string() + ": " + ec.message());
