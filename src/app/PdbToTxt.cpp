@@ -82,9 +82,6 @@ class DocumentImport {
   }
 
   ConversionResult Run() {
-    pt_.SetDirectory(dest_);
-    if (!core::ExistsNoCase(dest_, kOrderDb.fileName) || !core::ExistsNoCase(dest_, kOrderItemDb.fileName))
-      return ConversionResult::NothingToDo;
     // The text files are written under hidden names and put in place together once all three are
     // complete: a failure or a crash half-way leaves the earlier files as they were, never a file
     // holding only its header or an order file without its lines. Pending files of a run that
@@ -217,7 +214,7 @@ void AppendLine(const std::string& path, std::string_view text) {
   }
 }
 
-ConversionResult PdbToTxt(ConversionContext& context) {
+std::optional<ConversionResult> UnpackDocuments(ConversionContext& context) {
   const std::string source = TrimSourceDirectory(context.state.edtSource);
   const std::string& dest = context.state.edtDest;
   if (!core::ExistsNoCase(source, kOutContainerFile)) return ConversionResult::NothingToDo;
@@ -225,8 +222,16 @@ ConversionResult PdbToTxt(ConversionContext& context) {
     context.reporter.ShowError(kApplicationTitle, "Ошибка при распаковке данных: " + std::to_string(rc));
     return ConversionResult::FailureReported;
   }
+  context.objects.pt().SetDirectory(dest);
+  if (!core::ExistsNoCase(dest, kOrderDb.fileName) || !core::ExistsNoCase(dest, kOrderItemDb.fileName))
+    return ConversionResult::NothingToDo;
+  return std::nullopt;
+}
+
+ConversionResult PdbToTxt(ConversionContext& context) {
+  if (const std::optional<ConversionResult> stop = UnpackDocuments(context)) return *stop;
   OpenDataSetGuard closeOnExit(context.objects);
-  return DocumentImport(context, dest).Run();
+  return DocumentImport(context, context.state.edtDest).Run();
 }
 
 }  // namespace app

@@ -517,7 +517,8 @@ void TDataSet::Open() {
 
 void TDataSet::Close() {
   if (!Active()) return;
-  CheckBrowseMode();
+  if (PostsPendingEditOnClose()) CheckBrowseMode();
+  else if (state_ == TDataSetState::Edit || state_ == TDataSetState::Insert) Cancel();
   Fire(BeforeClose);
   InternalSave();
   InternalClose();

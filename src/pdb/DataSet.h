@@ -301,7 +301,8 @@ class TDataSet {
   // current; state browse. Nothing happens when already open. A failure anywhere leaves the
   // data set closed.
   void Open();
-  // Closing: ends a pending edit (posting it when fields were changed), runs InternalSave
+  // Closing: drops a pending edit (a store that PostsPendingEditOnClose posts it when fields
+  // were changed), runs InternalSave
   // (a failure there leaves the data set open with its records), frees the records through
   // InternalClose and the fields; state inactive. Nothing happens when already closed.
   void Close();
@@ -396,6 +397,10 @@ class TDataSet {
   // First step of Close, fields and records still there (e.g. write them to a file); a
   // failure leaves the data set open.
   virtual void InternalSave() {}
+  // What Close does with a record being edited or inserted: false (the default) drops it, as a
+  // data set does when it closes; a store whose save step writes from the first record (and so
+  // ends the edit the way every move does, posting what was changed) answers true.
+  virtual bool PostsPendingEditOnClose() const { return false; }
   // Free every record and resource; must not fail. Also called after a failed Open.
   virtual void InternalClose() = 0;
   // Number of records held.

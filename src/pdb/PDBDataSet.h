@@ -99,6 +99,7 @@ class TPDBDataSet : public TPDBVirtualDataSet {
   void InternalLoad() override;
   // Writes every record to the file through the engine.
   void InternalSave() override;
+  bool PostsPendingEditOnClose() const override { return true; }
 
  private:
   TPDBEngineAdapter& AdapterFor(TEngine engine);

@@ -30,6 +30,8 @@ void DefineFields(pdb::TPDBDataSet& pt, const FieldList& fields) {
   for (const auto& [name, type] : fields) {
     pdb::TPDBPSField& item = pt.FieldsPocketStudio().Add();
     item.SetDataType(type);
+    // Texts longer than the data set's default of 100 characters stay whole.
+    if (type == pdb::TPDBPSFieldType::PSString) item.SetInternalSize(255);
     item.SetFieldName(name);
   }
 }

@@ -1,7 +1,7 @@
 // Run-time binding of the driver manager and the session's environment.
 #include <gtest/gtest.h>
 
-#include "OdbcTestEnv.h"
+#include "support/OdbcTestEnv.h"
 #include "odbc/mSession.h"
 #include "odbc/odbchelper.h"
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "OdbcTestEnv.h"
+#include "support/OdbcTestEnv.h"
 #include "app/ODBCErrorHandler.h"
 #include "core/Reporter.h"
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "OdbcTestEnv.h"
+#include "support/OdbcTestEnv.h"
 #include "odbc/mQuery.h"
 
 namespace odbctest {

@@ -5,7 +5,7 @@
 
 #include <sqlext.h>
 
-#include "OdbcTestEnv.h"
+#include "support/OdbcTestEnv.h"
 #include "core/Reporter.h"
 #include "odbc/TmBlobStream.h"
 #include "odbc/TmQuery.h"

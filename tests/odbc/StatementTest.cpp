@@ -4,7 +4,7 @@
 
 #include <sqlext.h>
 
-#include "OdbcTestEnv.h"
+#include "support/OdbcTestEnv.h"
 #include "odbc/mQuery.h"
 
 namespace odbctest {

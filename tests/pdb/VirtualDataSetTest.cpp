@@ -307,3 +307,22 @@ TEST(VirtualDataSetSubclass, FailedLoadLeavesDataSetClosed) {
 
 }  // namespace
 }  // namespace pdb
+
+// A plain in-memory store drops a record still being edited when it closes; the Palm data set,
+// whose save step writes from the first record, posts it (its own tests cover that side).
+TEST(VirtualDataSetClose, DropsARecordStillBeingInserted) {
+  pdb::TPDBVirtualDataSet ds;
+  ds.FieldDefs.Add("Name", pdb::TFieldType::String, 20);
+  ds.Open();
+  ds.Append();
+  ds.FieldByName("Name").AsString("kept");
+  ds.Post();
+  ds.Append();
+  ds.FieldByName("Name").AsString("pending");
+  std::vector<std::string> seen;
+  ds.BeforeClose = [&](pdb::TDataSet& set) {
+    for (set.First(); !set.Eof(); set.Next()) seen.push_back(set.FieldByName("Name").AsString());
+  };
+  ds.Close();
+  EXPECT_EQ(seen, std::vector<std::string>{"kept"});
+}

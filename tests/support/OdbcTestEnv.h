@@ -1,4 +1,4 @@
-// The ODBC set-up shared by the tests: a driver registry of the tests' own (odbcinst.ini in a
+// The ODBC set-up shared by the ODBC and conversion tests: a driver registry of the tests' own (odbcinst.ini in a
 // temporary directory, named by ODBCSYSINI before the first connection) and connection helpers
 // for the SQLite and PostgreSQL drivers.
 #pragma once
@@ -16,6 +16,10 @@ namespace odbctest {
 
 inline constexpr const char* kSqliteDriver = "Vestibo SQLite3";
 inline constexpr const char* kPostgresDriver = "Vestibo PostgreSQL ANSI";
+// The PostgreSQL ANSI driver under two more names, for the dBase conversion: an ordinary name,
+// and one whose name selects the FoxPro table definitions ("vfp" in small letters).
+inline constexpr const char* kPostgresAsDBaseDriver = "Vestibo dBase on PostgreSQL";
+inline constexpr const char* kPostgresAsFoxProDriver = "Vestibo vfp on PostgreSQL";
 // Registered with a library path that does not exist.
 inline constexpr const char* kBrokenDriver = "Vestibo Broken";
 

@@ -1,4 +1,4 @@
-#include "OdbcTestEnv.h"
+#include "support/OdbcTestEnv.h"
 
 #include <dlfcn.h>
 #include <sqlext.h>
@@ -24,6 +24,12 @@ struct Registry {
         "Driver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n\n"
         "[" + kPostgresDriver + "]\n"
         "Description=PostgreSQL ODBC driver (ANSI)\n"
+        "Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so\n\n"
+        "[" + kPostgresAsDBaseDriver + "]\n"
+        "Description=PostgreSQL ODBC driver (ANSI) standing in for a dBase driver\n"
+        "Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so\n\n"
+        "[" + kPostgresAsFoxProDriver + "]\n"
+        "Description=PostgreSQL ODBC driver (ANSI) standing in for a Visual FoxPro driver\n"
         "Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so\n\n"
         "[" + kBrokenDriver + "]\n"
         "Description=a driver whose library is missing\n"
@@ -145,3 +151,9 @@ void SqliteTest::SetUp() {
 }
 
 }  // namespace odbctest
+
+// The PostgreSQL driver loses a small result object on every prepared statement the server
+// refuses to execute (reproduced with plain ODBC calls, outside this project's code). Tests that
+// make the server refuse an insert would otherwise fail at exit on LeakSanitizer's report. The
+// fast unwinder sees no frame beyond the driver, so the driver library is named.
+extern "C" const char* __lsan_default_suppressions() { return "leak:psqlodbca.so\n"; }

@@ -1,0 +1,383 @@
+// "PDB -> DBF" end to end in the FoxPro variant on a container with 20,000 orders and 60,000
+// order lines, against PostgreSQL standing in for the dBase directory (the test server of
+// scripts/test-services/postgres.sh: source it first, so that VESTIBO_PG_SOCKET, PGHOST and
+// PGUSER are set). The conversion writes 160,000 rows: 20,000 into order.dbf, 60,000 into
+// orderitem.dbf and 80,000 into orders.dbf (a header row per order and a row per line).
+//
+// Reference, measured in the same run on a database of its own: the same 160,000 rows inserted
+// through three prepared statements driven directly through the ODBC API, in one transaction,
+// values bound with the types of their columns and the orders.dbf texts formatted beforehand. The ratio says what the conversion costs on top of what the driver
+// and the server need for those rows anyway.
+#include <sql.h>
+#include <sqlext.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <numeric>
+#include <cstring>
+#include <random>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/Conversion.h"
+#include "app/HandheldDatabases.h"
+#include "app/PdbToDbf.h"
+#include "core/NumberFormat.h"
+#include "core/Reporter.h"
+#include "odbc/mDataBas.h"
+#include "odbc/mExcept.h"
+#include "pdb/PDBDataSet.h"
+#include "sync/SyaPack.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kOrders = 20000;
+constexpr int kLines = 60000;
+constexpr int kRowsWritten = kOrders + kLines + kOrders + kLines;
+constexpr std::size_t kBlock = 30000;
+constexpr const char* kDriverName = "Vestibo bench VFP on PostgreSQL";
+constexpr const char* kDriverLibrary = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so";
+
+// What PostgreSQL needs to stand in for a directory of FoxPro tables: tables created under
+// "<dir>/name" are renamed to their file name, and "orderItem.dbf" names the order-line table.
+constexpr const char* kStandIn = R"sql(
+CREATE FUNCTION dbf_stand_in() RETURNS event_trigger LANGUAGE plpgsql AS $$
+DECLARE
+  command record;
+  name text;
+BEGIN
+  FOR command IN SELECT * FROM pg_event_trigger_ddl_commands() WHERE command_tag = 'CREATE TABLE' LOOP
+    SELECT relname INTO name FROM pg_class WHERE oid = command.objid;
+    IF name ~ '[/\\]' THEN
+      name := regexp_replace(name, '^.*[/\\]', '');
+      EXECUTE format('ALTER TABLE %s RENAME TO %I', command.objid::regclass, name);
+    END IF;
+    IF name = 'orderitem.dbf' THEN
+      CREATE VIEW "orderItem.dbf" AS SELECT * FROM "orderitem.dbf";
+    END IF;
+  END LOOP;
+END $$;
+CREATE EVENT TRIGGER dbf_stand_in ON ddl_command_end WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION dbf_stand_in();
+)sql";
+
+void Psql(const fs::path& dir, const std::string& database, const std::string& sql) {
+  const fs::path file = dir / "in.sql";
+  std::ofstream(file) << sql;
+  const std::string command =
+      "psql -X -q -v ON_ERROR_STOP=1 -d " + database + " -f '" + file.string() + "' >/dev/null";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("psql failed: " + sql.substr(0, 200));
+}
+
+std::string PsqlValue(const fs::path& dir, const std::string& database, const std::string& sql) {
+  const fs::path file = dir / "in.sql", out = dir / "out.txt";
+  std::ofstream(file) << sql;
+  const std::string command =
+      "psql -X -q -A -t -v ON_ERROR_STOP=1 -d " + database + " -f '" + file.string() + "' >'" + out.string() + "'";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("psql failed: " + sql);
+  std::string value;
+  std::getline(std::ifstream(out), value);
+  return value;
+}
+
+struct Order {
+  int id, customer;
+  double total;
+};
+struct Line {
+  int order, product;
+  double quantity, price;
+};
+
+// Orders in shuffled id order; three lines per order, the lines shuffled as well.
+void MakeDocuments(std::vector<Order>& orders, std::vector<Line>& lines) {
+  std::mt19937 gen(7);
+  std::vector<int> ids(kOrders);
+  std::iota(ids.begin(), ids.end(), 1);
+  std::shuffle(ids.begin(), ids.end(), gen);
+  for (int id : ids) orders.push_back({id, static_cast<int>(gen() % 50000), static_cast<double>(gen() % 100000) / 100});
+  for (int i = 0; i < kLines; ++i)
+    lines.push_back({1 + i / 3, static_cast<int>(gen() % 60000), static_cast<double>(1 + gen() % 20) / 2,
+                     static_cast<double>(gen() % 10000) / 100});
+  std::shuffle(lines.begin(), lines.end(), gen);
+}
+
+void WriteContainer(const fs::path& dir, const std::vector<Order>& orders, const std::vector<Line>& lines) {
+  const fs::path work = dir / "work";
+  fs::create_directories(work);
+  pdb::TPDBDataSet pt;
+  const auto begin = [&](const app::HandheldDatabase& db) {
+    app::PrepareDataSet(pt, work.string(), db);
+    pt.SetDatabaseName(std::string(db.name));
+    pt.SetDatabaseType("DATA");
+    pt.Open();
+  };
+  const core::TDateTime day = *core::TDateTime::FromDate(2026, 3, 14);
+  begin(app::kOrderDb);
+  for (const Order& o : orders) {
+    pt.Append();
+    pt.FieldByName("Id").AsInteger(o.id);
+    pt.FieldByName("OrderDate").AsDateTime(day);
+    pt.FieldByName("OrderTime").AsString("10:15");
+    pt.FieldByName("DeliverDate").AsDateTime(day);
+    pt.FieldByName("IdCustomer").AsInteger(o.customer);
+    pt.FieldByName("IdPayment").AsInteger(1);
+    pt.FieldByName("Total").AsFloat(o.total);
+    pt.FieldByName("CountRow").AsInteger(3);
+    pt.FieldByName("NPrice").AsInteger(1);
+    pt.FieldByName("PercentDiscount").AsFloat(2.5);
+    pt.FieldByName("Note").AsString("\xC4\xEE\xF1\xF2\xE0\xE2\xE8\xF2\xFC \xE4\xEE \xEE\xE1\xE5\xE4\xE0");
+    pt.FieldByName("Note1").AsString("\xCD\xE0\xEB\xE8\xF7\xED\xFB\xE5");
+    pt.FieldByName("Note2").AsString("");
+    pt.FieldByName("Selected").AsBoolean(false);
+    pt.Post();
+  }
+  pt.Close();
+  begin(app::kOrderItemDb);
+  for (const Line& l : lines) {
+    pt.Append();
+    pt.FieldByName("IdOrder").AsInteger(l.order);
+    pt.FieldByName("IdProduct").AsInteger(l.product);
+    pt.FieldByName("Quantity").AsFloat(l.quantity);
+    pt.FieldByName("Price").AsFloat(l.price);
+    pt.Post();
+  }
+  pt.Close();
+  sya::TSyaPacker packer;
+  packer.BeginPack(dir.string(), "Kestor_Out.pdb", "Kestor_Out", "PDBP");
+  packer.PackDatabase(work.string(), "Kestor_OrderDb.pdb", kBlock);
+  packer.PackDatabase(work.string(), "Kestor_OrderItemDb.pdb", kBlock);
+  packer.EndPack();
+  fs::remove_all(work);
+}
+
+double Seconds(const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The parameter types of a prepared insert, bound as the columns want them.
+enum class Kind { Integer, Double, Date, Text };
+
+// One prepared insert whose parameters are bound once; Run copies a row into the bound buffers.
+class DirectInsert {
+ public:
+  using Value = std::variant<int, double, std::string>;  // a date is its ISO text bound as date
+
+  DirectInsert(odbc::TmDataBase& db, std::string sql, std::vector<Kind> kinds)
+      : api_(db.Api()), kinds_(std::move(kinds)), buffers_(kinds_.size()), lengths_(kinds_.size()) {
+    SQLHANDLE handle = SQL_NULL_HANDLE;
+    if (api_.SQLAllocHandle(SQL_HANDLE_STMT, db.ConnectionHandle(), &handle) != SQL_SUCCESS)
+      throw std::runtime_error("cannot allocate a statement");
+    statement_ = static_cast<SQLHSTMT>(handle);
+    Check(api_.SQLPrepare(statement_, reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS));
+    for (std::size_t i = 0; i < kinds_.size(); ++i) {
+      buffers_[i].fill('\0');
+      SQLSMALLINT cType = SQL_C_CHAR, sqlType = SQL_VARCHAR;
+      SQLULEN size = 200;
+      switch (kinds_[i]) {
+        case Kind::Integer: cType = SQL_C_SLONG; sqlType = SQL_INTEGER; size = 0; break;
+        case Kind::Double: cType = SQL_C_DOUBLE; sqlType = SQL_DOUBLE; size = 0; break;
+        case Kind::Date: cType = SQL_C_TYPE_DATE; sqlType = SQL_TYPE_DATE; size = 0; break;
+        case Kind::Text: break;
+      }
+      Check(api_.SQLBindParameter(statement_, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, cType, sqlType, size,
+                                  0, buffers_[i].data(), static_cast<SQLLEN>(buffers_[i].size()), &lengths_[i]));
+    }
+  }
+  ~DirectInsert() { api_.SQLFreeHandle(SQL_HANDLE_STMT, statement_); }
+  DirectInsert(const DirectInsert&) = delete;
+  DirectInsert& operator=(const DirectInsert&) = delete;
+
+  // Runs the insert; an empty text is bound as NULL.
+  void Run(const std::vector<Value>& row) {
+    for (std::size_t i = 0; i < kinds_.size(); ++i) {
+      char* buffer = buffers_[i].data();
+      switch (kinds_[i]) {
+        case Kind::Integer: {
+          const SQLINTEGER v = std::get<int>(row.at(i));
+          std::memcpy(buffer, &v, sizeof v);
+          lengths_[i] = sizeof v;
+          break;
+        }
+        case Kind::Double: {
+          const double v = std::get<double>(row.at(i));
+          std::memcpy(buffer, &v, sizeof v);
+          lengths_[i] = sizeof v;
+          break;
+        }
+        case Kind::Date: {
+          const SQL_DATE_STRUCT v{2026, 3, 14};
+          std::memcpy(buffer, &v, sizeof v);
+          lengths_[i] = sizeof v;
+          break;
+        }
+        case Kind::Text: {
+          const std::string& text = std::get<std::string>(row.at(i));
+          const std::size_t n = std::min(text.size(), buffers_[i].size() - 1);
+          std::copy_n(text.data(), n, buffer);
+          buffer[n] = '\0';
+          lengths_[i] = text.empty() ? SQL_NULL_DATA : SQL_NTS;
+          break;
+        }
+      }
+    }
+    Check(api_.SQLExecute(statement_));
+  }
+
+ private:
+  void Check(SQLRETURN rc) const { odbc::StatementCheck(api_, rc, statement_); }
+
+  const odbc::TOdbcApi& api_;
+  SQLHSTMT statement_ = SQL_NULL_HSTMT;
+  std::vector<Kind> kinds_;
+  std::vector<std::array<char, 256>> buffers_;
+  std::vector<SQLLEN> lengths_;
+};
+
+void Exec(odbc::TmDataBase& db, std::string sql) {
+  const odbc::TOdbcApi& api = db.Api();
+  SQLHANDLE handle = SQL_NULL_HANDLE;
+  api.SQLAllocHandle(SQL_HANDLE_STMT, db.ConnectionHandle(), &handle);
+  const SQLRETURN rc = api.SQLExecDirect(static_cast<SQLHSTMT>(handle), reinterpret_cast<SQLCHAR*>(sql.data()), SQL_NTS);
+  try {
+    odbc::StatementCheck(api, rc, static_cast<SQLHSTMT>(handle));
+  } catch (...) {
+    api.SQLFreeHandle(SQL_HANDLE_STMT, handle);
+    throw;
+  }
+  api.SQLFreeHandle(SQL_HANDLE_STMT, handle);
+}
+
+// The same rows as the conversion writes, straight through the driver.
+void InsertDirectly(const std::vector<Order>& orders, std::vector<Line> lines) {
+  odbc::TmDataBase db;
+  db.SetParams({std::string("DRIVER=") + kDriverName});
+  db.SetDriverCompletion(odbc::TmDriverCompletion::sdNoPrompt);
+  db.Connect();
+  Exec(db, "create table \"order.dbf\" (id integer, IdCustomer integer, OrderDate Date, DelivDate Date, IDPAYMENT "
+           "integer, Countrow Integer, NPrice Integer, Discount Numeric(15,3), Total Numeric(15,3), Prim char(200), "
+           "OrderTime Char(10), Note1 char(200), Note2 char(200))");
+  Exec(db, "create table \"orderitem.dbf\" (idorder integer, IdProduct Integer, Quantity Numeric(15,3), Price "
+           "Numeric(15,3))");
+  Exec(db, "create table \"orders.dbf\" (Idorder Char(15), Iditem Char(15), OrderDate Char(15), DelivDate Char(15), "
+           "IdCustomer Char(15), IdPayment Char(15), Total Char(18), CountRow Char(15), IdPrice Char(15), Discount "
+           "Char(15), Prim Char(200), OrderTime Char(10), Note1 char(200), Note2 char(200))");
+  db.StartTransaction();
+  {
+    using K = Kind;
+    const std::string note = "\xC4\xEE\xF1\xF2\xE0\xE2\xE8\xF2\xFC \xE4\xEE \xEE\xE1\xE5\xE4\xE0";
+    const std::string note1 = "\xCD\xE0\xEB\xE8\xF7\xED\xFB\xE5";
+    DirectInsert order(db, "insert into \"order.dbf\" values (?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                       {K::Integer, K::Integer, K::Date, K::Date, K::Integer, K::Integer, K::Integer, K::Double,
+                        K::Double, K::Text, K::Text, K::Text, K::Text});
+    for (const Order& o : orders)
+      order.Run({o.id, o.customer, 0, 0, 1, 3, 1, 2.5, o.total, note, std::string("10:15"), note1, std::string()});
+    DirectInsert item(db, "insert into \"orderitem.dbf\" values (?,?,?,?)",
+                      {K::Integer, K::Integer, K::Double, K::Double});
+    for (const Line& l : lines) item.Run({l.order, l.product, l.quantity, l.price});
+    std::vector<Order> sorted = orders;
+    std::sort(sorted.begin(), sorted.end(), [](const Order& a, const Order& b) { return a.id < b.id; });
+    std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) { return a.order < b.order; });
+    DirectInsert merged(db, "insert into \"orders.dbf\" values (?,?,?,?,?,?,?,?,?,?,?,?,?,?)",
+                        std::vector<Kind>(14, K::Text));
+    std::size_t next = 0;
+    int lineNumber = 0;
+    for (const Order& o : sorted) {
+      merged.Run({std::to_string(o.id), std::string("0"), std::string("14.03.2026"), std::string("14.03.2026"),
+                  std::to_string(o.customer), std::string("1"), core::FormatFixed(o.total, 2), std::string("3"),
+                  std::string("1"), std::string("2,50"), note, std::string("10:15"), note1, std::string()});
+      for (; next < lines.size() && lines[next].order == o.id; ++next) {
+        const Line& l = lines[next];
+        const std::string none;
+        merged.Run({std::to_string(o.id), std::to_string(++lineNumber), std::to_string(l.product),
+                    core::FormatFixed(l.quantity, 3), core::FormatFixed(l.price, 2), none,
+                    core::FormatFixed(l.quantity * l.price, 2), none, none, none, none, none, none, none});
+      }
+    }
+  }
+  db.Commit();
+  db.Disconnect();
+}
+
+}  // namespace
+
+int main() {
+  const char* socket = std::getenv("VESTIBO_PG_SOCKET");
+  if (socket == nullptr || *socket == '\0') {
+    std::printf("PDB -> DBF: skipped (no PostgreSQL test server; source scripts/test-services/postgres.sh first)\n");
+    return 0;
+  }
+  const fs::path root = fs::temp_directory_path() / ("vb-dbf-" + std::to_string(::getpid()));
+  const std::string converted = "vestibo_bench_dbf_" + std::to_string(::getpid());
+  const std::string direct = converted + "_direct";
+  int status = 0;
+  try {
+    fs::create_directories(root / "handheld");
+    fs::create_directories(root / "office");
+    std::ofstream(root / "odbcinst.ini") << "[" << kDriverName << "]\nDriver=" << kDriverLibrary << "\n";
+    std::ofstream(root / "odbc.ini") << "";
+    setenv("ODBCSYSINI", root.c_str(), 1);
+    setenv("ODBCINSTINI", "odbcinst.ini", 1);
+    setenv("ODBCINI", (root / "odbc.ini").c_str(), 1);
+    for (const std::string& database : {converted, direct})
+      Psql(root, "postgres",
+           "CREATE DATABASE " + database + " ENCODING 'SQL_ASCII' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0");
+    Psql(root, converted, kStandIn);
+
+    std::vector<Order> orders;
+    std::vector<Line> lines;
+    MakeDocuments(orders, lines);
+    WriteContainer(root / "handheld", orders, lines);
+
+    // The program's connect lines name no database: the driver takes libpq's PGDATABASE.
+    setenv("PGDATABASE", converted.c_str(), 1);
+    app::MainFormState state;
+    state.edtSource = (root / "handheld").string();
+    state.edtDest = (root / "office").string();
+    state.OdbcDriver = kDriverName;
+    core::SilentReporter reporter;
+    app::MainFormObjects objects;
+    app::ConversionContext context{state, reporter, objects};
+    app::ConversionResult result{};
+    const double conversion = Seconds([&] { result = app::PdbToDbf(context); });
+    if (result != app::ConversionResult::Done) throw std::runtime_error("the conversion did not run");
+    const std::string counts = PsqlValue(root, converted,
+                                         "SELECT (SELECT count(*) FROM \"order.dbf\") || ' ' || (SELECT count(*) FROM "
+                                         "\"orderitem.dbf\") || ' ' || (SELECT count(*) FROM \"orders.dbf\")");
+    const std::string expected =
+        std::to_string(kOrders) + " " + std::to_string(kLines) + " " + std::to_string(kOrders + kLines);
+    if (counts != expected) throw std::runtime_error("rows written: " + counts + ", expected " + expected);
+
+    setenv("PGDATABASE", direct.c_str(), 1);
+    const double reference = Seconds([&] { InsertDirectly(orders, lines); });
+
+    std::printf("PDB -> DBF, FoxPro variant on PostgreSQL: %d orders, %d lines -> %d rows written\n", kOrders, kLines,
+                kRowsWritten);
+    std::printf("  conversion                     %8.2f s  %9.0f rows/s\n", conversion, kRowsWritten / conversion);
+    std::printf("  direct prepared inserts (ref)  %8.2f s  %9.0f rows/s\n", reference, kRowsWritten / reference);
+    std::printf("  ratio conversion / reference   %8.2f\n", conversion / reference);
+  } catch (const std::exception& e) {
+    std::printf("PDB -> DBF: FAIL: %s\n", e.what());
+    status = 1;
+  }
+  try {
+    for (const std::string& database : {converted, direct})
+      Psql(root, "postgres", "DROP DATABASE IF EXISTS " + database + " WITH (FORCE)");
+  } catch (const std::exception& e) {
+    std::printf("cleanup: %s\n", e.what());
+  }
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
+  return status;
+}
