@@ -19,6 +19,13 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVESTIBO_BUILD_BENCH
   -DVESTIBO_BUILD_GUI=OFF >/dev/null
 cmake --build "$build" -j"$jobs" >/dev/null
 
+# The throwaway PostgreSQL server of the tests, for the ODBC benchmarks (they skip without it).
+for service in scripts/test-services/*.sh; do
+  [[ -e "$service" ]] || continue
+  # shellcheck disable=SC1090
+  source "$service"
+done
+
 results="$build/bench-results"
 rm -rf "$results"
 mkdir -p "$results"
