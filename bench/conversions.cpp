@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchReport.h"
 #include "app/Conversion.h"
 #include "app/HandheldDatabases.h"
 #include "core/Files.h"
@@ -271,9 +272,11 @@ std::uintmax_t InputBytes(const fs::path& dir) {
   return total;
 }
 
-bool Verdict(const char* what, double value, double limit) {
+bool Verdict(const char* what, double value, double limit, const std::string& measurement = {},
+             const std::string& valueText = {}, const std::string& referenceText = {}) {
   const bool pass = value <= limit;
   std::printf("  %-52s %8.2f  (target <= %.0f)  %s\n", what, value, limit, pass ? "PASS" : "FAIL");
+  bench::Row(measurement.empty() ? what : measurement, valueText, referenceText, value, bench::Goal::AtMost, limit);
   return pass;
 }
 
@@ -314,21 +317,31 @@ int main(int argc, char** argv) {
   std::printf("  conversion %.3f s, zlib level 6 on the %.1f MiB of databases %.3f s\n", toPdb.seconds,
               static_cast<double>(inBytes.size()) / (1 << 20), zlibCompress);
   std::printf("  peak memory %.1f MiB (process at start %.1f MiB)\n", toPdb.peakKiB / 1024.0, toPdb.baselineKiB / 1024.0);
-  ok &= Verdict("time / zlib compress", toPdb.seconds / zlibCompress, 2);
+  ok &= Verdict("time / zlib compress", toPdb.seconds / zlibCompress, 2, "TXT -> PDB time / zlib compress",
+                bench::Seconds(toPdb.seconds), bench::Seconds(zlibCompress));
   ok &= Verdict("peak memory / input files",
-                static_cast<double>(toPdb.peakKiB) * 1024 / static_cast<double>(officeBytes), 3);
+                static_cast<double>(toPdb.peakKiB) * 1024 / static_cast<double>(officeBytes), 3,
+                "TXT -> PDB peak memory / input", bench::MiB(toPdb.peakKiB * 1024.0),
+                bench::MiB(static_cast<double>(officeBytes)));
   ok &= Verdict("peak memory growth / input files",
-                static_cast<double>(toPdb.peakKiB - toPdb.baselineKiB) * 1024 / static_cast<double>(officeBytes), 3);
+                static_cast<double>(toPdb.peakKiB - toPdb.baselineKiB) * 1024 / static_cast<double>(officeBytes), 3,
+                "TXT -> PDB memory growth / input", bench::MiB((toPdb.peakKiB - toPdb.baselineKiB) * 1024.0),
+                bench::MiB(static_cast<double>(officeBytes)));
 
   std::printf("PDB -> TXT: 20,000 orders, 60,000 order lines (container %.1f MiB, databases %.1f MiB)\n",
               static_cast<double>(containerBytes) / (1 << 20), static_cast<double>(outBytes.size()) / (1 << 20));
   std::printf("  conversion %.3f s, zlib inflate of the same databases %.3f s\n", toTxt.seconds, zlibInflate);
   std::printf("  peak memory %.1f MiB (process at start %.1f MiB)\n", toTxt.peakKiB / 1024.0, toTxt.baselineKiB / 1024.0);
-  ok &= Verdict("time / zlib inflate", toTxt.seconds / zlibInflate, 4);
+  ok &= Verdict("time / zlib inflate", toTxt.seconds / zlibInflate, 4, "PDB -> TXT time / zlib inflate",
+                bench::Seconds(toTxt.seconds), bench::Seconds(zlibInflate));
   ok &= Verdict("peak memory / input file",
-                static_cast<double>(toTxt.peakKiB) * 1024 / static_cast<double>(containerBytes), 3);
+                static_cast<double>(toTxt.peakKiB) * 1024 / static_cast<double>(containerBytes), 3,
+                "PDB -> TXT peak memory / input", bench::MiB(toTxt.peakKiB * 1024.0),
+                bench::MiB(static_cast<double>(containerBytes)));
   ok &= Verdict("peak memory growth / input file",
-                static_cast<double>(toTxt.peakKiB - toTxt.baselineKiB) * 1024 / static_cast<double>(containerBytes), 3);
+                static_cast<double>(toTxt.peakKiB - toTxt.baselineKiB) * 1024 / static_cast<double>(containerBytes), 3,
+                "PDB -> TXT memory growth / input", bench::MiB((toTxt.peakKiB - toTxt.baselineKiB) * 1024.0),
+                bench::MiB(static_cast<double>(containerBytes)));
 
   // Scaling: 6,000 against 60,000 records per database.
   WriteOffice(root / "office-6k", 6000, 6000, 200);
@@ -341,8 +354,10 @@ int main(int argc, char** argv) {
   const double large2 = Spawn("pdb2txt", root / "handheld-60k", root / "out-d").seconds;
   std::printf("Scaling, 6,000 -> 60,000 records per database\n");
   std::printf("  TXT -> PDB %.3f s -> %.3f s; PDB -> TXT %.3f s -> %.3f s\n", small1, large1, small2, large2);
-  ok &= Verdict("TXT -> PDB time ratio", large1 / small1, 12);
-  ok &= Verdict("PDB -> TXT time ratio", large2 / small2, 12);
+  ok &= Verdict("TXT -> PDB time ratio", large1 / small1, 12, "TXT -> PDB time 60k / 6k records",
+                bench::Seconds(large1), bench::Seconds(small1));
+  ok &= Verdict("PDB -> TXT time ratio", large2 / small2, 12, "PDB -> TXT time 60k / 6k records",
+                bench::Seconds(large2), bench::Seconds(small2));
 
   fs::remove_all(root);
   std::printf("%s\n", ok ? "PASS" : "FAIL");

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "BenchReport.h"
 #include "core/Files.h"
 #include "pdb/PDBPocketStudio.h"
 
@@ -81,6 +82,10 @@ int main() {
   std::printf("%d records, %zu bytes (checksum %ld)\n", kRecords, bytes.size(), checksum + static_cast<long>(again.size()));
   std::printf("write: %.4f s, plain file write %.4f s, ratio %.1f\n", write, plainWrite, write / plainWrite);
   std::printf("read:  %.4f s, plain file read  %.4f s, ratio %.1f\n", read, plainRead, read / plainRead);
+  bench::Row("PocketStudio codec write / plain file write", bench::Seconds(write), bench::Seconds(plainWrite),
+             write / plainWrite, bench::Goal::None, 0);
+  bench::Row("PocketStudio codec read / plain file read", bench::Seconds(read), bench::Seconds(plainRead),
+             read / plainRead, bench::Goal::None, 0);
   fs::remove_all(dir);
   return 0;
 }

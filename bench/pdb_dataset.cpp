@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchReport.h"
 #include "core/Encoding.h"
 #include "core/Files.h"
 #include "pdb/PDBDataSet.h"
@@ -188,6 +189,11 @@ bool Report(const char* what, const ChildResult& r, double plainSeconds, std::ui
               r.seconds / plainSeconds);
   std::printf("%s: peak RSS %.1f MiB, growth %.1f MiB [%s, limit 4 x file + %.0f MiB = %.1f MiB]\n", what,
               static_cast<double>(r.peakKiB) / 1024.0, growthMiB, small ? "PASS" : "FAIL", kFixedMemoryMiB, limitMiB);
+  const std::string name = std::string("data set ") + (what[0] == 'w' ? "write" : "read");
+  bench::Row(name + " M field values/s", bench::Format("%.2f M/s", values / 1e6), "plain " + bench::Seconds(plainSeconds),
+             values / 1e6, bench::Goal::AtLeast, kTargetValuesPerSecond / 1e6);
+  bench::Row(name + " memory growth / limit", bench::Format("%.1f MiB", growthMiB),
+             bench::Format("%.1f MiB", limitMiB), growthMiB / limitMiB, bench::Goal::AtMost, 1);
   return fast && small;
 }
 

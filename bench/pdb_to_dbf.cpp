@@ -27,6 +27,7 @@
 #include <variant>
 #include <vector>
 
+#include "BenchReport.h"
 #include "app/Conversion.h"
 #include "app/HandheldDatabases.h"
 #include "app/PdbToDbf.h"
@@ -316,6 +317,7 @@ int main() {
   const char* socket = std::getenv("VESTIBO_PG_SOCKET");
   if (socket == nullptr || *socket == '\0') {
     std::printf("PDB -> DBF: skipped (no PostgreSQL test server; source scripts/test-services/postgres.sh first)\n");
+    bench::Row("PDB -> DBF: skipped, no PostgreSQL test server", "-", "-", 0, bench::Goal::None, 0);
     return 0;
   }
   const fs::path root = fs::temp_directory_path() / ("vb-dbf-" + std::to_string(::getpid()));
@@ -367,6 +369,8 @@ int main() {
     std::printf("  conversion                     %8.2f s  %9.0f rows/s\n", conversion, kRowsWritten / conversion);
     std::printf("  direct prepared inserts (ref)  %8.2f s  %9.0f rows/s\n", reference, kRowsWritten / reference);
     std::printf("  ratio conversion / reference   %8.2f\n", conversion / reference);
+    bench::Row("PDB -> DBF (PostgreSQL) / direct prepared inserts", bench::Seconds(conversion),
+               bench::Seconds(reference), conversion / reference, bench::Goal::None, 0);
   } catch (const std::exception& e) {
     std::printf("PDB -> DBF: FAIL: %s\n", e.what());
     status = 1;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchReport.h"
 #include "core/ByteIO.h"
 #include "core/DateTime.h"
 #include "sync/SyaGlobal.h"
@@ -200,6 +201,10 @@ int main(int argc, char** argv) {
   std::printf("zlib uncompress %7.3f s  %7.1f MiB/s\n", zlibUncompress, mb / zlibUncompress);
   std::printf("unpack          %7.3f s  %7.1f MiB/s  = %.2f x zlib uncompress (target <= 2)\n", unpack, mb / unpack,
               unpack / zlibUncompress);
+  bench::Row("pack / zlib compress", bench::Seconds(pack), bench::Seconds(zlibCompress), pack / zlibCompress,
+             bench::Goal::AtMost, 1.25);
+  bench::Row("unpack / zlib uncompress", bench::Seconds(unpack), bench::Seconds(zlibUncompress), unpack / zlibUncompress,
+             bench::Goal::AtMost, 2);
 
   // Memory: the same container, and one twice as long made of the same databases.
   const long growth1 = ChildGrowthKiB(dir, "Kestor_Out.pdb", out);
@@ -223,6 +228,8 @@ int main(int argc, char** argv) {
               static_cast<double>(fs::file_size(dir / "Double.pdb")) / (1 << 20));
   std::printf("  apart from the largest database being rebuilt (%.1f MiB): %.1f MiB and %.1f MiB\n", largestMiB,
               growth1 / 1024.0 - largestMiB, growth2 / 1024.0 - largestMiB);
+  bench::Row("unpack memory growth, 2x container / 1x", bench::MiB(growth2 * 1024.0), bench::MiB(growth1 * 1024.0),
+             growth1 > 0 ? static_cast<double>(growth2) / static_cast<double>(growth1) : 0, bench::Goal::None, 0);
   fs::remove_all(dir);
   return 0;
 }

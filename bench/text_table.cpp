@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchReport.h"
 #include "app/CategoryTree.h"
 #include "core/Files.h"
 #include "core/Reporter.h"
@@ -132,6 +133,8 @@ bool IndexCase(const fs::path& dir, const char* column, double referenceSeconds,
   const bool pass = linesPerSecond >= target && walked == static_cast<std::size_t>(kProductLines);
   std::printf("Open + CreateIndex(\"%s\"): %8.1f ms  %10.0f lines/s  %6.1f x read  target %.0f lines/s  %s\n",
               column, seconds * 1e3, linesPerSecond, seconds / referenceSeconds, target, pass ? "PASS" : "FAIL");
+  bench::Row(std::string("text Open + CreateIndex(") + column + ") lines/s", bench::PerSecond(linesPerSecond, "lines"),
+             "read " + bench::Seconds(referenceSeconds), linesPerSecond, bench::Goal::AtLeast, target);
   return pass;
 }
 
@@ -146,6 +149,10 @@ bool TreeCase(const char* title, const fs::path& dir, const std::vector<std::pai
   const bool pass = ratio <= kTreeTargetRatio && rows == categories.size();
   std::printf("%-28s flat list %8.1f ms  tree %8.1f ms (%zu rows)  tree/flat %5.2f  target <= %.0f  %s\n", title,
               flatSeconds * 1e3, treeSeconds * 1e3, rows, ratio, kTreeTargetRatio, pass ? "PASS" : "FAIL");
+  std::string name = std::string("category tree / flat list, ") + title;
+  if (name.back() == ':') name.pop_back();
+  bench::Row(name, bench::Seconds(treeSeconds), bench::Seconds(flatSeconds),
+             ratio, bench::Goal::AtMost, kTreeTargetRatio);
   return pass;
 }
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/HandheldDatabases.h"
 #include "core/Encoding.h"
@@ -22,6 +23,57 @@ constexpr std::string_view kOrderHeader =
 constexpr std::string_view kOrderItemHeader = "IDORDER;IDPRODUCT;QUANTITY;PRICE;";
 constexpr std::string_view kCashHeader = "ID;IDCUSTOMER;CASHDATE;IDCURRENCY;CURRENCYCURS;CURRENCYSUMMA;SUMMA;NOTE;";
 
+// The hidden name a text file is written under until the conversion puts it in place.
+std::string PendingName(std::string_view fileName) { return "." + std::string(fileName) + ".pending"; }
+
+// The three text files under their pending names; those not committed are removed when the
+// conversion ends, so a failed run leaves none behind.
+class PendingFiles {
+ public:
+  explicit PendingFiles(const std::string& dest) : dest_(dest) {}
+  ~PendingFiles() {
+    try {
+      Drop();
+    } catch (const std::exception&) {
+      // A pending file that cannot be removed keeps its hidden name; the next run drops it.
+    }
+  }
+  PendingFiles(const PendingFiles&) = delete;
+  PendingFiles& operator=(const PendingFiles&) = delete;
+
+  void Drop() const {
+    for (std::string_view file : {kOrderFile, kOrderItemFile, kCashFile}) core::DeleteNoCase(dest_, PendingName(file));
+  }
+
+  // With `keep`, the pending file replaces the final one (spelt as the system gives it; other
+  // spellings of the name go); without, the final file goes and the pending one is dropped.
+  void Commit(std::string_view fileName, bool keep) const {
+    namespace fs = std::filesystem;
+    const fs::path finalPath = fs::path(dest_) / std::string(fileName);
+    const auto pendingPath = core::FindNoCase(dest_, PendingName(fileName));
+    const bool replace = keep && pendingPath.has_value();
+    if (replace) {
+      std::error_code ec;
+      fs::rename(*pendingPath, finalPath, ec);
+      if (ec) throw core::FileError("cannot replace " + finalPath.string() + ": " + ec.message());
+    }
+    std::vector<fs::path> victims;
+    std::error_code ec;
+    for (fs::directory_iterator it(dest_, ec), end; !ec && it != end; it.increment(ec)) {
+      const std::string name = it->path().filename().string();
+      if (core::AnsiSameText(name, fileName) && !(replace && name == fileName) && !it->is_directory())
+        victims.push_back(it->path());
+    }
+    for (const fs::path& victim : victims) {
+      if (!fs::remove(victim, ec) && ec) throw core::FileError("cannot delete " + victim.string() + ": " + ec.message());
+    }
+    if (!replace) core::DeleteNoCase(dest_, PendingName(fileName));
+  }
+
+ private:
+  const std::string& dest_;
+};
+
 class DocumentImport {
  public:
   DocumentImport(ConversionContext& context, std::string dest)
@@ -30,7 +82,12 @@ class DocumentImport {
   }
 
   ConversionResult Run() {
-    for (std::string_view file : {kOrderFile, kOrderItemFile, kCashFile}) core::DeleteNoCase(dest_, file);
+    // The text files are written under hidden names and put in place together once all three are
+    // complete: a failure or a crash half-way leaves the earlier files as they were, never a file
+    // holding only its header or an order file without its lines. Pending files of a run that
+    // was killed are dropped first.
+    PendingFiles pending{dest_};
+    pending.Drop();
 
     const int orders = Export(kOrderDb, kOrderFile, kOrderHeader, &DocumentImport::WriteOrder);
     Export(kOrderItemDb, kOrderItemFile, kOrderItemHeader, &DocumentImport::WriteOrderItem);
@@ -39,14 +96,13 @@ class DocumentImport {
                                  ? Export(kCashDb, kCashFile, kCashHeader, &DocumentImport::WriteCash)
                                  : 0;
 
+    // The earlier outputs give way to the new ones; a file without documents is not left.
+    pending.Commit(kOrderFile, orders > 0);
+    pending.Commit(kOrderItemFile, orders > 0);
+    pending.Commit(kCashFile, cashReceipts > 0);
     if (context_.state.Interactive)
       context_.reporter.ShowMessage("Обработано документов: " + std::to_string(orders) + "\r" +
                                     "       Кассовых ордеров: " + std::to_string(cashReceipts));
-    if (cashReceipts == 0) core::DeleteNoCase(dest_, kCashFile);
-    if (orders == 0) {
-      core::DeleteNoCase(dest_, kOrderFile);
-      core::DeleteNoCase(dest_, kOrderItemFile);
-    }
     return ConversionResult::Done;
   }
 
@@ -57,12 +113,11 @@ class DocumentImport {
   int Export(const HandheldDatabase& db, std::string_view fileName, std::string_view header, RecordWriter write) {
     PrepareDataSet(pt_, dest_, db);
     pt_.Open();
-    table_.FileName = std::string(fileName);
+    table_.FileName = PendingName(fileName);
     context_.reporter.ProgressStart(pt_.RecordCount());
-    const std::string path = core::JoinPath(dest_, fileName);
-    AppendLine(path, header);
+    AppendLine(core::JoinPath(dest_, table_.FileName), header);
     // Without its header line the file cannot take the records (the table has said so).
-    if (!table_.Open()) throw core::FileError("cannot write " + path);
+    if (!table_.Open()) throw core::FileError("cannot write " + core::JoinPath(dest_, fileName));
     columns_.clear();
     fields_.clear();
     for (const auto& column : table_.Fields()) columns_.push_back(table_.FieldByName(column.Name));
