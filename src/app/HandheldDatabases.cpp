@@ -119,4 +119,9 @@ void PrepareDataSet(pdb::TPDBDataSet& pt, const std::string& directory, const Ha
   }
 }
 
+void ReadTextFieldsWhole(pdb::TPDBDataSet& pt) {
+  for (pdb::TPDBPSField& field : pt.FieldsPocketStudio())
+    if (field.DataType() == pdb::TPDBPSFieldType::PSString) field.SetInternalSize(pdb::kPSMaxFieldSize);
+}
+
 }  // namespace app

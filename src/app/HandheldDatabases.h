@@ -42,4 +42,9 @@ extern const HandheldDatabase kCashDb;
 // field list; sets the database name and type when the layout names them.
 void PrepareDataSet(pdb::TPDBDataSet& pt, const std::string& directory, const HandheldDatabase& db);
 
+// Lets the text fields of `pt`'s field list hold the longest text a record field can: the
+// documents an agent entered are read whole, so a long note is cut neither in the office's
+// files nor in the database the data set writes back when it closes.
+void ReadTextFieldsWhole(pdb::TPDBDataSet& pt);
+
 }  // namespace app

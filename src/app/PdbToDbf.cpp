@@ -27,8 +27,6 @@ constexpr std::string_view kConnectionName = "mData";
 
 // Texts of the longest text columns of orders.dbf.
 constexpr std::size_t kNoteWidth = 200;
-// Room for the texts read from the order database: more than any text column takes.
-constexpr std::int32_t kTextFieldSize = 255;
 
 // The table statements. The FoxPro driver takes the table's full path, so its statements begin
 // with `Create table "` + directory + separator and go on with the text after the prefix here.
@@ -135,7 +133,7 @@ class DbfImport {
       core::DeleteNoCase(dest_, table);
 
     PrepareDataSet(pt_, dest_, kOrderDb);
-    WidenTextFields();
+    ReadTextFieldsWhole(pt_);
     pt_.Open();
     context_.reporter.ProgressStart(pt_.RecordCount());
     PrepareDbfTables();
@@ -159,6 +157,7 @@ class DbfImport {
     const int cashReceipts = 0;
     if (core::ExistsNoCase(dest_, kCashDb.fileName)) {
       PrepareDataSet(pt_, dest_, kCashDb);
+      ReadTextFieldsWhole(pt_);
       pt_.Open();
       context_.reporter.ProgressStart(pt_.RecordCount());
       pt_.Close();
@@ -175,13 +174,6 @@ class DbfImport {
   }
 
  private:
-  // The data set reads a text field with room for 100 characters by default, which would cut
-  // notes that the tables keep up to 200 characters of.
-  void WidenTextFields() {
-    for (pdb::TPDBPSField& field : pt_.FieldsPocketStudio())
-      if (field.DataType() == pdb::TPDBPSFieldType::PSString) field.SetInternalSize(kTextFieldSize);
-  }
-
   // Connects, creates the three tables and opens orders.dbf for appending.
   void PrepareDbfTables() {
     db_.SetDataBaseName(std::string(kConnectionName));

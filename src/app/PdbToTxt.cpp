@@ -112,6 +112,7 @@ class DocumentImport {
   // Walks one document database into one text file; returns the number of records written.
   int Export(const HandheldDatabase& db, std::string_view fileName, std::string_view header, RecordWriter write) {
     PrepareDataSet(pt_, dest_, db);
+    ReadTextFieldsWhole(pt_);
     pt_.Open();
     table_.FileName = PendingName(fileName);
     context_.reporter.ProgressStart(pt_.RecordCount());

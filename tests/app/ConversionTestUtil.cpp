@@ -31,7 +31,7 @@ void DefineFields(pdb::TPDBDataSet& pt, const FieldList& fields) {
     pdb::TPDBPSField& item = pt.FieldsPocketStudio().Add();
     item.SetDataType(type);
     // Texts longer than the data set's default of 100 characters stay whole.
-    if (type == pdb::TPDBPSFieldType::PSString) item.SetInternalSize(255);
+    if (type == pdb::TPDBPSFieldType::PSString) item.SetInternalSize(pdb::kPSMaxFieldSize);
     item.SetFieldName(name);
   }
 }

@@ -92,6 +92,23 @@ TEST_F(PdbToTxtTest, WritesTheThreeFilesByteForByte) {
   EXPECT_EQ(window.reporter.progressSteps, 2 + 5 + 2);
 }
 
+// An agent's note longer than the data set's default text width arrives whole, in the text
+// file and in the order database written back beside it.
+TEST_F(PdbToTxtTest, LongNotesArriveWhole) {
+  const std::string note(300, 'n');
+  const std::string cashNote(150, 'c');
+  const std::vector<TestOrder> orders = {
+      {17, 3, Day(2004, 3, 5), Day(2004, 3, 6), "09:40", 1, 10, 1, 1, 0, note, "", ""}};
+  const std::vector<TestCash> cash = {{901, 3, Day(2004, 3, 5), 1, 1, 1, 1, cashNote}};
+  MakeContainer(&orders, &kFiveItems, &cash);
+
+  ASSERT_EQ(window.Run(ECommand::PdbToTxt), ConversionResult::Done);
+  EXPECT_NE(ReadOfficeFile(office, "Order.txt").find(";" + note + ";09:40;"), std::string::npos);
+  EXPECT_NE(ReadOfficeFile(office, "Cash.txt").find(";" + cashNote + ";"), std::string::npos);
+  EXPECT_NE(office.ReadFile("Kestor_OrderDb.pdb").find(note), std::string::npos);
+  EXPECT_NE(office.ReadFile("Kestor_CashDb.pdb").find(cashNote), std::string::npos);
+}
+
 TEST_F(PdbToTxtTest, DeletionRulesForMissingDocuments) {
   const std::vector<TestOrder> none;
   const std::vector<TestOrderItem> noItems;
