@@ -176,8 +176,13 @@ std::int64_t TDateTime::ToUnixMilliseconds() const {
 }
 
 TDateTime TDateTime::FromUnixMilliseconds(std::int64_t milliseconds) {
-  const std::int64_t days = milliseconds >= 0 ? milliseconds / kMsPerDay : -((-milliseconds + kMsPerDay - 1) / kMsPerDay);
-  const std::int64_t rest = milliseconds - days * kMsPerDay;
+  // Floor division without negating: the smallest 64-bit value has no positive counterpart.
+  std::int64_t days = milliseconds / kMsPerDay;
+  std::int64_t rest = milliseconds % kMsPerDay;
+  if (rest < 0) {
+    rest += kMsPerDay;
+    --days;
+  }
   return TDateTime(static_cast<double>(days) + kUnixEpochDay + static_cast<double>(rest) / kMsPerDay);
 }
 

@@ -1,5 +1,7 @@
 #include "pdb/PDBJava.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <string>
 
@@ -102,6 +104,10 @@ std::int64_t EncodeDate(core::TDateTime value) {
 
 core::TDateTime DecodeDate(std::int64_t milliseconds) {
   if (milliseconds == 0) return core::TDateTime();
+  // A damaged record can hold any count; beyond kMaxDays it names no date anyway, and keeping
+  // it there leaves room for the rounding below.
+  constexpr auto kMaxMs = static_cast<std::int64_t>(kMaxDays) * 86400 * kMsPerSecond;
+  milliseconds = std::clamp(milliseconds, -kMaxMs, kMaxMs);
   return core::TDateTime::FromUnixMilliseconds(FloorToSecond(milliseconds));
 }
 

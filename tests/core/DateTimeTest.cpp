@@ -64,6 +64,10 @@ TEST(DateTime, UnixMillisecondsAreExact) {
   EXPECT_EQ(At(2004, 3, 5, 10, 20, 30).ToUnixMilliseconds(), 1078482030000);
   EXPECT_EQ(TDateTime::FromUnixMilliseconds(-86400000), Date(1969, 12, 31));
   EXPECT_EQ(TDateTime::FromUnixSeconds(1078482030), At(2004, 3, 5, 10, 20, 30));
+  EXPECT_EQ(TDateTime::FromUnixMilliseconds(-1), TDateTime(25569 - 1.0 / 86400000));
+  // The extremes of a 64-bit count convert without overflow (far outside the calendar).
+  EXPECT_LT(TDateTime::FromUnixMilliseconds(std::numeric_limits<std::int64_t>::min()).Days(), -1e8);
+  EXPECT_GT(TDateTime::FromUnixMilliseconds(std::numeric_limits<std::int64_t>::max()).Days(), 1e8);
 }
 
 TEST(DateTime, TextFormatsAndParsing) {

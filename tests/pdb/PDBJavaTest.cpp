@@ -288,3 +288,9 @@ TEST(PDBJavaDataSet, EveryTypeRoundTripsThroughTheDataSet) {
 
 }  // namespace
 }  // namespace pdb
+
+// A damaged record can hold any 64-bit millisecond count; the extremes decode without overflow.
+TEST(PDBJavaDates, ExtremeCountsDecodeWithoutOverflow) {
+  EXPECT_FALSE(pdb::java::DecodeDate(std::numeric_limits<std::int64_t>::min()).IsZero());
+  EXPECT_FALSE(pdb::java::DecodeDate(std::numeric_limits<std::int64_t>::max()).IsZero());
+}
