@@ -18,7 +18,7 @@ constexpr int kGaugeHeight = 22;
 
 const char* const kPickerTitle = "Укажите каталог";
 
-std::string BoxText(const QLineEdit* box) { return QFile::encodeName(box->text()).toStdString(); }
+std::string BoxText(const QLineEdit& box) { return QFile::encodeName(box.text()).toStdString(); }
 
 QString PathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
@@ -48,7 +48,17 @@ class TfrmMain::WindowReporter : public core::Reporter {
 TfrmMain::TfrmMain(app::MainFormState state) : TfrmMain(std::move(state), Options{}) {}
 
 TfrmMain::TfrmMain(app::MainFormState state, Options options)
-    : state_(std::move(state)),
+    : Label1(QStringLiteral("Откуда"), this),
+      edtSource(this),
+      Button1(QStringLiteral("..."), this),
+      Label2(QStringLiteral("Куда"), this),
+      edtDest(this),
+      Button2(QStringLiteral("..."), this),
+      btnTXTtoPDB(QStringLiteral("TXT -> PDB"), this),
+      btnPDBtoTXT(QStringLiteral("PDB -> TXT"), this),
+      btnPDBtoDBF(QStringLiteral("PDB -> DBF"), this),
+      p(this),
+      state_(std::move(state)),
       picker_(options.picker),
       messages_(options.messages != nullptr ? options.messages
                                             : (ownMessages_ = std::make_unique<QtReporter>(this)).get()),
@@ -74,81 +84,73 @@ void TfrmMain::BuildControls() {
   resize(kClientWidth, kClientHeight);
   move(300, 159);
 
-  Label1 = new QLabel(QStringLiteral("Откуда"), this);
-  Label1->setObjectName("Label1");
-  Label1->setGeometry(16, 20, 36, 13);
-  edtSource = new QLineEdit(PathText(state_.edtSource), this);
-  edtSource->setObjectName("edtSource");
-  edtSource->setGeometry(56, 16, 257, 21);
-  Button1 = new QPushButton(QStringLiteral("..."), this);
-  Button1->setObjectName("Button1");
-  Button1->setGeometry(312, 16, 25, 21);
+  Label1.setObjectName("Label1");
+  Label1.setGeometry(16, 20, 36, 13);
+  edtSource.setText(PathText(state_.edtSource));
+  edtSource.setObjectName("edtSource");
+  edtSource.setGeometry(56, 16, 257, 21);
+  Button1.setObjectName("Button1");
+  Button1.setGeometry(312, 16, 25, 21);
 
-  Label2 = new QLabel(QStringLiteral("Куда"), this);
-  Label2->setObjectName("Label2");
-  Label2->setGeometry(16, 61, 24, 13);
-  edtDest = new QLineEdit(PathText(state_.edtDest), this);
-  edtDest->setObjectName("edtDest");
-  edtDest->setGeometry(56, 56, 257, 21);
-  Button2 = new QPushButton(QStringLiteral("..."), this);
-  Button2->setObjectName("Button2");
-  Button2->setGeometry(312, 56, 25, 21);
+  Label2.setObjectName("Label2");
+  Label2.setGeometry(16, 61, 24, 13);
+  edtDest.setText(PathText(state_.edtDest));
+  edtDest.setObjectName("edtDest");
+  edtDest.setGeometry(56, 56, 257, 21);
+  Button2.setObjectName("Button2");
+  Button2.setGeometry(312, 56, 25, 21);
 
-  btnTXTtoPDB = new QPushButton(QStringLiteral("TXT -> PDB"), this);
-  btnTXTtoPDB->setObjectName("btnTXTtoPDB");
-  btnTXTtoPDB->setGeometry(56, 96, 75, 25);
-  btnPDBtoTXT = new QPushButton(QStringLiteral("PDB -> TXT"), this);
-  btnPDBtoTXT->setObjectName("btnPDBtoTXT");
-  btnPDBtoTXT->setGeometry(160, 96, 75, 25);
-  btnPDBtoDBF = new QPushButton(QStringLiteral("PDB -> DBF"), this);
-  btnPDBtoDBF->setObjectName("btnPDBtoDBF");
-  btnPDBtoDBF->setGeometry(260, 96, 75, 25);
+  btnTXTtoPDB.setObjectName("btnTXTtoPDB");
+  btnTXTtoPDB.setGeometry(56, 96, 75, 25);
+  btnPDBtoTXT.setObjectName("btnPDBtoTXT");
+  btnPDBtoTXT.setGeometry(160, 96, 75, 25);
+  btnPDBtoDBF.setObjectName("btnPDBtoDBF");
+  btnPDBtoDBF.setGeometry(260, 96, 75, 25);
 
   // A borderless bar in the colour of an active title bar on a button-face background.
-  p = new QProgressBar(this);
-  p->setObjectName("p");
-  p->setRange(0, 100);
-  p->setValue(0);
-  p->setFormat(QStringLiteral("%p%"));
-  p->setAlignment(Qt::AlignCenter);
-  p->setTextVisible(true);
-  p->setFocusPolicy(Qt::NoFocus);
-  QPalette palette = p->palette();
+  p.setObjectName("p");
+  p.setRange(0, 100);
+  p.setValue(0);
+  p.setFormat(QStringLiteral("%p%"));
+  p.setAlignment(Qt::AlignCenter);
+  p.setTextVisible(true);
+  p.setFocusPolicy(Qt::NoFocus);
+  QPalette palette = p.palette();
   palette.setColor(QPalette::Highlight, QColor(0, 0, 128));
   palette.setColor(QPalette::Base, palette.color(QPalette::Button));
-  p->setPalette(palette);
-  p->setGeometry(0, kClientHeight - kGaugeHeight, kClientWidth, kGaugeHeight);
+  p.setPalette(palette);
+  p.setGeometry(0, kClientHeight - kGaugeHeight, kClientWidth, kGaugeHeight);
 
-  for (QPushButton* button : {Button1, Button2, btnTXTtoPDB, btnPDBtoTXT, btnPDBtoDBF})
+  for (QPushButton* button : {&Button1, &Button2, &btnTXTtoPDB, &btnPDBtoTXT, &btnPDBtoDBF})
     button->setFocusPolicy(Qt::StrongFocus);
-  setTabOrder(edtSource, Button1);
-  setTabOrder(Button1, edtDest);
-  setTabOrder(edtDest, Button2);
-  setTabOrder(Button2, btnTXTtoPDB);
-  setTabOrder(btnTXTtoPDB, btnPDBtoTXT);
-  setTabOrder(btnPDBtoTXT, btnPDBtoDBF);
+  setTabOrder(&edtSource, &Button1);
+  setTabOrder(&Button1, &edtDest);
+  setTabOrder(&edtDest, &Button2);
+  setTabOrder(&Button2, &btnTXTtoPDB);
+  setTabOrder(&btnTXTtoPDB, &btnPDBtoTXT);
+  setTabOrder(&btnPDBtoTXT, &btnPDBtoDBF);
 
-  connect(Button1, &QPushButton::clicked, this, &TfrmMain::Button1Click);
-  connect(Button2, &QPushButton::clicked, this, &TfrmMain::Button2Click);
-  connect(btnTXTtoPDB, &QPushButton::clicked, this, &TfrmMain::btnTXTtoPDBClick);
-  connect(btnPDBtoTXT, &QPushButton::clicked, this, &TfrmMain::btnPDBtoTXTClick);
-  connect(btnPDBtoDBF, &QPushButton::clicked, this, &TfrmMain::btnPDBtoDBFClick);
+  connect(&Button1, &QPushButton::clicked, this, &TfrmMain::Button1Click);
+  connect(&Button2, &QPushButton::clicked, this, &TfrmMain::Button2Click);
+  connect(&btnTXTtoPDB, &QPushButton::clicked, this, &TfrmMain::btnTXTtoPDBClick);
+  connect(&btnPDBtoTXT, &QPushButton::clicked, this, &TfrmMain::btnPDBtoTXTClick);
+  connect(&btnPDBtoDBF, &QPushButton::clicked, this, &TfrmMain::btnPDBtoDBFClick);
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   // The gauge stays docked to the bottom edge across the whole width.
-  if (p != nullptr) p->setGeometry(0, height() - kGaugeHeight, width(), kGaugeHeight);
+  p.setGeometry(0, height() - kGaugeHeight, width(), kGaugeHeight);
 }
 
 void TfrmMain::ShowPercent(int percent) {
-  p->setValue(percent);
+  p.setValue(percent);
   // Drawn at once: the conversion runs on this thread and no events are processed until it ends.
-  p->repaint();
+  p.repaint();
 }
 
-void TfrmMain::PickInto(QLineEdit* box) {
-  if (std::optional<QString> dir = picker_->PickFolder(this, QString::fromUtf8(kPickerTitle))) box->setText(*dir);
+void TfrmMain::PickInto(QLineEdit& box) {
+  if (std::optional<QString> dir = picker_->PickFolder(this, QString::fromUtf8(kPickerTitle))) box.setText(*dir);
 }
 
 void TfrmMain::Button1Click() { PickInto(edtSource); }

@@ -3,6 +3,10 @@
 // reporter and its error display.
 #pragma once
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -12,11 +16,6 @@
 #include "app/MainFormState.h"
 #include "app/ProgressGauge.h"
 #include "gui/FolderPicker.h"
-
-class QLabel;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
 
 namespace gui {
 
@@ -50,16 +49,18 @@ class TfrmMain : public QWidget {
   app::ErrorDisplay& Errors() { return errors_; }
   const app::ProgressGauge& Gauge() const { return gauge_; }
 
-  QLabel* Label1 = nullptr;
-  QLineEdit* edtSource = nullptr;
-  QPushButton* Button1 = nullptr;
-  QLabel* Label2 = nullptr;
-  QLineEdit* edtDest = nullptr;
-  QPushButton* Button2 = nullptr;
-  QPushButton* btnTXTtoPDB = nullptr;
-  QPushButton* btnPDBtoTXT = nullptr;
-  QPushButton* btnPDBtoDBF = nullptr;
-  QProgressBar* p = nullptr;
+  // The controls, children of the window and owned by it as members. Declared in creation
+  // order, which is also the default focus chain; they are destroyed before the window's base.
+  QLabel Label1;
+  QLineEdit edtSource;
+  QPushButton Button1;
+  QLabel Label2;
+  QLineEdit edtDest;
+  QPushButton Button2;
+  QPushButton btnTXTtoPDB;
+  QPushButton btnPDBtoTXT;
+  QPushButton btnPDBtoDBF;
+  QProgressBar p;
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -75,7 +76,7 @@ class TfrmMain : public QWidget {
   class WindowReporter;
 
   void BuildControls();
-  void PickInto(QLineEdit* box);
+  void PickInto(QLineEdit& box);
   void ShowPercent(int percent);
 
   app::MainFormState state_;

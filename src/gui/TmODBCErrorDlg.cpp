@@ -22,53 +22,52 @@ constexpr int kStripWidth = 55;
 
 TmODBCErrorDlg::TmODBCErrorDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint) {
+                          Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      IconImage(this),
+      ScrollBox(this),
+      BackBtn(QStringLiteral("< &Back"), this),
+      NextBtn(QStringLiteral("Next >"), this),
+      OKBtn(QStringLiteral("OK"), this) {
   setWindowTitle(QStringLiteral("ODBC Error"));
   setFixedSize(kClientWidth, kClientHeight);
   setModal(true);
 
   const int clientTop = kClientHeight - kPanelHeight;
 
-  IconImage = new QLabel(this);
-  IconImage->setObjectName("IconImage");
-  IconImage->setGeometry(10, 10, 34, 34);
-  IconImage->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(34, 34));
+  IconImage.setObjectName("IconImage");
+  IconImage.setGeometry(10, 10, 34, 34);
+  IconImage.setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(34, 34));
 
-  ScrollBox = new QScrollArea(this);
-  ScrollBox->setObjectName("ScrollBox");
-  ScrollBox->setFrameShape(QFrame::NoFrame);
-  ScrollBox->setWidgetResizable(true);
-  ScrollBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  ScrollBox->setGeometry(kStripWidth, 0, kClientWidth - kStripWidth, clientTop);
-  ErrorLabel = new QLabel;
-  ErrorLabel->setObjectName("ErrorLabel");
-  ErrorLabel->setWordWrap(true);
-  ErrorLabel->setTextFormat(Qt::PlainText);
-  ErrorLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  ErrorLabel->setContentsMargins(4, 8, 8, 4);
-  ScrollBox->setWidget(ErrorLabel);
+  ScrollBox.setObjectName("ScrollBox");
+  ScrollBox.setFrameShape(QFrame::NoFrame);
+  ScrollBox.setWidgetResizable(true);
+  ScrollBox.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ScrollBox.setGeometry(kStripWidth, 0, kClientWidth - kStripWidth, clientTop);
+  ErrorLabel.setObjectName("ErrorLabel");
+  ErrorLabel.setWordWrap(true);
+  ErrorLabel.setTextFormat(Qt::PlainText);
+  ErrorLabel.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ErrorLabel.setContentsMargins(4, 8, 8, 4);
+  ScrollBox.setWidget(&ErrorLabel);
 
-  BackBtn = new QPushButton(QStringLiteral("< &Back"), this);
-  BackBtn->setObjectName("BackBtn");
-  BackBtn->setGeometry(56, clientTop + 8, 75, 25);
-  NextBtn = new QPushButton(QStringLiteral("Next >"), this);
-  NextBtn->setObjectName("NextBtn");
-  NextBtn->setGeometry(136, clientTop + 8, 75, 25);
-  OKBtn = new QPushButton(QStringLiteral("OK"), this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setGeometry(215, clientTop + 8, 75, 25);
+  BackBtn.setObjectName("BackBtn");
+  BackBtn.setGeometry(56, clientTop + 8, 75, 25);
+  NextBtn.setObjectName("NextBtn");
+  NextBtn.setGeometry(136, clientTop + 8, 75, 25);
+  OKBtn.setObjectName("OKBtn");
+  OKBtn.setGeometry(215, clientTop + 8, 75, 25);
 
-  for (QPushButton* button : {OKBtn, BackBtn, NextBtn}) {
+  for (QPushButton* button : {&OKBtn, &BackBtn, &NextBtn}) {
     button->setFocusPolicy(Qt::StrongFocus);
     button->setAutoDefault(false);
   }
-  NextBtn->setDefault(true);
-  setTabOrder(OKBtn, BackBtn);
-  setTabOrder(BackBtn, NextBtn);
+  NextBtn.setDefault(true);
+  setTabOrder(&OKBtn, &BackBtn);
+  setTabOrder(&BackBtn, &NextBtn);
 
-  connect(BackBtn, &QPushButton::clicked, this, &TmODBCErrorDlg::BackBtnClick);
-  connect(NextBtn, &QPushButton::clicked, this, &TmODBCErrorDlg::NextBtnClick);
-  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
+  connect(&BackBtn, &QPushButton::clicked, this, &TmODBCErrorDlg::BackBtnClick);
+  connect(&NextBtn, &QPushButton::clicked, this, &TmODBCErrorDlg::NextBtnClick);
+  connect(&OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   Refresh();
 }
 
@@ -95,7 +94,7 @@ void TmODBCErrorDlg::reject() { accept(); }
 void TmODBCErrorDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
-  OKBtn->setFocus();
+  OKBtn.setFocus();
 }
 
 void TmODBCErrorDlg::BackBtnClick() {
@@ -109,9 +108,9 @@ void TmODBCErrorDlg::NextBtnClick() {
 }
 
 void TmODBCErrorDlg::Refresh() {
-  BackBtn->setEnabled(model_.BackEnabled());
-  NextBtn->setEnabled(model_.NextEnabled());
-  ErrorLabel->setText(DisplayText(model_.Text()));
+  BackBtn.setEnabled(model_.BackEnabled());
+  NextBtn.setEnabled(model_.NextEnabled());
+  ErrorLabel.setText(DisplayText(model_.Text()));
 }
 
 }  // namespace gui

@@ -3,14 +3,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
 #include <string>
 #include <vector>
 
 #include "app/ODBCErrorDialogModel.h"
-
-class QLabel;
-class QPushButton;
-class QScrollArea;
 
 namespace gui {
 
@@ -32,12 +31,14 @@ class TmODBCErrorDlg : public QDialog {
 
   const app::ODBCErrorDialogModel& Model() const { return model_; }
 
-  QLabel* IconImage = nullptr;
-  QScrollArea* ScrollBox = nullptr;
-  QLabel* ErrorLabel = nullptr;
-  QPushButton* BackBtn = nullptr;
-  QPushButton* NextBtn = nullptr;
-  QPushButton* OKBtn = nullptr;
+  // The controls, owned by the dialog as members. ErrorLabel sits inside ScrollBox and is
+  // declared after it, so it is destroyed first and the scroll area never deletes a member.
+  QLabel IconImage;
+  QScrollArea ScrollBox;
+  QLabel ErrorLabel;
+  QPushButton BackBtn;
+  QPushButton NextBtn;
+  QPushButton OKBtn;
 
  public slots:
   // Esc closes the dialog as OK does.

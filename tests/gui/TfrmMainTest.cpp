@@ -48,8 +48,8 @@ TEST_F(TfrmMainTest, ControlsHaveTheirTextsAndPlaces) {
 
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Конвертирование файлов"));
   EXPECT_EQ(window->size(), QSize(428, 153));
-  EXPECT_EQ(window->edtSource->text(), "/data/in");
-  EXPECT_EQ(window->edtDest->text(), "/data/out");
+  EXPECT_EQ(window->edtSource.text(), "/data/in");
+  EXPECT_EQ(window->edtDest.text(), "/data/out");
 
   struct Expected {
     QWidget* widget;
@@ -57,16 +57,16 @@ TEST_F(TfrmMainTest, ControlsHaveTheirTextsAndPlaces) {
     QRect geometry;
   };
   const std::vector<Expected> expected = {
-      {window->Label1, QStringLiteral("Откуда"), {16, 20, 36, 13}},
-      {window->edtSource, {}, {56, 16, 257, 21}},
-      {window->Button1, "...", {312, 16, 25, 21}},
-      {window->Label2, QStringLiteral("Куда"), {16, 61, 24, 13}},
-      {window->edtDest, {}, {56, 56, 257, 21}},
-      {window->Button2, "...", {312, 56, 25, 21}},
-      {window->btnTXTtoPDB, "TXT -> PDB", {56, 96, 75, 25}},
-      {window->btnPDBtoTXT, "PDB -> TXT", {160, 96, 75, 25}},
-      {window->btnPDBtoDBF, "PDB -> DBF", {260, 96, 75, 25}},
-      {window->p, {}, {0, 131, 428, 22}},
+      {&window->Label1, QStringLiteral("Откуда"), {16, 20, 36, 13}},
+      {&window->edtSource, {}, {56, 16, 257, 21}},
+      {&window->Button1, "...", {312, 16, 25, 21}},
+      {&window->Label2, QStringLiteral("Куда"), {16, 61, 24, 13}},
+      {&window->edtDest, {}, {56, 56, 257, 21}},
+      {&window->Button2, "...", {312, 56, 25, 21}},
+      {&window->btnTXTtoPDB, "TXT -> PDB", {56, 96, 75, 25}},
+      {&window->btnPDBtoTXT, "PDB -> TXT", {160, 96, 75, 25}},
+      {&window->btnPDBtoDBF, "PDB -> DBF", {260, 96, 75, 25}},
+      {&window->p, {}, {0, 131, 428, 22}},
   };
   for (const Expected& e : expected) {
     SCOPED_TRACE(e.widget->objectName().toStdString());
@@ -82,19 +82,20 @@ TEST_F(TfrmMainTest, ControlsHaveTheirTextsAndPlaces) {
   // The gauge stays docked to the bottom when the window changes size.
   window->show();
   window->resize(600, 200);
-  EXPECT_EQ(window->p->geometry(), QRect(0, 178, 600, 22));
+  EXPECT_EQ(window->p.geometry(), QRect(0, 178, 600, 22));
 }
 
 TEST_F(TfrmMainTest, TabOrderRunsThroughBoxesPickersAndButtons) {
   auto window = MakeWindow({});
-  const std::vector<QWidget*> order = {window->edtSource,   window->Button1,     window->edtDest,    window->Button2,
-                                       window->btnTXTtoPDB, window->btnPDBtoTXT, window->btnPDBtoDBF};
+  const std::vector<QWidget*> order = {&window->edtSource,   &window->Button1,     &window->edtDest,
+                                       &window->Button2,     &window->btnTXTtoPDB, &window->btnPDBtoTXT,
+                                       &window->btnPDBtoDBF};
   std::vector<QWidget*> chain;
-  QWidget* w = window->edtSource;
+  QWidget* w = &window->edtSource;
   do {
     if (w->focusPolicy() & Qt::TabFocus) chain.push_back(w);
     w = w->nextInFocusChain();
-  } while (w != window->edtSource && chain.size() < 20);
+  } while (w != &window->edtSource && chain.size() < 20);
   EXPECT_EQ(chain, order);
 }
 
@@ -105,20 +106,20 @@ TEST_F(TfrmMainTest, PickersReplaceTheBoxTextOnlyWhenAFolderIsChosen) {
   auto window = MakeWindow(state);
 
   picker.answer = "/chosen/source";
-  QTest::mouseClick(window->Button1, Qt::LeftButton);
+  QTest::mouseClick(&window->Button1, Qt::LeftButton);
   EXPECT_EQ(picker.lastTitle, QStringLiteral("Укажите каталог"));
-  EXPECT_EQ(window->edtSource->text(), "/chosen/source");
-  EXPECT_EQ(window->edtDest->text(), "/old/dest");
+  EXPECT_EQ(window->edtSource.text(), "/chosen/source");
+  EXPECT_EQ(window->edtDest.text(), "/old/dest");
 
   picker.answer.reset();
-  QTest::mouseClick(window->Button2, Qt::LeftButton);
+  QTest::mouseClick(&window->Button2, Qt::LeftButton);
   EXPECT_EQ(picker.calls, 2);
-  EXPECT_EQ(window->edtDest->text(), "/old/dest");
+  EXPECT_EQ(window->edtDest.text(), "/old/dest");
 
   picker.answer = "/chosen/dest";
-  QTest::mouseClick(window->Button2, Qt::LeftButton);
-  EXPECT_EQ(window->edtDest->text(), "/chosen/dest");
-  EXPECT_EQ(window->edtSource->text(), "/chosen/source");
+  QTest::mouseClick(&window->Button2, Qt::LeftButton);
+  EXPECT_EQ(window->edtDest.text(), "/chosen/dest");
+  EXPECT_EQ(window->edtSource.text(), "/chosen/source");
 }
 
 TEST_F(TfrmMainTest, ButtonsRunTheirConversionWithTheBoxesAsTyped) {
@@ -131,17 +132,17 @@ TEST_F(TfrmMainTest, ButtonsRunTheirConversionWithTheBoxesAsTyped) {
     directories.emplace_back(context.state.edtSource, context.state.edtDest);
     context.reporter.ProgressStart(7);
     for (int i = 0; i < 7; ++i) context.reporter.ProgressStep();
-    percentsAtMessage.push_back(self->p->value());
+    percentsAtMessage.push_back(self->p.value());
     context.reporter.ShowMessage("Обработано документов: 2\r       Кассовых ордеров: 0");
     return app::RunOutcome::Done;
   });
   self = window.get();
 
-  window->edtSource->setText("/palm/in/ ");
-  window->edtDest->setText(QStringLiteral("/данные"));
-  QTest::mouseClick(window->btnPDBtoTXT, Qt::LeftButton);
-  QTest::mouseClick(window->btnTXTtoPDB, Qt::LeftButton);
-  QTest::mouseClick(window->btnPDBtoDBF, Qt::LeftButton);
+  window->edtSource.setText("/palm/in/ ");
+  window->edtDest.setText(QStringLiteral("/данные"));
+  QTest::mouseClick(&window->btnPDBtoTXT, Qt::LeftButton);
+  QTest::mouseClick(&window->btnTXTtoPDB, Qt::LeftButton);
+  QTest::mouseClick(&window->btnPDBtoDBF, Qt::LeftButton);
 
   EXPECT_EQ(started, (std::vector<app::ECommand>{app::ECommand::PdbToTxt, app::ECommand::TxtToPdb,
                                                  app::ECommand::PdbToDbf}));
@@ -160,14 +161,14 @@ TEST_F(TfrmMainTest, ButtonsRunTheirConversionWithTheBoxesAsTyped) {
 TEST_F(TfrmMainTest, GaugeRepaintsOncePerPercentAndStartsAgainAtZero) {
   auto window = MakeWindow({});
   std::vector<int> values;
-  QObject::connect(window->p, &QProgressBar::valueChanged, [&](int v) { values.push_back(v); });
+  QObject::connect(&window->p, &QProgressBar::valueChanged, [&](int v) { values.push_back(v); });
   window->Reporter().ProgressStart(400);
   for (int i = 0; i < 400; ++i) window->Reporter().ProgressStep();
   EXPECT_EQ(values.size(), 100u);
-  EXPECT_EQ(window->p->value(), 100);
-  EXPECT_EQ(window->p->text(), "100%");
+  EXPECT_EQ(window->p.value(), 100);
+  EXPECT_EQ(window->p.text(), "100%");
   window->Reporter().ProgressStart(5);
-  EXPECT_EQ(window->p->value(), 0);
+  EXPECT_EQ(window->p.value(), 0);
 }
 
 TEST_F(TfrmMainTest, AnErrorThatStopsAConversionIsShownCaptionedVestiboAndTheWindowStaysUsable) {
@@ -189,7 +190,7 @@ TEST_F(TfrmMainTest, AnErrorThatStopsAConversionIsShownCaptionedVestiboAndTheWin
   EXPECT_EQ(recorder.entries[0].caption, "Vestibo");
   EXPECT_EQ(recorder.entries[0].text, "'12x' is not a valid integer value");
 
-  QTest::mouseClick(window->btnPDBtoTXT, Qt::LeftButton);
+  QTest::mouseClick(&window->btnPDBtoTXT, Qt::LeftButton);
   EXPECT_EQ(runs, 2);
   EXPECT_EQ(recorder.entries.back().text, "done");
 }

@@ -18,39 +18,41 @@ class TmODBCErrorDlgTest : public ::testing::Test {
 
 TEST_F(TmODBCErrorDlgTest, ButtonsWalkThreeRecordsInTheirOrderAndRoles) {
   EXPECT_EQ(dialog.windowTitle(), "ODBC Error");
-  EXPECT_TRUE(dialog.NextBtn->isDefault());
-  EXPECT_EQ(dialog.OKBtn->nextInFocusChain(), dialog.BackBtn);
-  EXPECT_EQ(dialog.BackBtn->nextInFocusChain(), dialog.NextBtn);
-  EXPECT_LT(dialog.BackBtn->x(), dialog.NextBtn->x());
-  EXPECT_LT(dialog.NextBtn->x(), dialog.OKBtn->x());
+  EXPECT_TRUE(dialog.NextBtn.isDefault());
+  // The text scrolls inside the box.
+  EXPECT_EQ(dialog.ScrollBox.widget(), &dialog.ErrorLabel);
+  EXPECT_EQ(dialog.OKBtn.nextInFocusChain(), &dialog.BackBtn);
+  EXPECT_EQ(dialog.BackBtn.nextInFocusChain(), &dialog.NextBtn);
+  EXPECT_LT(dialog.BackBtn.x(), dialog.NextBtn.x());
+  EXPECT_LT(dialog.NextBtn.x(), dialog.OKBtn.x());
 
   dialog.Load({{"42S01", 1, "table exists"}, {"01000", 0, "warning"}, {"HY000", 5, "general error"}}, "");
-  EXPECT_EQ(dialog.ErrorLabel->text(), "42S01:table exists");
-  EXPECT_FALSE(dialog.BackBtn->isEnabled());
-  QTest::mouseClick(dialog.NextBtn, Qt::LeftButton);
-  QTest::mouseClick(dialog.NextBtn, Qt::LeftButton);
-  EXPECT_EQ(dialog.ErrorLabel->text(), "HY000:general error");
-  EXPECT_TRUE(dialog.BackBtn->isEnabled());
-  EXPECT_FALSE(dialog.NextBtn->isEnabled());
-  QTest::mouseClick(dialog.BackBtn, Qt::LeftButton);
-  EXPECT_EQ(dialog.ErrorLabel->text(), "01000:warning");
+  EXPECT_EQ(dialog.ErrorLabel.text(), "42S01:table exists");
+  EXPECT_FALSE(dialog.BackBtn.isEnabled());
+  QTest::mouseClick(&dialog.NextBtn, Qt::LeftButton);
+  QTest::mouseClick(&dialog.NextBtn, Qt::LeftButton);
+  EXPECT_EQ(dialog.ErrorLabel.text(), "HY000:general error");
+  EXPECT_TRUE(dialog.BackBtn.isEnabled());
+  EXPECT_FALSE(dialog.NextBtn.isEnabled());
+  QTest::mouseClick(&dialog.BackBtn, Qt::LeftButton);
+  EXPECT_EQ(dialog.ErrorLabel.text(), "01000:warning");
 }
 
 TEST_F(TmODBCErrorDlgTest, AMessageOnlyErrorDisablesBothWalkButtons) {
   dialog.Load({}, "Database not opened");
-  EXPECT_EQ(dialog.ErrorLabel->text(), "Database not opened");
-  EXPECT_FALSE(dialog.BackBtn->isEnabled());
-  EXPECT_FALSE(dialog.NextBtn->isEnabled());
+  EXPECT_EQ(dialog.ErrorLabel.text(), "Database not opened");
+  EXPECT_FALSE(dialog.BackBtn.isEnabled());
+  EXPECT_FALSE(dialog.NextBtn.isEnabled());
 }
 
 TEST_F(TmODBCErrorDlgTest, ShowErrorRunsModallyUntilOkAndRefusesASecondErrorMeanwhile) {
   bool secondShown = true;
   QString firstText;
   QTimer::singleShot(0, &dialog, [&] {
-    firstText = dialog.ErrorLabel->text();
+    firstText = dialog.ErrorLabel.text();
     // A second error while the first is shown is passed on, not shown here.
     secondShown = dialog.ShowError({{"HY000", 0, "second"}}, "");
-    QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+    QTest::mouseClick(&dialog.OKBtn, Qt::LeftButton);
   });
   EXPECT_TRUE(dialog.ShowError({{"08001", 0, "refused"}, {"01000", 0, "more"}}, ""));
   EXPECT_EQ(firstText, "08001:refused");

@@ -78,8 +78,8 @@ TEST_F(WindowedStartTest, AnErrorThatStopsTheCommandOpensTheWindowOnItsDirectori
   EXPECT_EQ(recorder.entries[0].caption, "Vestibo");
   EXPECT_EQ(loops, 1);
   EXPECT_TRUE(shownDuringLoop);
-  EXPECT_EQ(window->edtSource->text(), "/in");
-  EXPECT_EQ(window->edtDest->text(), "/out");
+  EXPECT_EQ(window->edtSource.text(), "/in");
+  EXPECT_EQ(window->edtDest.text(), "/out");
   EXPECT_FALSE(window->State().Interactive);
   EXPECT_EQ(window->State().OdbcDriver, "VFP driver");
 }
@@ -90,19 +90,19 @@ TEST_F(WindowedStartTest, AnUnrecognisedCommandShowsTheParameterErrorThenTheWind
   EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"Ошибка в ратаметрах"});
   EXPECT_EQ(recorder.entries[0].kind, core::RecordingReporter::Entry::Message);
   EXPECT_TRUE(shownDuringLoop);
-  EXPECT_EQ(window->edtSource->text(), "/in");
+  EXPECT_EQ(window->edtSource.text(), "/in");
 }
 
 TEST_F(WindowedStartTest, WithoutACommandTheWindowOpensAfterTheUsageIfAskedFor) {
   EXPECT_EQ(Start({"/?"}), app::ExitCode::Success);
   EXPECT_EQ(recorder.Texts(), std::vector<std::string>{std::string(app::kUsageMessage)});
   EXPECT_TRUE(shownDuringLoop);
-  EXPECT_EQ(window->edtSource->text(), "");
+  EXPECT_EQ(window->edtSource.text(), "");
 
   recorder.entries.clear();
   EXPECT_EQ(Start({}), app::ExitCode::Success);
   EXPECT_TRUE(recorder.entries.empty());
-  EXPECT_EQ(window->edtSource->text(), "/home/agent/Key");
+  EXPECT_EQ(window->edtSource.text(), "/home/agent/Key");
   EXPECT_TRUE(window->State().Interactive);
 }
 
