@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "BenchReport.h"
+#include "BenchSupport.h"
 #include "app/Conversion.h"
 #include "app/HandheldDatabases.h"
 #include "core/Files.h"
@@ -40,26 +41,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kBlock = 30000;
-
-long StatusKiB(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  const std::string prefix = std::string(key) + ":";
-  while (std::getline(in, line))
-    if (line.rfind(prefix, 0) == 0) return std::strtol(line.c_str() + prefix.size(), nullptr, 10);
-  return -1;
-}
-
-double Seconds(const std::function<void()>& work, int repeats = 3) {
-  double best = 1e9;
-  for (int i = 0; i < repeats; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
+constexpr std::size_t kBlock = bench::kPackBlock;
 
 // ---- inputs ----------------------------------------------------------------------------------
 
@@ -120,49 +102,27 @@ void WriteContainer(const fs::path& dir, int orders, int lines) {
   fs::create_directories(work);
   std::mt19937 gen(11);
   pdb::TPDBDataSet pt;
-  const auto begin = [&](const app::HandheldDatabase& db) {
-    app::PrepareDataSet(pt, work.string(), db);
-    pt.SetDatabaseName(std::string(db.name));
-    pt.SetDatabaseType("DATA");
-    pt.Open();
-  };
   const core::TDateTime day = *core::TDateTime::FromDate(2026, 3, 14);
-  begin(app::kOrderDb);
+  bench::OpenHandheldDatabase(pt, work, app::kOrderDb);
   for (int i = 1; i <= orders; ++i) {
-    pt.Append();
-    pt.FieldByName("Id").AsInteger(i);
-    pt.FieldByName("OrderDate").AsDateTime(day);
-    pt.FieldByName("OrderTime").AsString("10:15");
-    pt.FieldByName("DeliverDate").AsDateTime(day);
-    pt.FieldByName("IdCustomer").AsInteger(static_cast<int>(gen() % 50000));
-    pt.FieldByName("IdPayment").AsInteger(1);
-    pt.FieldByName("Total").AsFloat(static_cast<double>(gen() % 100000) / 100);
-    pt.FieldByName("CountRow").AsInteger(3);
-    pt.FieldByName("NPrice").AsInteger(1);
-    pt.FieldByName("PercentDiscount").AsFloat(2.5);
-    pt.FieldByName("Note").AsString(Words(gen, 3));
-    pt.FieldByName("Note1").AsString(Words(gen, 1));
-    pt.FieldByName("Note2").AsString("");
-    pt.FieldByName("Selected").AsBoolean(false);
-    pt.Post();
+    bench::AppendOrder(pt, day,
+                       {.id = i,
+                        .customer = static_cast<int>(gen() % 50000),
+                        .total = static_cast<double>(gen() % 100000) / 100,
+                        .note = Words(gen, 3),
+                        .note1 = Words(gen, 1),
+                        .note2 = ""});
   }
   pt.Close();
-  begin(app::kOrderItemDb);
+  bench::OpenHandheldDatabase(pt, work, app::kOrderItemDb);
   for (int i = 0; i < lines; ++i) {
-    pt.Append();
-    pt.FieldByName("IdOrder").AsInteger(1 + i / 3);
-    pt.FieldByName("IdProduct").AsInteger(static_cast<int>(gen() % 60000));
-    pt.FieldByName("Quantity").AsFloat(static_cast<double>(gen() % 20));
-    pt.FieldByName("Price").AsFloat(static_cast<double>(gen() % 10000) / 100);
-    pt.Post();
+    bench::AppendOrderLine(pt, {.order = 1 + i / 3,
+                                .product = static_cast<int>(gen() % 60000),
+                                .quantity = static_cast<double>(gen() % 20),
+                                .price = static_cast<double>(gen() % 10000) / 100});
   }
   pt.Close();
-  sya::TSyaPacker packer;
-  packer.BeginPack(dir.string(), "Kestor_Out.pdb", "Kestor_Out", "PDBP");
-  packer.PackDatabase(work.string(), "Kestor_OrderDb.pdb", kBlock);
-  packer.PackDatabase(work.string(), "Kestor_OrderItemDb.pdb", kBlock);
-  packer.EndPack();
-  fs::remove_all(work);
+  bench::PackHandheldContainer(dir, work, {"Kestor_OrderDb.pdb", "Kestor_OrderItemDb.pdb"});
 }
 
 // ---- child runs ------------------------------------------------------------------------------
@@ -176,12 +136,12 @@ int RunChild(const std::string& command, const std::string& source, const std::s
   core::SilentReporter reporter;
   app::MainFormObjects objects;
   app::ConversionContext context{state, reporter, objects};
-  const long baseline = StatusKiB("VmRSS");
+  const long baseline = bench::StatusKiB("VmRSS");
   const auto start = std::chrono::steady_clock::now();
   const app::ConversionResult result =
       app::RunConversion(command == "txt2pdb" ? app::ECommand::TxtToPdb : app::ECommand::PdbToTxt, context);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::ofstream(report) << seconds << ' ' << StatusKiB("VmHWM") << ' ' << baseline << '\n';
+  std::ofstream(report) << seconds << ' ' << bench::StatusKiB("VmHWM") << ' ' << baseline << '\n';
   return result == app::ConversionResult::Done ? 0 : 1;
 }
 
@@ -190,8 +150,6 @@ struct ChildRun {
   long peakKiB = 0, baselineKiB = 0;
 };
 
-std::string SelfPath() { return fs::read_symlink("/proc/self/exe").string(); }
-
 // Runs a conversion in a fresh process `repeats` times; the fastest run and the highest peak.
 ChildRun Spawn(const std::string& command, const fs::path& source, const fs::path& dest, int repeats = 3) {
   ChildRun best;
@@ -199,7 +157,7 @@ ChildRun Spawn(const std::string& command, const fs::path& source, const fs::pat
     fs::remove_all(dest);
     fs::create_directories(dest);
     const std::string report = (dest.parent_path() / "report.txt").string();
-    const std::string self = SelfPath();
+    const std::string self = bench::SelfPath();
     std::vector<std::string> args = {self, "--child", command, source.string(), dest.string(), report};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -252,24 +210,18 @@ std::vector<std::vector<Bytef>> CompressBlocks(const std::string& bytes) {
 }
 
 double ZlibCompressSeconds(const std::string& bytes) {
-  return Seconds([&] { CompressBlocks(bytes); });
+  return bench::BestSeconds([&] { CompressBlocks(bytes); });
 }
 
 double ZlibInflateSeconds(const std::string& bytes) {
   const auto blocks = CompressBlocks(bytes);
   std::vector<Bytef> out(kBlock);
-  return Seconds([&] {
+  return bench::BestSeconds([&] {
     for (const auto& block : blocks) {
       uLongf outLen = kBlock;
       uncompress(out.data(), &outLen, block.data(), block.size());
     }
   });
-}
-
-std::uintmax_t InputBytes(const fs::path& dir) {
-  std::uintmax_t total = 0;
-  for (const auto& entry : fs::directory_iterator(dir)) total += fs::file_size(entry.path());
-  return total;
 }
 
 bool Verdict(const char* what, double value, double limit, const std::string& measurement = {},
@@ -301,7 +253,7 @@ int main(int argc, char** argv) {
   sya::SyaUnpack((root / "to-handheld").string(), "Kestor_In.pdb", (root / "unpacked-in").string());
   const std::string inBytes = DatabaseBytes(root / "unpacked-in");
   const double zlibCompress = ZlibCompressSeconds(inBytes);
-  const auto officeBytes = InputBytes(root / "office");
+  const auto officeBytes = bench::DirectoryBytes(root / "office");
 
   // PDB -> TXT.
   WriteContainer(root / "handheld", 20000, 60000);
@@ -310,7 +262,7 @@ int main(int argc, char** argv) {
   sya::SyaUnpack((root / "handheld").string(), "Kestor_Out.pdb", (root / "unpacked-out").string());
   const std::string outBytes = DatabaseBytes(root / "unpacked-out");
   const double zlibInflate = ZlibInflateSeconds(outBytes);
-  const auto containerBytes = InputBytes(root / "handheld");
+  const auto containerBytes = bench::DirectoryBytes(root / "handheld");
 
   std::printf("TXT -> PDB: 60,000 products, 50,000 customers, 2,000 categories (%.1f MiB of text)\n",
               static_cast<double>(officeBytes) / (1 << 20));

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "BenchReport.h"
+#include "BenchSupport.h"
 #include "odbc/TmQuery.h"
 #include "odbc/mDataBas.h"
 
@@ -52,12 +53,6 @@ long CountRows(odbc::TmDataBase& db, const std::string& table) {
   const long n = static_cast<long>(query.FieldByName("n").AsFloat());
   query.Close();
   return n;
-}
-
-double Seconds(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void InsertThroughQuery(odbc::TmDataBase& db, const std::string& table) {
@@ -123,8 +118,12 @@ bool Compare(const char* name, odbc::TmDataBase& db, const std::string& queryTab
   double bestQuery = 1e30, bestDirect = 1e30;
   for (int round = 0; round < rounds; ++round) {
     for (const std::string& table : {queryTable, directTable}) Exec(db, "delete from " + table);
-    auto viaQuery = [&] { bestQuery = std::min(bestQuery, Seconds([&] { InsertThroughQuery(db, queryTable); })); };
-    auto direct = [&] { bestDirect = std::min(bestDirect, Seconds([&] { InsertDirectly(db, directTable); })); };
+    auto viaQuery = [&] {
+      bestQuery = std::min(bestQuery, bench::BestSeconds([&] { InsertThroughQuery(db, queryTable); }, 1));
+    };
+    auto direct = [&] {
+      bestDirect = std::min(bestDirect, bench::BestSeconds([&] { InsertDirectly(db, directTable); }, 1));
+    };
     if (round % 2 == 0) {
       viaQuery();
       direct();

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "BenchReport.h"
+#include "BenchSupport.h"
 #include "app/Conversion.h"
 #include "app/HandheldDatabases.h"
 #include "app/PdbToDbf.h"
@@ -45,7 +46,6 @@ namespace {
 constexpr int kOrders = 20000;
 constexpr int kLines = 60000;
 constexpr int kRowsWritten = kOrders + kLines + kOrders + kLines;
-constexpr std::size_t kBlock = 30000;
 constexpr const char* kDriverName = "Vestibo bench VFP on PostgreSQL";
 constexpr const char* kDriverLibrary = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so";
 
@@ -116,55 +116,27 @@ void WriteContainer(const fs::path& dir, const std::vector<Order>& orders, const
   const fs::path work = dir / "work";
   fs::create_directories(work);
   pdb::TPDBDataSet pt;
-  const auto begin = [&](const app::HandheldDatabase& db) {
-    app::PrepareDataSet(pt, work.string(), db);
-    pt.SetDatabaseName(std::string(db.name));
-    pt.SetDatabaseType("DATA");
-    pt.Open();
-  };
   const core::TDateTime day = *core::TDateTime::FromDate(2026, 3, 14);
-  begin(app::kOrderDb);
+  bench::OpenHandheldDatabase(pt, work, app::kOrderDb);
   for (const Order& o : orders) {
-    pt.Append();
-    pt.FieldByName("Id").AsInteger(o.id);
-    pt.FieldByName("OrderDate").AsDateTime(day);
-    pt.FieldByName("OrderTime").AsString("10:15");
-    pt.FieldByName("DeliverDate").AsDateTime(day);
-    pt.FieldByName("IdCustomer").AsInteger(o.customer);
-    pt.FieldByName("IdPayment").AsInteger(1);
-    pt.FieldByName("Total").AsFloat(o.total);
-    pt.FieldByName("CountRow").AsInteger(3);
-    pt.FieldByName("NPrice").AsInteger(1);
-    pt.FieldByName("PercentDiscount").AsFloat(2.5);
-    pt.FieldByName("Note").AsString("\xC4\xEE\xF1\xF2\xE0\xE2\xE8\xF2\xFC \xE4\xEE \xEE\xE1\xE5\xE4\xE0");
-    pt.FieldByName("Note1").AsString("\xCD\xE0\xEB\xE8\xF7\xED\xFB\xE5");
-    pt.FieldByName("Note2").AsString("");
-    pt.FieldByName("Selected").AsBoolean(false);
-    pt.Post();
+    bench::AppendOrder(pt, day,
+                       {.id = o.id,
+                        .customer = o.customer,
+                        .total = o.total,
+                        .note = "\xC4\xEE\xF1\xF2\xE0\xE2\xE8\xF2\xFC \xE4\xEE \xEE\xE1\xE5\xE4\xE0",
+                        .note1 = "\xCD\xE0\xEB\xE8\xF7\xED\xFB\xE5",
+                        .note2 = ""});
   }
   pt.Close();
-  begin(app::kOrderItemDb);
+  bench::OpenHandheldDatabase(pt, work, app::kOrderItemDb);
   for (const Line& l : lines) {
-    pt.Append();
-    pt.FieldByName("IdOrder").AsInteger(l.order);
-    pt.FieldByName("IdProduct").AsInteger(l.product);
-    pt.FieldByName("Quantity").AsFloat(l.quantity);
-    pt.FieldByName("Price").AsFloat(l.price);
-    pt.Post();
+    bench::AppendOrderLine(pt, {.order = l.order,
+                                .product = l.product,
+                                .quantity = l.quantity,
+                                .price = l.price});
   }
   pt.Close();
-  sya::TSyaPacker packer;
-  packer.BeginPack(dir.string(), "Kestor_Out.pdb", "Kestor_Out", "PDBP");
-  packer.PackDatabase(work.string(), "Kestor_OrderDb.pdb", kBlock);
-  packer.PackDatabase(work.string(), "Kestor_OrderItemDb.pdb", kBlock);
-  packer.EndPack();
-  fs::remove_all(work);
-}
-
-double Seconds(const std::function<void()>& work) {
-  const auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  bench::PackHandheldContainer(dir, work, {"Kestor_OrderDb.pdb", "Kestor_OrderItemDb.pdb"});
 }
 
 // The parameter types of a prepared insert, bound as the columns want them.
@@ -352,7 +324,7 @@ int main() {
     app::MainFormObjects objects;
     app::ConversionContext context{state, reporter, objects};
     app::ConversionResult result{};
-    const double conversion = Seconds([&] { result = app::PdbToDbf(context); });
+    const double conversion = bench::BestSeconds([&] { result = app::PdbToDbf(context); }, 1);
     if (result != app::ConversionResult::Done) throw std::runtime_error("the conversion did not run");
     const std::string counts = PsqlValue(root, converted,
                                          "SELECT (SELECT count(*) FROM \"order.dbf\") || ' ' || (SELECT count(*) FROM "
@@ -362,7 +334,7 @@ int main() {
     if (counts != expected) throw std::runtime_error("rows written: " + counts + ", expected " + expected);
 
     setenv("PGDATABASE", direct.c_str(), 1);
-    const double reference = Seconds([&] { InsertDirectly(orders, lines); });
+    const double reference = bench::BestSeconds([&] { InsertDirectly(orders, lines); }, 1);
 
     std::printf("PDB -> DBF, FoxPro variant on PostgreSQL: %d orders, %d lines -> %d rows written\n", kOrders, kLines,
                 kRowsWritten);

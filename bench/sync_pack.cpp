@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "BenchReport.h"
+#include "BenchSupport.h"
 #include "core/ByteIO.h"
 #include "core/DateTime.h"
 #include "sync/SyaGlobal.h"
@@ -32,25 +33,6 @@ using core::Bytes;
 namespace {
 
 constexpr std::size_t kDatabaseBytes = 5u << 20;  // each database holds about 5 MiB of records
-
-long StatusKiB(const char* key) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  const std::string prefix = std::string(key) + ":";
-  while (std::getline(in, line))
-    if (line.rfind(prefix, 0) == 0) return std::strtol(line.c_str() + prefix.size(), nullptr, 10);
-  return -1;
-}
-
-double Seconds(const std::function<void()>& work, int repeats = 3) {
-  double best = 1e9;
-  for (int i = 0; i < repeats; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
 
 // Text-like records: words, numbers and separators, as the exchange data are.
 std::vector<Bytes> MakeRecords(std::size_t totalBytes, std::uint32_t seed) {
@@ -117,16 +99,16 @@ int Pack(const fs::path& dir, const std::string& container, int databases) {
 // Child: unpack and report the growth of the resident set.
 int UnpackChild(const char* dir, const char* container, const char* out) {
   { std::ofstream("/proc/self/clear_refs") << "5"; }  // restart the peak at the current size
-  const long before = StatusKiB("VmRSS");
+  const long before = bench::StatusKiB("VmRSS");
   const int rc = sya::SyaUnpack(dir, container, out);
-  const long peak = StatusKiB("VmHWM");
+  const long peak = bench::StatusKiB("VmHWM");
   std::printf("%d %ld\n", rc, peak - before);
   return rc;
 }
 
 long ChildGrowthKiB(const fs::path& dir, const std::string& container, const fs::path& out) {
   fs::remove_all(out);
-  const std::string command = "'" + fs::read_symlink("/proc/self/exe").string() + "' --unpack-child '" +
+  const std::string command = "'" + bench::SelfPath() + "' --unpack-child '" +
                               dir.string() + "' '" + container + "' '" + out.string() + "'";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return -1;
@@ -144,7 +126,7 @@ int main(int argc, char** argv) {
   const std::size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 30;
   const int databases = static_cast<int>(std::max<std::size_t>(1, (megabytes << 20) / kDatabaseBytes));
 
-  const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  const fs::path base = bench::FastTempBase();
   const fs::path dir = base / ("vestibo-bench-" + std::to_string(::getpid()));
   fs::create_directories(dir);
 
@@ -164,7 +146,7 @@ int main(int argc, char** argv) {
 
   // zlib reference: compress2 and uncompress block by block.
   std::vector<Bytes> compressed(blocks.size());
-  const double zlibCompress = Seconds([&] {
+  const double zlibCompress = bench::BestSeconds([&] {
     for (std::size_t i = 0; i < blocks.size(); ++i) {
       uLongf size = compressBound(static_cast<uLong>(blocks[i].size()));
       compressed[i].resize(size);
@@ -173,7 +155,7 @@ int main(int argc, char** argv) {
     }
   });
   Bytes inflated(sya::MaxBlockSize);
-  const double zlibUncompress = Seconds([&] {
+  const double zlibUncompress = bench::BestSeconds([&] {
     for (const auto& c : compressed) {
       uLongf size = inflated.size();
       uncompress(inflated.data(), &size, c.data(), static_cast<uLong>(c.size()));
@@ -181,10 +163,10 @@ int main(int argc, char** argv) {
   });
 
   int rc = 0;
-  const double pack = Seconds([&] { rc |= Pack(dir, "Kestor_Out.pdb", databases); });
+  const double pack = bench::BestSeconds([&] { rc |= Pack(dir, "Kestor_Out.pdb", databases); });
   const auto containerSize = fs::file_size(dir / "Kestor_Out.pdb");
   const fs::path out = dir / "out";
-  const double unpack = Seconds([&] {
+  const double unpack = bench::BestSeconds([&] {
     fs::remove_all(out);
     rc |= sya::SyaUnpack(dir.string(), "Kestor_Out.pdb", out.string());
   });

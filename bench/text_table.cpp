@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "BenchReport.h"
+#include "BenchSupport.h"
 #include "app/CategoryTree.h"
 #include "core/Files.h"
 #include "core/Reporter.h"
@@ -32,16 +33,6 @@ constexpr double kIdTargetLinesPerSecond = 1e6;
 constexpr double kNameTargetLinesPerSecond = 3e5;
 constexpr double kTreeTargetRatio = 3.0;
 constexpr int kRuns = 5;
-
-double BestSeconds(const std::function<void()>& work) {
-  double best = 1e30;
-  for (int run = 0; run < kRuns; ++run) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
 
 long PeakRssKiB() {
   rusage usage{};
@@ -121,14 +112,14 @@ std::vector<std::pair<int, int>> Chain(int depth) {
 bool IndexCase(const fs::path& dir, const char* column, double referenceSeconds, double target) {
   core::SilentReporter reporter;
   std::size_t walked = 0;
-  const double seconds = BestSeconds([&] {
+  const double seconds = bench::BestSeconds([&] {
     text::TnqTXTTable table(reporter);
     table.Path = dir.string();
     table.FileName = "Product.txt";  // stored as PRODUCT.TXT: found without regard to case
     table.Open();
     table.CreateIndex(column);
     walked = table.IndexSize();
-  });
+  }, kRuns);
   const double linesPerSecond = kProductLines / seconds;
   const bool pass = linesPerSecond >= target && walked == static_cast<std::size_t>(kProductLines);
   std::printf("Open + CreateIndex(\"%s\"): %8.1f ms  %10.0f lines/s  %6.1f x read  target %.0f lines/s  %s\n",
@@ -142,9 +133,10 @@ bool TreeCase(const char* title, const fs::path& dir, const std::vector<std::pai
   WriteCategoryFile(dir / "category.txt", categories);
   core::SilentReporter reporter;
   app::CategoryList list;
-  const double flatSeconds = BestSeconds([&] { list = app::ReadCategoryList(app::CategorySource::TextFile, dir.string(), reporter); });
+  const double flatSeconds = bench::BestSeconds(
+      [&] { list = app::ReadCategoryList(app::CategorySource::TextFile, dir.string(), reporter); }, kRuns);
   std::size_t rows = 0;
-  const double treeSeconds = BestSeconds([&] { rows = app::BuildCategoryTree(list).Size(); });
+  const double treeSeconds = bench::BestSeconds([&] { rows = app::BuildCategoryTree(list).Size(); }, kRuns);
   const double ratio = treeSeconds / flatSeconds;
   const bool pass = ratio <= kTreeTargetRatio && rows == categories.size();
   std::printf("%-28s flat list %8.1f ms  tree %8.1f ms (%zu rows)  tree/flat %5.2f  target <= %.0f  %s\n", title,
@@ -172,7 +164,7 @@ int main() {
     const fs::path file = dir / "PRODUCT.TXT";
     WriteProductFile(file);
     std::size_t bytes = 0;
-    const double readSeconds = BestSeconds([&] { bytes = core::ReadWholeFile(file).size(); });
+    const double readSeconds = bench::BestSeconds([&] { bytes = core::ReadWholeFile(file).size(); }, kRuns);
     std::printf("product file: %d lines, %.1f MB; reference read: %.2f ms\n", kProductLines, bytes / 1e6, readSeconds * 1e3);
     pass &= IndexCase(dir, "Id", readSeconds, kIdTargetLinesPerSecond);
     pass &= IndexCase(dir, "Name", readSeconds, kNameTargetLinesPerSecond);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "BenchReport.h"
+#include "BenchSupport.h"
 #include "app/Conversion.h"
 #include "app/HandheldDatabases.h"
 #include "core/Reporter.h"
@@ -35,26 +36,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kBlock = 30000;
+constexpr std::size_t kBlock = bench::kPackBlock;
 constexpr int kMaxRecords = 60000;  // below the 65535 a database can count
 constexpr double kMB = 1e6;
-
-double Seconds(const std::function<void()>& work, int repeats) {
-  double best = 1e30;
-  for (int i = 0; i < repeats; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
-
-std::uintmax_t DirectoryBytes(const fs::path& dir) {
-  std::uintmax_t total = 0;
-  for (const auto& entry : fs::directory_iterator(dir))
-    if (entry.is_regular_file()) total += entry.file_size();
-  return total;
-}
 
 // Text in Windows-1251: Cyrillic and Latin letters, digits and blanks, compressing about as
 // office text does.
@@ -122,44 +106,27 @@ void WriteContainer(const fs::path& dir, double bytes) {
   // About 400 bytes of container per order with its lines and receipt, notes at their longest.
   const int orders = std::clamp(static_cast<int>(bytes / 400), 50, kMaxRecords / 3);
   pdb::TPDBDataSet pt;
-  const auto begin = [&](const app::HandheldDatabase& db) {
-    app::PrepareDataSet(pt, work.string(), db);
-    pt.SetDatabaseName(std::string(db.name));
-    pt.SetDatabaseType("DATA");
-    pt.Open();
-  };
   const core::TDateTime day = *core::TDateTime::FromDate(2026, 3, 14);
-  begin(app::kOrderDb);
+  bench::OpenHandheldDatabase(pt, work, app::kOrderDb);
   for (int i = 1; i <= orders; ++i) {
-    pt.Append();
-    pt.FieldByName("Id").AsInteger(i);
-    pt.FieldByName("OrderDate").AsDateTime(day);
-    pt.FieldByName("OrderTime").AsString("10:15");
-    pt.FieldByName("DeliverDate").AsDateTime(day);
-    pt.FieldByName("IdCustomer").AsInteger(static_cast<int>(gen() % 50000));
-    pt.FieldByName("IdPayment").AsInteger(1);
-    pt.FieldByName("Total").AsFloat(static_cast<double>(gen() % 100000) / 100);
-    pt.FieldByName("CountRow").AsInteger(3);
-    pt.FieldByName("NPrice").AsInteger(1);
-    pt.FieldByName("PercentDiscount").AsFloat(2.5);
-    pt.FieldByName("Note").AsString(Letters(gen, 100));
-    pt.FieldByName("Note1").AsString(Letters(gen, 100));
-    pt.FieldByName("Note2").AsString(Letters(gen, 100));
-    pt.FieldByName("Selected").AsBoolean(false);
-    pt.Post();
+    bench::AppendOrder(pt, day,
+                       {.id = i,
+                        .customer = static_cast<int>(gen() % 50000),
+                        .total = static_cast<double>(gen() % 100000) / 100,
+                        .note = Letters(gen, 100),
+                        .note1 = Letters(gen, 100),
+                        .note2 = Letters(gen, 100)});
   }
   pt.Close();
-  begin(app::kOrderItemDb);
+  bench::OpenHandheldDatabase(pt, work, app::kOrderItemDb);
   for (int i = 0; i < 3 * orders; ++i) {
-    pt.Append();
-    pt.FieldByName("IdOrder").AsInteger(1 + i / 3);
-    pt.FieldByName("IdProduct").AsInteger(static_cast<int>(gen() % 60000));
-    pt.FieldByName("Quantity").AsFloat(static_cast<double>(gen() % 20));
-    pt.FieldByName("Price").AsFloat(static_cast<double>(gen() % 10000) / 100);
-    pt.Post();
+    bench::AppendOrderLine(pt, {.order = 1 + i / 3,
+                                .product = static_cast<int>(gen() % 60000),
+                                .quantity = static_cast<double>(gen() % 20),
+                                .price = static_cast<double>(gen() % 10000) / 100});
   }
   pt.Close();
-  begin(app::kCashDb);
+  bench::OpenHandheldDatabase(pt, work, app::kCashDb);
   for (int i = 1; i <= orders; ++i) {
     pt.Append();
     pt.FieldByName("Id").AsInteger(i);
@@ -196,11 +163,7 @@ void WriteContainer(const fs::path& dir, double bytes) {
     db.Close();
     files.push_back("Kestor_PhotoDb.pdb");
   }
-  sya::TSyaPacker packer;
-  packer.BeginPack(dir.string(), "Kestor_Out.pdb", "Kestor_Out", "PDBP");
-  for (const auto& file : files) packer.PackDatabase(work.string(), file, kBlock);
-  packer.EndPack();
-  fs::remove_all(work);
+  bench::PackHandheldContainer(dir, work, files);
 }
 
 // ---- pack and unpack -------------------------------------------------------------------------
@@ -263,7 +226,7 @@ int main(int argc, char** argv) {
   std::vector<double> sizes;
   for (int i = 1; i < argc; ++i) sizes.push_back(std::strtod(argv[i], nullptr));
   if (sizes.empty()) sizes = {1, 3, 10, 30, 100};
-  const fs::path base = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+  const fs::path base = bench::FastTempBase();
   const fs::path root = base / ("vestibo-throughput-" + std::to_string(std::random_device{}()));
   std::map<std::string, std::vector<Point>> points;
   bool ok = true;
@@ -277,9 +240,9 @@ int main(int argc, char** argv) {
     // Pack and unpack.
     const fs::path packDir = root / "pack";
     const std::vector<std::string> files = WritePackInput(packDir, bytes);
-    const double databaseBytes = static_cast<double>(DirectoryBytes(packDir));
+    const double databaseBytes = static_cast<double>(bench::DirectoryBytes(packDir));
     int rc = 0;
-    const double pack = Seconds(
+    const double pack = bench::BestSeconds(
         [&] {
           sya::TSyaPacker packer;
           rc |= packer.BeginPack(root.string(), "Packed.pdb", "Kestor_In", "PDBP");
@@ -288,7 +251,7 @@ int main(int argc, char** argv) {
         },
         repeats);
     const double containerBytes = static_cast<double>(fs::file_size(root / "Packed.pdb"));
-    const double unpack = Seconds(
+    const double unpack = bench::BestSeconds(
         [&] {
           fs::remove_all(root / "unpacked");
           rc |= sya::SyaUnpack(root.string(), "Packed.pdb", (root / "unpacked").string());
@@ -305,8 +268,8 @@ int main(int argc, char** argv) {
 
     // TXT -> PDB.
     WriteOffice(root / "office", bytes);
-    const double textBytes = static_cast<double>(DirectoryBytes(root / "office"));
-    const double toPdb = Seconds(
+    const double textBytes = static_cast<double>(bench::DirectoryBytes(root / "office"));
+    const double toPdb = bench::BestSeconds(
         [&] { ok &= Convert(app::ECommand::TxtToPdb, root / "office", root / "to-handheld") == app::ConversionResult::Done; },
         repeats);
     points["TXT -> PDB"].push_back({textBytes, toPdb});
@@ -317,7 +280,7 @@ int main(int argc, char** argv) {
     // PDB -> TXT.
     WriteContainer(root / "handheld", bytes);
     const double outBytes = static_cast<double>(fs::file_size(root / "handheld" / "Kestor_Out.pdb"));
-    const double toTxt = Seconds(
+    const double toTxt = bench::BestSeconds(
         [&] { ok &= Convert(app::ECommand::PdbToTxt, root / "handheld", root / "office-in") == app::ConversionResult::Done; },
         repeats);
     points["PDB -> TXT"].push_back({outBytes, toTxt});

@@ -131,12 +131,7 @@ struct FieldDescription {
 
 TPDBAppForge::~TPDBAppForge() { CloseOnDestroy(); }
 
-void TPDBAppForge::BeginAppend() {
-  if (!IsOpen()) RaisePDBError(kTable, 57030, 1);
-  if (OpenMode() != dmModeWriteOnly) RaisePDBError(kTable, 57040, 2);
-  if (fields_.Empty()) RaisePDBError(kTable, 57050, 3);
-  StartAppend();
-}
+void TPDBAppForge::BeginAppend() { BeginFieldAppend(!fields_.Empty(), kTable, 57030, 57040, 57050); }
 
 core::Bytes TPDBAppForge::BuildAppInfoBlock(const std::string& databaseName) const {
   const std::size_t n = fields_.Count();
@@ -224,24 +219,12 @@ void TPDBAppForge::BeforeCloseWrite() {
   SetAppInfoData(std::move(block));
 }
 
-std::size_t TPDBAppForge::CalcRecordSize() {
-  std::size_t size = 0;
-  for (const auto& field : fields_) size += EncodedSize(field);
-  return size;
-}
+std::size_t TPDBAppForge::CalcRecordSize() { return SumFieldSizes(fields_, EncodedSize); }
 
-void TPDBAppForge::EncodeRecord() {
-  core::SpanWriter out(MutableCurrentRecord());
-  for (const auto& field : fields_) EncodeField(field, out);
-}
+void TPDBAppForge::EncodeRecord() { EncodeFields(fields_, EncodeField); }
 
 void TPDBAppForge::DecodeRecord() {
-  core::BigEndianReader in(CurrentRecord());
-  try {
-    for (auto& field : fields_) DecodeField(field, in);
-  } catch (const core::ShortReadError&) {
-    RaisePDBError(kTable, 57020, 1);
-  }
+  if (!DecodeFields(fields_, DecodeField)) RaisePDBError(kTable, 57020, 1);
 }
 
 void TPDBAppForge::ClearFieldValues() {

@@ -59,6 +59,14 @@ void TPDBBaseMgr::StartAppend() {
   appending_ = true;
 }
 
+void TPDBBaseMgr::BeginFieldAppend(bool hasFields, const core::MessageTable& messages, int notOpenId,
+                                   int notWriteOnlyId, int noFieldsId) {
+  if (!IsOpen()) RaisePDBError(messages, notOpenId, 1);
+  if (OpenMode() != dmModeWriteOnly) RaisePDBError(messages, notWriteOnlyId, 2);
+  if (!hasFields) RaisePDBError(messages, noFieldsId, 3);
+  StartAppend();
+}
+
 RecordNode TPDBBaseMgr::CurrentAsNode(core::ByteSpan data) const {
   RecordNode node;
   node.Category = currentCategory_;

@@ -3,9 +3,11 @@
 // record codec (CalcRecordSize, EncodeRecord, DecodeRecord, ClearFieldValues).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/ByteIO.h"
+#include "core/Messages.h"
 #include "pdb/PDBDataManager.h"
 
 namespace pdb {
@@ -54,6 +56,35 @@ class TPDBBaseMgr : public TPDBDataManager {
 
   // The shared part of every engine's BeginAppend, after its own checks.
   void StartAppend();
+  // BeginAppend of an engine with a field list: the database must be open, write-only and have
+  // fields (each failure raises the engine's own message, codes 1, 2 and 3), then StartAppend.
+  void BeginFieldAppend(bool hasFields, const core::MessageTable& messages, int notOpenId, int notWriteOnlyId,
+                        int noFieldsId);
+
+  // The record codec of a field list: the fields one after the other, each through the
+  // engine's field codec.
+  template <class Fields, class SizeOf>
+  static std::size_t SumFieldSizes(const Fields& fields, SizeOf sizeOf) {
+    std::size_t size = 0;
+    for (const auto& field : fields) size += sizeOf(field);
+    return size;
+  }
+  template <class Fields, class Encode>
+  void EncodeFields(const Fields& fields, Encode encode) {
+    core::SpanWriter out(MutableCurrentRecord());
+    for (const auto& field : fields) encode(field, out);
+  }
+  // False when the current record ends before its last field.
+  template <class Fields, class Decode>
+  [[nodiscard]] bool DecodeFields(Fields& fields, Decode decode) {
+    core::BigEndianReader in(CurrentRecord());
+    try {
+      for (auto& field : fields) decode(field, in);
+    } catch (const core::ShortReadError&) {
+      return false;
+    }
+    return true;
+  }
   // The buffer EncodeRecord fills and DecodeRecord reads.
   core::Bytes& MutableCurrentRecord() { return currentRecord_; }
 

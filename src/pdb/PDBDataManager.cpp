@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "core/Encoding.h"
+#include "pdb/PDBPropertyRules.h"
 
 namespace pdb {
 namespace {
@@ -72,29 +73,6 @@ constexpr core::MessageTable kTable{kMessages};
 
 [[noreturn]] void Raise(int id, std::uint16_t code) { RaisePDBError(kTable, id, code); }
 
-bool IsBlank(std::string_view text) { return core::TrimBlanks(text).empty(); }
-
-bool AllPrintable(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return b >= 32 && b <= 126;
-  });
-}
-
-bool AllAlphanumeric(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-  });
-}
-
-// The extension of a file name: from its last dot after the last path separator.
-std::string_view Extension(std::string_view name) {
-  const auto slash = name.find_last_of("/\\:");
-  const auto dot = name.rfind('.');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
-  return name.substr(dot);
-}
-
 // Header field offsets.
 constexpr std::size_t kOffRecordCount = 76;
 static_assert(kOffRecordCount + 2 == kPDBHeaderSize);
@@ -120,18 +98,12 @@ void TPDBDataManager::CloseOnDestroy() noexcept {
 // ---- properties ----------------------------------------------------------------------------
 
 void TPDBDataManager::SetPDBFilename(std::string value) {
-  if (value != pdbFilename_ && !IsBlank(value)) {
-    if (core::UpperAscii(Extension(value)) != ".PDB") Raise(11000, 1);
-    if (!AllPrintable(value)) Raise(11010, 2);
-  }
+  CheckPDBFilename(pdbFilename_, value, kTable, {11000, 11010});
   pdbFilename_ = std::move(value);
 }
 
 void TPDBDataManager::SetDatabaseName(std::string value) {
-  if (value != databaseName_ && !IsBlank(value)) {
-    if (core::TrimBlanks(value).size() > kPDBMaxNameLength) Raise(10400, 1);
-    if (!AllPrintable(value)) Raise(10410, 2);
-  }
+  CheckDatabaseName(databaseName_, value, kTable, {10400, 10410});
   databaseName_ = std::move(value);
 }
 
@@ -141,18 +113,12 @@ void TPDBDataManager::SetOpenMode(TOpenMode value) {
 }
 
 void TPDBDataManager::SetCreatorID(std::string value) {
-  if (value != creatorID_ && !IsBlank(value)) {
-    if (core::TrimBlanks(value).size() != 4) Raise(10600, 1);
-    if (!AllAlphanumeric(value)) Raise(10610, 2);
-  }
+  CheckFourCharCode(creatorID_, value, kTable, {10600, 10610});
   creatorID_ = std::move(value);
 }
 
 void TPDBDataManager::SetDatabaseType(std::string value) {
-  if (value != databaseType_ && !IsBlank(value)) {
-    if (core::TrimBlanks(value).size() != 4) Raise(10800, 1);
-    if (!AllAlphanumeric(value)) Raise(10810, 2);
-  }
+  CheckFourCharCode(databaseType_, value, kTable, {10800, 10810});
   databaseType_ = std::move(value);
 }
 
@@ -192,8 +158,8 @@ bool TPDBDataManager::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) 
 void TPDBDataManager::Open() {
   if (openMode_ == dmModeWriteOnly) Raise(14080, 9);
   if (open_) Raise(14000, 1);
-  if (IsBlank(directory_)) Raise(14010, 2);
-  if (IsBlank(pdbFilename_)) Raise(14020, 3);
+  if (IsBlankText(directory_)) Raise(14010, 2);
+  if (IsBlankText(pdbFilename_)) Raise(14020, 3);
 
   // The exact name first; names in the exchange directories match without regard to case.
   fs::path path = FilePath();
@@ -399,11 +365,11 @@ bool TPDBDataManager::Eof() {
 void TPDBDataManager::CreateDatabase() {
   if (openMode_ == dmModeReadOnly) Raise(14200, 1);
   if (open_) Raise(14210, 2);
-  if (IsBlank(directory_)) Raise(14220, 3);
-  if (IsBlank(pdbFilename_)) Raise(14230, 4);
+  if (IsBlankText(directory_)) Raise(14220, 3);
+  if (IsBlankText(pdbFilename_)) Raise(14230, 4);
   if (core::TrimBlanks(creatorID_).size() != 4) Raise(14240, 5);
   if (core::TrimBlanks(databaseType_).size() != 4) Raise(14250, 6);
-  if (IsBlank(databaseName_)) Raise(14270, 8);
+  if (IsBlankText(databaseName_)) Raise(14270, 8);
 
   // The file is written beside its final name and takes its place only when Close completes,
   // so an earlier file survives a failed write; creating the temporary file now shows at once

@@ -7,6 +7,7 @@
 #include "core/Encoding.h"
 #include "core/Files.h"
 #include "core/Messages.h"
+#include "pdb/PDBPropertyRules.h"
 
 namespace pdb {
 namespace {
@@ -30,29 +31,6 @@ constexpr core::MessageText kMessages[] = {
 constexpr core::MessageTable kTable{kMessages};
 
 [[noreturn]] void Raise(int id, std::uint16_t code) { RaisePDBError(kTable, id, code); }
-
-bool IsBlank(std::string_view text) { return core::TrimBlanks(text).empty(); }
-
-bool AllPrintable(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return b >= 32 && b <= 126;
-  });
-}
-
-bool AllAlphanumeric(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-  });
-}
-
-// From the last dot after the last path separator.
-std::string_view Extension(std::string_view name) {
-  const auto slash = name.find_last_of("/\\:");
-  const auto dot = name.rfind('.');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
-  return name.substr(dot);
-}
 
 }  // namespace
 
@@ -87,34 +65,22 @@ TPDBDataSet::~TPDBDataSet() {
 // ---- properties ----------------------------------------------------------------------------
 
 void TPDBDataSet::SetPDBFilename(std::string value) {
-  if (value != pdbFilename_ && !IsBlank(value)) {
-    if (core::UpperAscii(Extension(value)) != ".PDB") Raise(15080, 1);
-    if (!AllPrintable(value)) Raise(15090, 2);
-  }
+  CheckPDBFilename(pdbFilename_, value, kTable, {15080, 15090});
   pdbFilename_ = std::move(value);
 }
 
 void TPDBDataSet::SetDatabaseName(std::string value) {
-  if (value != databaseName_ && !IsBlank(value)) {
-    if (core::TrimBlanks(value).size() > kPDBMaxNameLength) Raise(15020, 1);
-    if (!AllPrintable(value)) Raise(15030, 2);
-  }
+  CheckDatabaseName(databaseName_, value, kTable, {15020, 15030});
   databaseName_ = std::move(value);
 }
 
 void TPDBDataSet::SetCreatorID(std::string value) {
-  if (value != creatorID_ && !IsBlank(value)) {
-    if (core::TrimBlanks(value).size() != 4) Raise(15040, 1);
-    if (!AllAlphanumeric(value)) Raise(15050, 2);
-  }
+  CheckFourCharCode(creatorID_, value, kTable, {15040, 15050});
   creatorID_ = std::move(value);
 }
 
 void TPDBDataSet::SetDatabaseType(std::string value) {
-  if (value != databaseType_ && !IsBlank(value)) {
-    if (core::TrimBlanks(value).size() != 4) Raise(15060, 1);
-    if (!AllAlphanumeric(value)) Raise(15070, 2);
-  }
+  CheckFourCharCode(databaseType_, value, kTable, {15060, 15070});
   databaseType_ = std::move(value);
 }
 

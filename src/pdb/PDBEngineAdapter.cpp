@@ -29,20 +29,13 @@ TFieldType PSDataSetFieldType(TPDBPSFieldType type) {
 }
 
 void TPDBPocketStudioAdapter::DefineFields(TFieldDefs& defs) {
-  auto& fields = engine_.Fields();
-  fields.Clear();
-  for (const auto& item : design_) {
-    auto& field = fields.Add();
-    field.SetFieldName(item.FieldName());
-    field.SetDataType(item.DataType());
-    const TFieldType kind = PSDataSetFieldType(item.DataType());
-    defs.Add(item.FieldName(), kind, kind == TFieldType::String ? item.InternalSize() : 0);
-  }
+  engine_.Fields().Clear();
+  for (const auto& item : design_)
+    AddDesignField(defs, item, PSDataSetFieldType(item.DataType()), item.InternalSize());
 }
 
 void TPDBPocketStudioAdapter::LoadRecord(TRecordBuffer& record) {
-  int k = 0;
-  for (const auto& field : engine_.Fields()) {
+  LoadFields([&](const auto& field, int k) {
     switch (field.DataType()) {
       case PSBoolean: record.SetBoolean(k, field.AsBoolean()); break;
       case PSInt8: record.SetInteger(k, field.AsInt8()); break;
@@ -71,14 +64,11 @@ void TPDBPocketStudioAdapter::LoadRecord(TRecordBuffer& record) {
         break;
       }
     }
-    ++k;
-  }
+  });
 }
 
 void TPDBPocketStudioAdapter::SaveRecord(const TRecordBuffer& record) {
-  engine_.BeginAppend();
-  int k = 0;
-  for (auto& field : engine_.Fields()) {
+  AppendRecord([&](auto& field, int k) {
     switch (field.DataType()) {
       case PSBoolean: field.SetAsBoolean(record.GetBoolean(k)); break;
       // Integers too wide for the field keep their low-order bits.
@@ -100,9 +90,7 @@ void TPDBPocketStudioAdapter::SaveRecord(const TRecordBuffer& record) {
         break;
       }
     }
-    ++k;
-  }
-  engine_.Post();
+  });
 }
 
 // ---- NSBasic ---------------------------------------------------------------------------------
@@ -123,20 +111,13 @@ TFieldType NSBDataSetFieldType(TPDBNSBFieldType type) {
 }
 
 void TPDBNSBasicAdapter::DefineFields(TFieldDefs& defs) {
-  auto& fields = engine_.Fields();
-  fields.Clear();
-  for (const auto& item : design_) {
-    auto& field = fields.Add();
-    field.SetFieldName(item.FieldName());
-    field.SetDataType(item.DataType());
-    const TFieldType kind = NSBDataSetFieldType(item.DataType());
-    defs.Add(item.FieldName(), kind, kind == TFieldType::String ? kEngineStringFieldSize : 0);
-  }
+  engine_.Fields().Clear();
+  for (const auto& item : design_)
+    AddDesignField(defs, item, NSBDataSetFieldType(item.DataType()), kEngineStringFieldSize);
 }
 
 void TPDBNSBasicAdapter::LoadRecord(TRecordBuffer& record) {
-  int k = 0;
-  for (const auto& field : engine_.Fields()) {
+  LoadFields([&](const auto& field, int k) {
     switch (field.DataType()) {
       case NSBByte: record.SetInteger(k, field.AsByte()); break;
       case NSBShort: record.SetInteger(k, field.AsShort()); break;
@@ -148,14 +129,11 @@ void TPDBNSBasicAdapter::LoadRecord(TRecordBuffer& record) {
       case NSBTime: record.SetDateTime(k, field.AsTime()); break;
       case NSBString: record.SetString(k, field.AsString()); break;  // cut to the field's size
     }
-    ++k;
-  }
+  });
 }
 
 void TPDBNSBasicAdapter::SaveRecord(const TRecordBuffer& record) {
-  engine_.BeginAppend();
-  int k = 0;
-  for (auto& field : engine_.Fields()) {
+  AppendRecord([&](auto& field, int k) {
     switch (field.DataType()) {
       // Integers too wide for the field keep their low-order bits.
       case NSBByte: field.SetAsByte(static_cast<std::uint8_t>(record.GetInteger(k))); break;
@@ -168,9 +146,7 @@ void TPDBNSBasicAdapter::SaveRecord(const TRecordBuffer& record) {
       case NSBTime: field.SetAsTime(record.GetDateTime(k)); break;
       case NSBString: field.SetAsString(std::string(record.GetString(k))); break;
     }
-    ++k;
-  }
-  engine_.Post();
+  });
 }
 
 // ---- AppForge --------------------------------------------------------------------------------
@@ -211,7 +187,7 @@ void TPDBAppForgeAdapter::RestoreDefinedFields() {
 }
 
 void TPDBAppForgeAdapter::LoadRecord(TRecordBuffer& record) {
-  for (const auto& field : engine_.Fields()) {
+  LoadFields([&](const auto& field, int) {
     const auto found = std::find_if(defined_.begin(), defined_.end(), [&](const auto& defined) {
       return core::AnsiSameText(defined.first, field.FieldName());
     });
@@ -231,13 +207,11 @@ void TPDBAppForgeAdapter::LoadRecord(TRecordBuffer& record) {
       case AFBoolean: record.SetBoolean(k, field.AsBoolean()); break;
       case AFDate: record.SetDateTime(k, field.AsDate()); break;
     }
-  }
+  });
 }
 
 void TPDBAppForgeAdapter::SaveRecord(const TRecordBuffer& record) {
-  engine_.BeginAppend();
-  int k = 0;
-  for (auto& field : engine_.Fields()) {
+  AppendRecord([&](auto& field, int k) {
     switch (field.DataType()) {
       case AFByte: field.SetAsByte(static_cast<std::uint8_t>(record.GetInteger(k))); break;
       case AFInteger: field.SetAsInteger(static_cast<std::int16_t>(record.GetInteger(k))); break;
@@ -250,9 +224,7 @@ void TPDBAppForgeAdapter::SaveRecord(const TRecordBuffer& record) {
       case AFBoolean: field.SetAsBoolean(record.GetBoolean(k)); break;
       case AFDate: field.SetAsDate(record.GetDateTime(k)); break;
     }
-    ++k;
-  }
-  engine_.Post();
+  });
 }
 
 // ---- Java ------------------------------------------------------------------------------------
@@ -272,20 +244,13 @@ TFieldType JavaDataSetFieldType(TPDBJavaFieldType type) {
 }
 
 void TPDBJavaAdapter::DefineFields(TFieldDefs& defs) {
-  auto& fields = engine_.Fields();
-  fields.Clear();
-  for (const auto& item : design_) {
-    auto& field = fields.Add();
-    field.SetFieldName(item.FieldName());
-    field.SetDataType(item.DataType());
-    const TFieldType kind = JavaDataSetFieldType(item.DataType());
-    defs.Add(item.FieldName(), kind, kind == TFieldType::String ? kEngineStringFieldSize : 0);
-  }
+  engine_.Fields().Clear();
+  for (const auto& item : design_)
+    AddDesignField(defs, item, JavaDataSetFieldType(item.DataType()), kEngineStringFieldSize);
 }
 
 void TPDBJavaAdapter::LoadRecord(TRecordBuffer& record) {
-  int k = 0;
-  for (const auto& field : engine_.Fields()) {
+  LoadFields([&](const auto& field, int k) {
     switch (field.DataType()) {
       case JByte: record.SetInteger(k, field.AsByte()); break;
       case JInt: record.SetInteger(k, field.AsInt()); break;
@@ -297,14 +262,11 @@ void TPDBJavaAdapter::LoadRecord(TRecordBuffer& record) {
       case JLong: record.SetLargeInt(k, field.AsLong()); break;
       case JDate: record.SetDateTime(k, field.AsDate()); break;
     }
-    ++k;
-  }
+  });
 }
 
 void TPDBJavaAdapter::SaveRecord(const TRecordBuffer& record) {
-  engine_.BeginAppend();
-  int k = 0;
-  for (auto& field : engine_.Fields()) {
+  AppendRecord([&](auto& field, int k) {
     switch (field.DataType()) {
       case JByte: field.SetAsByte(static_cast<std::uint8_t>(record.GetInteger(k))); break;
       case JInt: field.SetAsInt(record.GetInteger(k)); break;
@@ -315,9 +277,7 @@ void TPDBJavaAdapter::SaveRecord(const TRecordBuffer& record) {
       case JLong: field.SetAsLong(record.GetLargeInt(k)); break;
       case JDate: field.SetAsDate(record.GetDateTime(k)); break;
     }
-    ++k;
-  }
-  engine_.Post();
+  });
 }
 
 // ---- SQLDriver -------------------------------------------------------------------------------
@@ -341,20 +301,14 @@ void TPDBSQLDriverAdapter::DefineFields(TFieldDefs& defs) {
   rowID.SetFieldName(std::string(kSQLDriverRowIDName));
   rowID.SetDataType(PDInt);
   for (const auto& item : design_) {
-    auto& field = fields.Add();
-    field.SetFieldName(item.FieldName());
-    field.SetDataType(item.DataType());
+    auto& field =
+        AddDesignField(defs, item, SQLDriverDataSetFieldType(item.DataType()), kEngineStringFieldSize);
     if (item.DataType() == PDChar) field.SetSize(item.Size());
-    const TFieldType kind = SQLDriverDataSetFieldType(item.DataType());
-    defs.Add(item.FieldName(), kind, kind == TFieldType::String ? kEngineStringFieldSize : 0);
   }
 }
 
 void TPDBSQLDriverAdapter::LoadRecord(TRecordBuffer& record) {
-  auto& fields = engine_.Fields();
-  for (std::size_t i = 1; i < fields.Count(); ++i) {
-    const auto& field = fields[i];
-    const auto k = static_cast<int>(i - 1);
+  LoadFields([&](const auto& field, int k) {
     switch (field.DataType()) {
       case PDChar: record.SetString(k, field.AsString()); break;
       case PDShort: record.SetInteger(k, field.AsShort()); break;
@@ -364,15 +318,11 @@ void TPDBSQLDriverAdapter::LoadRecord(TRecordBuffer& record) {
       case PDFloat: record.SetFloat(k, field.AsFloat()); break;
       case PDDouble: record.SetFloat(k, field.AsDouble()); break;
     }
-  }
+  });
 }
 
 void TPDBSQLDriverAdapter::SaveRecord(const TRecordBuffer& record) {
-  engine_.BeginAppend();
-  auto& fields = engine_.Fields();
-  for (std::size_t i = 1; i < fields.Count(); ++i) {
-    auto& field = fields[i];
-    const auto k = static_cast<int>(i - 1);
+  AppendRecord([&](auto& field, int k) {
     switch (field.DataType()) {
       case PDChar: field.SetAsString(std::string(record.GetString(k))); break;
       case PDShort: field.SetAsShort(static_cast<std::int16_t>(record.GetInteger(k))); break;
@@ -381,8 +331,7 @@ void TPDBSQLDriverAdapter::SaveRecord(const TRecordBuffer& record) {
       case PDFloat: field.SetAsFloat(static_cast<float>(record.GetFloat(k))); break;
       case PDDouble: field.SetAsDouble(record.GetFloat(k)); break;
     }
-  }
-  engine_.Post();
+  });
 }
 
 }  // namespace pdb

@@ -5,6 +5,7 @@
 // adapter what depends on the engine's field types.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,27 +54,66 @@ class TPDBEngineAdapter {
   virtual void PrepareSave() {}
 };
 
-// The data-set field kind of a PocketStudio type.
-TFieldType PSDataSetFieldType(TPDBPSFieldType type);
-
-class TPDBPocketStudioAdapter final : public TPDBEngineAdapter {
+// What every adapter shares: the design collection it reads, the engine it owns, and the walk
+// over the engine's Fields that pairs engine field i with data-set field k. `FirstValueField`
+// is the index of the first engine field that carries a data-set value.
+template <class EngineT, class DesignT, std::size_t FirstValueField = 0>
+class TPDBEngineAdapterOf : public TPDBEngineAdapter {
  public:
-  explicit TPDBPocketStudioAdapter(const TPDBPSFields& design) : design_(design) {}
-
-  TPDBPocketStudio& PocketStudio() { return engine_; }
+  explicit TPDBEngineAdapterOf(const DesignT& design) : design_(design) {}
 
   TPDBBaseMgr& Engine() override { return engine_; }
   bool FieldsEmpty() const override { return design_.Empty(); }
+
+ protected:
+  // Adds an engine field of the item's name and type, and its data-set definition: a string
+  // holds `stringSize` characters, other kinds take no size.
+  template <class Item>
+  auto& AddDesignField(TFieldDefs& defs, const Item& item, TFieldType kind, int stringSize) {
+    auto& field = engine_.Fields().Add();
+    field.SetFieldName(item.FieldName());
+    field.SetDataType(item.DataType());
+    defs.Add(item.FieldName(), kind, kind == TFieldType::String ? stringSize : 0);
+    return field;
+  }
+
+  // Calls load(engineField, k) for every value field of the engine's current record.
+  template <class Load>
+  void LoadFields(Load&& load) {
+    const auto& fields = engine_.Fields();
+    for (std::size_t i = FirstValueField; i < fields.Count(); ++i)
+      load(fields[i], static_cast<int>(i - FirstValueField));
+  }
+
+  // Appends one record: BeginAppend, store(engineField, k) for every value field, Post.
+  template <class Store>
+  void AppendRecord(Store&& store) {
+    engine_.BeginAppend();
+    auto& fields = engine_.Fields();
+    for (std::size_t i = FirstValueField; i < fields.Count(); ++i)
+      store(fields[i], static_cast<int>(i - FirstValueField));
+    engine_.Post();
+  }
+
+  const DesignT& design_;
+  EngineT engine_;
+};
+
+// The data-set field kind of a PocketStudio type.
+TFieldType PSDataSetFieldType(TPDBPSFieldType type);
+
+class TPDBPocketStudioAdapter final : public TPDBEngineAdapterOf<TPDBPocketStudio, TPDBPSFields> {
+ public:
+  using TPDBEngineAdapterOf<TPDBPocketStudio, TPDBPSFields>::TPDBEngineAdapterOf;
+
+  TPDBPocketStudio& PocketStudio() { return engine_; }
+
   // Engine fields get their type's defaults (strings of variable length); a string's
   // data-set field is as long as the item's InternalSize.
   void DefineFields(TFieldDefs& defs) override;
   bool CheckFileOnOpen() const override { return true; }
   void LoadRecord(TRecordBuffer& record) override;
   void SaveRecord(const TRecordBuffer& record) override;
-
- private:
-  const TPDBPSFields& design_;
-  TPDBPocketStudio engine_;
 };
 
 // The data-set field kind of each engine type (strings of these engines hold 100 characters).
@@ -83,30 +123,22 @@ TFieldType AFDataSetFieldType(TPDBAFFieldType type);
 TFieldType JavaDataSetFieldType(TPDBJavaFieldType type);
 TFieldType SQLDriverDataSetFieldType(TPDBSQLDriverFieldType type);
 
-class TPDBNSBasicAdapter final : public TPDBEngineAdapter {
+class TPDBNSBasicAdapter final : public TPDBEngineAdapterOf<TPDBNSBasic, TPDBNSBFields> {
  public:
-  explicit TPDBNSBasicAdapter(const TPDBNSBFields& design) : design_(design) {}
+  using TPDBEngineAdapterOf<TPDBNSBasic, TPDBNSBFields>::TPDBEngineAdapterOf;
   TPDBNSBasic& NSBasic() { return engine_; }
-  TPDBBaseMgr& Engine() override { return engine_; }
-  bool FieldsEmpty() const override { return design_.Empty(); }
   // Engine fields get their type's defaults (strings of variable length).
   void DefineFields(TFieldDefs& defs) override;
   void LoadRecord(TRecordBuffer& record) override;
   void SaveRecord(const TRecordBuffer& record) override;
-
- private:
-  const TPDBNSBFields& design_;
-  TPDBNSBasic engine_;
 };
 
 // The AppForge engine rebuilds its Fields from the file it opens, so records are loaded into
 // the data-set fields of the same names.
-class TPDBAppForgeAdapter final : public TPDBEngineAdapter {
+class TPDBAppForgeAdapter final : public TPDBEngineAdapterOf<TPDBAppForge, TPDBAFFields> {
  public:
-  explicit TPDBAppForgeAdapter(const TPDBAFFields& design) : design_(design) {}
+  using TPDBEngineAdapterOf<TPDBAppForge, TPDBAFFields>::TPDBEngineAdapterOf;
   TPDBAppForge& AppForge() { return engine_; }
-  TPDBBaseMgr& Engine() override { return engine_; }
-  bool FieldsEmpty() const override { return design_.Empty(); }
   void DefineFields(TFieldDefs& defs) override;
   // A field of the file that the data set does not define fails with "Field '...' not found".
   // Records are written with the fields as defined (PrepareSave puts them back).
@@ -117,43 +149,29 @@ class TPDBAppForgeAdapter final : public TPDBEngineAdapter {
  private:
   void RestoreDefinedFields();
 
-  const TPDBAFFields& design_;
-  TPDBAppForge engine_;
   // The fields as defined at open, in data-set order; the engine's Fields are put back to them
   // before writing, since reading a file replaces them with the file's.
   std::vector<std::pair<std::string, TPDBAFFieldType>> defined_;
 };
 
-class TPDBJavaAdapter final : public TPDBEngineAdapter {
+class TPDBJavaAdapter final : public TPDBEngineAdapterOf<TPDBJava, TPDBJavaFields> {
  public:
-  explicit TPDBJavaAdapter(const TPDBJavaFields& design) : design_(design) {}
+  using TPDBEngineAdapterOf<TPDBJava, TPDBJavaFields>::TPDBEngineAdapterOf;
   TPDBJava& Java() { return engine_; }
-  TPDBBaseMgr& Engine() override { return engine_; }
-  bool FieldsEmpty() const override { return design_.Empty(); }
   void DefineFields(TFieldDefs& defs) override;
   void LoadRecord(TRecordBuffer& record) override;
   void SaveRecord(const TRecordBuffer& record) override;
-
- private:
-  const TPDBJavaFields& design_;
-  TPDBJava engine_;
 };
 
 // The engine's first field, "RowID", is numbered by the engine and gets no data-set field.
-class TPDBSQLDriverAdapter final : public TPDBEngineAdapter {
+class TPDBSQLDriverAdapter final : public TPDBEngineAdapterOf<TPDBSQLDriver, TPDBSQLDriverFields, 1> {
  public:
-  explicit TPDBSQLDriverAdapter(const TPDBSQLDriverFields& design) : design_(design) {}
+  using TPDBEngineAdapterOf<TPDBSQLDriver, TPDBSQLDriverFields, 1>::TPDBEngineAdapterOf;
   TPDBSQLDriver& SQLDriver() { return engine_; }
-  TPDBBaseMgr& Engine() override { return engine_; }
-  bool FieldsEmpty() const override { return design_.Empty(); }
   // A PDChar engine field takes the Size of its item.
   void DefineFields(TFieldDefs& defs) override;
   void LoadRecord(TRecordBuffer& record) override;
   void SaveRecord(const TRecordBuffer& record) override;
-
- private:
-  const TPDBSQLDriverFields& design_;
-  TPDBSQLDriver engine_;
 };
 
 }  // namespace pdb

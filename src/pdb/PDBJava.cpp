@@ -122,12 +122,7 @@ core::Bytes NameAsChars(std::string_view name) {
 
 TPDBJava::~TPDBJava() { CloseOnDestroy(); }
 
-void TPDBJava::BeginAppend() {
-  if (!IsOpen()) RaisePDBError(kTable, 52030, 1);
-  if (OpenMode() != dmModeWriteOnly) RaisePDBError(kTable, 52040, 2);
-  if (fields_.Empty()) RaisePDBError(kTable, 52050, 3);
-  StartAppend();
-}
+void TPDBJava::BeginAppend() { BeginFieldAppend(!fields_.Empty(), kTable, 52030, 52040, 52050); }
 
 void TPDBJava::AfterReadHeader() {
   const std::string suffix = "-" + CreatorID();
@@ -142,28 +137,18 @@ void TPDBJava::BeforeCloseWrite() {
   AssignDatabaseName(std::string(core::TrimBlanks(DatabaseName())));
 }
 
-std::size_t TPDBJava::CalcRecordSize() {
-  std::size_t size = 0;
-  for (const auto& field : fields_) size += EncodedSize(field);
-  return size;
-}
+std::size_t TPDBJava::CalcRecordSize() { return SumFieldSizes(fields_, EncodedSize); }
 
 void TPDBJava::EncodeRecord() {
   // A longer text cannot be told by its 16-bit length; refuse it rather than write a wrong one.
   for (const auto& field : fields_)
     if (field.DataType() == JString && ValueToString(field.Value()).size() > kJavaMaxStringLength)
       RaisePDBError(kTable, 52060, 4);
-  core::SpanWriter out(MutableCurrentRecord());
-  for (const auto& field : fields_) EncodeField(field, out);
+  EncodeFields(fields_, EncodeField);
 }
 
 void TPDBJava::DecodeRecord() {
-  core::BigEndianReader in(CurrentRecord());
-  try {
-    for (auto& field : fields_) DecodeField(field, in);
-  } catch (const core::ShortReadError&) {
-    RaisePDBError(kTable, 52020, 1);
-  }
+  if (!DecodeFields(fields_, DecodeField)) RaisePDBError(kTable, 52020, 1);
 }
 
 void TPDBJava::ClearFieldValues() {

@@ -149,31 +149,14 @@ core::TDateTime DecodeTime(double stored) {
 
 TPDBNSBasic::~TPDBNSBasic() { CloseOnDestroy(); }
 
-void TPDBNSBasic::BeginAppend() {
-  if (!IsOpen()) RaisePDBError(kTable, 61030, 1);
-  if (OpenMode() != dmModeWriteOnly) RaisePDBError(kTable, 61040, 2);
-  if (fields_.Empty()) RaisePDBError(kTable, 61050, 3);
-  StartAppend();
-}
+void TPDBNSBasic::BeginAppend() { BeginFieldAppend(!fields_.Empty(), kTable, 61030, 61040, 61050); }
 
-std::size_t TPDBNSBasic::CalcRecordSize() {
-  std::size_t size = 0;
-  for (const auto& field : fields_) size += EncodedSize(field);
-  return size;
-}
+std::size_t TPDBNSBasic::CalcRecordSize() { return SumFieldSizes(fields_, EncodedSize); }
 
-void TPDBNSBasic::EncodeRecord() {
-  core::SpanWriter out(MutableCurrentRecord());
-  for (const auto& field : fields_) EncodeField(field, out);
-}
+void TPDBNSBasic::EncodeRecord() { EncodeFields(fields_, EncodeField); }
 
 void TPDBNSBasic::DecodeRecord() {
-  core::BigEndianReader in(CurrentRecord());
-  try {
-    for (auto& field : fields_) DecodeField(field, in);
-  } catch (const core::ShortReadError&) {
-    RaisePDBError(kTable, 61020, 1);
-  }
+  if (!DecodeFields(fields_, DecodeField)) RaisePDBError(kTable, 61020, 1);
 }
 
 void TPDBNSBasic::ClearFieldValues() {

@@ -183,32 +183,19 @@ core::TDateTime DecodeTime(std::uint16_t word) {
 
 TPDBPocketStudio::~TPDBPocketStudio() { CloseOnDestroy(); }
 
-void TPDBPocketStudio::BeginAppend() {
-  if (!IsOpen()) RaisePDBError(kTable, 65030, 1);
-  if (OpenMode() != dmModeWriteOnly) RaisePDBError(kTable, 65040, 2);
-  if (fields_.Empty()) RaisePDBError(kTable, 65050, 3);
-  StartAppend();
-}
+void TPDBPocketStudio::BeginAppend() { BeginFieldAppend(!fields_.Empty(), kTable, 65030, 65040, 65050); }
 
-std::size_t TPDBPocketStudio::CalcRecordSize() {
-  std::size_t size = 0;
-  for (const auto& field : fields_) size += EncodedSize(field);
-  return size;
-}
+std::size_t TPDBPocketStudio::CalcRecordSize() { return SumFieldSizes(fields_, EncodedSize); }
 
 void TPDBPocketStudio::EncodeRecord() {
   for (const auto& field : fields_)
     if (field.DataType() == PSBinary && field.Raw().size() > kMaxBinaryLength)
       RaisePDBError(kTable, 65060, 4);
-  core::SpanWriter out(MutableCurrentRecord());
-  for (const auto& field : fields_) EncodeField(field, out);
+  EncodeFields(fields_, EncodeField);
 }
 
 void TPDBPocketStudio::DecodeRecord() {
-  core::BigEndianReader in(CurrentRecord());
-  try {
-    for (auto& field : fields_) DecodeField(field, in);
-  } catch (const core::ShortReadError&) {
+  if (!DecodeFields(fields_, DecodeField)) {
     // The record does not match the field list: release the file, keep the memory.
     AbandonOpenFile();
     RaisePDBError(kTable, 65020, 1);

@@ -97,12 +97,7 @@ TPDBSQLDriverField& TPDBSQLDriver::FieldByName(std::string_view name) {
   RaisePDBError(kTable, 52510, 2);
 }
 
-void TPDBSQLDriver::BeginAppend() {
-  if (!IsOpen()) RaisePDBError(kTable, 52530, 1);
-  if (OpenMode() != dmModeWriteOnly) RaisePDBError(kTable, 52540, 2);
-  if (fields_.Empty()) RaisePDBError(kTable, 52550, 3);
-  StartAppend();
-}
+void TPDBSQLDriver::BeginAppend() { BeginFieldAppend(!fields_.Empty(), kTable, 52530, 52540, 52550); }
 
 core::Bytes TPDBSQLDriver::BuildSchemaRecord(std::uint32_t dataRecords) const {
   core::Bytes schema;
@@ -128,24 +123,12 @@ void TPDBSQLDriver::BeforeWriteDatabase() {
 
 void TPDBSQLDriver::BeforePost() { FieldByName(kSQLDriverRowIDName).SetAsInt(RecordCount() + 1); }
 
-std::size_t TPDBSQLDriver::CalcRecordSize() {
-  std::size_t size = 0;
-  for (const auto& field : fields_) size += EncodedSize(field);
-  return size;
-}
+std::size_t TPDBSQLDriver::CalcRecordSize() { return SumFieldSizes(fields_, EncodedSize); }
 
-void TPDBSQLDriver::EncodeRecord() {
-  core::SpanWriter out(MutableCurrentRecord());
-  for (const auto& field : fields_) EncodeField(field, out);
-}
+void TPDBSQLDriver::EncodeRecord() { EncodeFields(fields_, EncodeField); }
 
 void TPDBSQLDriver::DecodeRecord() {
-  core::BigEndianReader in(CurrentRecord());
-  try {
-    for (auto& field : fields_) DecodeField(field, in);
-  } catch (const core::ShortReadError&) {
-    RaisePDBError(kTable, 52520, 1);
-  }
+  if (!DecodeFields(fields_, DecodeField)) RaisePDBError(kTable, 52520, 1);
 }
 
 void TPDBSQLDriver::ClearFieldValues() {
