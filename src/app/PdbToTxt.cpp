@@ -24,7 +24,11 @@ constexpr std::string_view kOrderItemHeader = "IDORDER;IDPRODUCT;QUANTITY;PRICE;
 constexpr std::string_view kCashHeader = "ID;IDCUSTOMER;CASHDATE;IDCURRENCY;CURRENCYCURS;CURRENCYSUMMA;SUMMA;NOTE;";
 
 // The hidden name a text file is written under until the conversion puts it in place.
-std::string PendingName(std::string_view fileName) { return "." + std::string(fileName) + ".pending"; }
+std::string PendingName(std::string_view fileName) {
+  std::string name = ".";
+  name.append(fileName).append(".pending");
+  return name;
+}
 
 // The three text files under their pending names; those not committed are removed when the
 // conversion ends, so a failed run leaves none behind.
