@@ -84,13 +84,7 @@ void EncodeField(const TPDBAFField& field, core::SpanWriter& out) {
 // core::ShortReadError.
 void DecodeField(TPDBAFField& field, core::BigEndianReader& in) {
   if (field.DataType() == AFString) {
-    const std::size_t start = in.Position();
-    const auto rest = in.Take(in.Remaining());
-    const auto zero = std::find(rest.begin(), rest.end(), std::uint8_t{0});
-    if (zero == rest.end()) throw core::ShortReadError();  // no terminator before the end
-    field.SetRaw(core::Bytes(rest.begin(), zero + 1));
-    field.SetValue(std::string(rest.begin(), zero));
-    in.Seek(start + static_cast<std::size_t>(zero - rest.begin()) + 1);
+    DecodeZeroTerminatedText(field, in);
     return;
   }
 

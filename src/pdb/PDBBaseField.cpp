@@ -1,5 +1,7 @@
 #include "pdb/PDBBaseField.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <limits>
 
@@ -99,6 +101,16 @@ std::string ValueToString(const TPDBValue& value) {
                         [](const std::string& s) { return s; },
                     },
                     value);
+}
+
+void DecodeZeroTerminatedText(TPDBBaseField& field, core::BigEndianReader& in) {
+  const std::size_t start = in.Position();
+  const auto rest = in.Take(in.Remaining());
+  const auto zero = std::find(rest.begin(), rest.end(), std::uint8_t{0});
+  if (zero == rest.end()) throw core::ShortReadError();  // no terminator before the end
+  field.SetRaw(core::Bytes(rest.begin(), zero + 1));
+  field.SetValue(std::string(rest.begin(), zero));
+  in.Seek(start + static_cast<std::size_t>(zero - rest.begin()) + 1);
 }
 
 }  // namespace pdb

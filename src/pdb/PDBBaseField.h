@@ -123,4 +123,8 @@ class TPDBFieldCollection {
   Storage items_;
 };
 
+// Reads a zero-terminated text at the reader's position into the field (its raw bytes keep the
+// terminator) and moves past the zero; a text with no zero before the end is a short read.
+void DecodeZeroTerminatedText(TPDBBaseField& field, core::BigEndianReader& in);
+
 }  // namespace pdb

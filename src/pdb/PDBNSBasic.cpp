@@ -84,13 +84,7 @@ void DecodeField(TPDBNSBField& field, core::BigEndianReader& in) {
       field.SetRaw(std::move(raw));
       field.SetValue(std::string(bytes.begin(), std::find(bytes.begin(), bytes.end(), std::uint8_t{0})));
     } else {
-      const std::size_t start = in.Position();
-      const auto rest = in.Take(in.Remaining());
-      const auto zero = std::find(rest.begin(), rest.end(), std::uint8_t{0});
-      if (zero == rest.end()) throw core::ShortReadError();  // no terminator before the end
-      field.SetRaw(core::Bytes(rest.begin(), zero + 1));
-      field.SetValue(std::string(rest.begin(), zero));
-      in.Seek(start + static_cast<std::size_t>(zero - rest.begin()) + 1);
+      DecodeZeroTerminatedText(field, in);
     }
     return;
   }
