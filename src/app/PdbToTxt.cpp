@@ -104,6 +104,7 @@ class DocumentImport {
     pending.Commit(kOrderFile, orders > 0);
     pending.Commit(kOrderItemFile, orders > 0);
     pending.Commit(kCashFile, cashReceipts > 0);
+    core::SyncDirectory(dest_);
     if (context_.state.Interactive)
       context_.reporter.ShowMessage("Обработано документов: " + std::to_string(orders) + "\r" +
                                     "       Кассовых ордеров: " + std::to_string(cashReceipts));

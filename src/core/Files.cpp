@@ -1,10 +1,12 @@
 #include "core/Files.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -69,15 +71,64 @@ std::vector<std::uint8_t> ReadWholeFile(const fs::path& path) {
   return bytes;
 }
 
+void SyncDirectory(const fs::path& directory) {
+  const fs::path dir = directory.empty() ? fs::path(".") : directory;
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) throw FileError("cannot open directory " + Describe(dir, errno));
+  const int result = ::fsync(fd);
+  const int error = errno;
+  ::close(fd);
+  if (result != 0 && error != EINVAL && error != EROFS) throw FileError("cannot sync directory " + Describe(dir, error));
+}
+
+std::string TemporaryNamePrefix(std::string_view finalName, long pid) {
+  std::string name = ".";
+  name += finalName;
+  name += ".tmp";
+  name += std::to_string(pid);
+  name += '.';
+  return name;
+}
+
+namespace {
+
+// The writer's process id in a temporary name of `finalName`, or nothing for other names.
+std::optional<long> TemporaryOwner(std::string_view name, std::string_view finalName) {
+  const std::string prefix = "." + std::string(finalName) + ".tmp";
+  if (!name.starts_with(prefix)) return std::nullopt;
+  name.remove_prefix(prefix.size());
+  long pid = 0;
+  const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
+  if (error != std::errc() || pid <= 0 || end == name.data() + name.size() || *end != '.') return std::nullopt;
+  const std::string_view random(end + 1, static_cast<std::size_t>(name.data() + name.size() - end - 1));
+  if (random.empty() || random.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+  return pid;
+}
+
+bool ProcessRuns(long pid) { return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
+
+}  // namespace
+
+void SweepAbandonedTemporaries(const fs::path& directory, std::string_view finalName) {
+  std::error_code ec;
+  std::vector<fs::path> abandoned;
+  const fs::path dir = directory.empty() ? fs::path(".") : directory;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const auto owner = TemporaryOwner(it->path().filename().native(), finalName);
+    if (owner && !ProcessRuns(*owner)) abandoned.push_back(it->path());
+  }
+  // Best effort: a temporary file that cannot be removed now is tried again by the next write.
+  for (const auto& path : abandoned) fs::remove(path, ec);
+}
+
 AtomicFileWriter::AtomicFileWriter(fs::path finalPath) : final_(std::move(finalPath)) {
   std::random_device random;
   const fs::path directory = final_.has_parent_path() ? final_.parent_path() : fs::path(".");
+  const std::string finalName = final_.filename().string();
+  SweepAbandonedTemporaries(directory, finalName);
+  const std::string prefix = TemporaryNamePrefix(finalName, static_cast<long>(::getpid()));
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    std::string name = ".";
-    name += final_.filename().string();
-    name += ".tmp";
-    name += std::to_string(random() % 1000000);
-    temp_ = directory / name;
+    temp_ = directory / (prefix + std::to_string(random() % 1000000));
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno != EEXIST) break;
   }
@@ -142,6 +193,7 @@ void AtomicFileWriter::Commit() {
     throw FileError("cannot replace " + Describe(final_, error));
   }
   temp_.clear();
+  SyncDirectory(final_.has_parent_path() ? final_.parent_path() : fs::path("."));
 }
 
 void AtomicFileWriter::Abandon() {

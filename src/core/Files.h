@@ -40,9 +40,22 @@ void DeleteNoCase(const std::filesystem::path& directory, std::string_view name)
 // The whole file; FileError when it cannot be read.
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path);
 
+// Makes the renames and new names of `directory` durable (fsync of the directory itself), so that
+// a file reported as written survives a power loss. FileError when the sync fails; file systems
+// that cannot sync a directory are taken as having nothing to sync.
+void SyncDirectory(const std::filesystem::path& directory);
+
+// The hidden name a write of `finalName` by process `pid` goes to first:
+// "." + finalName + ".tmp" + pid + "." + a random number.
+std::string TemporaryNamePrefix(std::string_view finalName, long pid);
+// Removes the temporary files of `finalName` in `directory` left by processes that no longer run
+// (a run that was killed or lost its power half-way); those of running processes stay.
+void SweepAbandonedTemporaries(const std::filesystem::path& directory, std::string_view finalName);
+
 // Writes a file through a temporary file in the same directory that is flushed, synced and
-// renamed over the final name by Commit. Destroyed without Commit, it removes the temporary
-// file and the final name keeps what it had. Write failures raise FileError.
+// renamed over the final name by Commit, which then syncs the directory. Destroyed without
+// Commit, it removes the temporary file and the final name keeps what it had. Temporary files of
+// the same final name left by killed runs are removed first. Write failures raise FileError.
 class AtomicFileWriter {
  public:
   explicit AtomicFileWriter(std::filesystem::path finalPath);

@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "core/Files.h"
 #include "support/TempDir.h"
@@ -67,4 +71,37 @@ TEST(Files, AtomicWriterKeepsTheOrderOfSmallAndLargeWrites) {
     writer.Commit();
   }
   EXPECT_EQ(dir.ReadFile("mix.bin"), expected);
+}
+
+namespace {
+// The id of a process that has ended.
+long EndedProcessId() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+}  // namespace
+
+TEST(Files, AtomicWriterSweepsTemporariesOfEndedRunsOnly) {
+  TempDir dir;
+  const long ended = EndedProcessId();
+  const std::string abandoned = TemporaryNamePrefix("out.pdb", ended) + "123";
+  const std::string running = TemporaryNamePrefix("out.pdb", ::getppid()) + "456";
+  const std::string otherFile = TemporaryNamePrefix("other.pdb", ended) + "7";
+  for (const auto& name : {abandoned, running, otherFile, std::string(".out.pdb.tmp"), std::string(".out.pdb.tmp12.x")})
+    dir.WriteFile(name, "partial");
+
+  WriteWholeFile(dir / "out.pdb", std::span<const std::uint8_t>());
+  const auto names = dir.List();
+  EXPECT_EQ(std::count(names.begin(), names.end(), abandoned), 0);
+  for (const auto& kept : {running, otherFile, std::string(".out.pdb.tmp"), std::string(".out.pdb.tmp12.x")})
+    EXPECT_EQ(std::count(names.begin(), names.end(), kept), 1) << kept;
+  EXPECT_EQ(dir.ReadFile("out.pdb"), "");
+}
+
+TEST(Files, DirectorySyncReportsAMissingDirectory) {
+  TempDir dir;
+  EXPECT_NO_THROW(SyncDirectory(dir.Path()));
+  EXPECT_THROW(SyncDirectory(dir / "missing"), FileError);
 }
