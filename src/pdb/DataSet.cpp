@@ -149,7 +149,19 @@ TRecordBuffer::TRecordBuffer(const TRecordLayout& layout)
     : layout_(&layout), data_(layout.DataSize()), blobs_(static_cast<std::size_t>(layout.BlobCount())) {}
 
 void TRecordBuffer::Reset() {
-  std::fill(data_.begin(), data_.end(), std::byte{0});
+  // A string slot is read up to its first zero byte, so clearing its presence and first text
+  // byte is enough; clearing whole slots would cost as much as the record's largest size (a
+  // text read whole takes 64 KiB) on every record.
+  const std::size_t fields = static_cast<std::size_t>(layout_ != nullptr ? layout_->FieldCount() : 0);
+  std::size_t cleared = 0;  // data_ before this offset is done
+  for (std::size_t f = 0; f < fields; ++f) {
+    const TFieldSlot& slot = layout_->Slot(static_cast<int>(f));
+    if (slot.BlobIndex >= 0 || slot.Type != TFieldType::String) continue;
+    std::fill(data_.begin() + static_cast<std::ptrdiff_t>(cleared),
+              data_.begin() + static_cast<std::ptrdiff_t>(slot.Offset + 2), std::byte{0});
+    cleared = slot.Offset + 1 + slot.Size;
+  }
+  std::fill(data_.begin() + static_cast<std::ptrdiff_t>(std::min(cleared, data_.size())), data_.end(), std::byte{0});
   for (auto& blob : blobs_) blob.clear();
   Bookmark.reset();
 }
@@ -179,8 +191,10 @@ void TRecordBuffer::SetNull(int field) {
     return;
   }
   data_[slot.Offset] = kNull;
-  // Clear the value too, so records compare and copy the same whatever was there before.
-  std::fill_n(data_.begin() + static_cast<std::ptrdiff_t>(slot.Offset + 1), slot.Size, std::byte{0});
+  // Clear the value too, so records compare and copy the same whatever was there before; a text
+  // is read up to its first zero byte, so its first byte is enough.
+  std::fill_n(data_.begin() + static_cast<std::ptrdiff_t>(slot.Offset + 1),
+              slot.Type == TFieldType::String ? 1 : slot.Size, std::byte{0});
 }
 
 std::string_view TRecordBuffer::GetString(int field) const {
@@ -205,7 +219,7 @@ void TRecordBuffer::SetString(int field, std::string_view value) {
   std::byte* at = data_.data() + slot.Offset;
   at[0] = kPresent;
   std::memcpy(at + 1, value.data(), length);
-  std::fill_n(at + 1 + length, slot.Size - length, std::byte{0});
+  at[1 + length] = std::byte{0};  // the end of the text; bytes after it are never read
 }
 
 std::int32_t TRecordBuffer::GetInteger(int field) const {

@@ -122,7 +122,7 @@ void TMemoryRecord::CopyTo(TRecordBuffer& buffer) const {
       text = std::copy(in, end, text);
       in = end + 1;
     }
-    std::fill(text, at + 1 + slot.Size, kNull);
+    *text = kNull;  // the end of the text; the rest of the slot is never read
   }
   flush();
   // Element-wise assignment keeps the buffer's strings (and their capacity) in place.

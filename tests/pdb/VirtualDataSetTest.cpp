@@ -53,6 +53,36 @@ TEST_F(VirtualDataSet, StringFieldCutsToSizeAndStoresEmptyAsNull) {
   EXPECT_TRUE(F("Name").IsNull());
 }
 
+// A text slot is only cleared up to the end of its text: a shorter text that replaces a longer
+// one, in the edit buffer, in the stored record and in records read back, shows nothing of it.
+TEST_F(VirtualDataSet, ShorterTextReplacesALongerOneWhole) {
+  F("Name").AsString(std::string(100, 'L'));
+  ds.Post();
+  ds.Append();
+  F("Name").AsString("second");
+  ds.Post();
+  ds.First();
+  EXPECT_EQ(F("Name").AsString(), std::string(100, 'L'));
+  ds.Edit();
+  F("Name").AsString("ab");
+  EXPECT_EQ(F("Name").AsString(), "ab");
+  ds.Post();
+  ds.Next();
+  EXPECT_EQ(F("Name").AsString(), "second");
+  ds.First();
+  EXPECT_EQ(F("Name").AsString(), "ab");
+  ds.Edit();
+  F("Name").AsString("");
+  F("Name").AsString("c");
+  ds.Post();
+  ds.Last();
+  ds.First();
+  EXPECT_EQ(F("Name").AsString(), "c");
+  ds.Append();  // a fresh buffer after one that held the long text
+  EXPECT_TRUE(F("Name").IsNull());
+  ds.Cancel();
+}
+
 TEST_F(VirtualDataSet, NullFieldsReadAsEmptyValues) {
   for (const char* name : {"Qty", "Big", "Price", "Flag", "When"}) {
     SCOPED_TRACE(name);
