@@ -92,9 +92,9 @@ std::string TemporaryNamePrefix(std::string_view finalName, long pid) {
 
 namespace {
 
-// The writer's process id in a temporary name of `finalName`, or nothing for other names.
-std::optional<long> TemporaryOwner(std::string_view name, std::string_view finalName) {
-  const std::string prefix = "." + std::string(finalName) + ".tmp";
+// The writer's process id in a temporary name that starts with `prefix` ("." + final name +
+// ".tmp"), or nothing for other names.
+std::optional<long> TemporaryOwner(std::string_view name, std::string_view prefix) {
   if (!name.starts_with(prefix)) return std::nullopt;
   name.remove_prefix(prefix.size());
   long pid = 0;
@@ -113,8 +113,10 @@ void SweepAbandonedTemporaries(const fs::path& directory, std::string_view final
   std::error_code ec;
   std::vector<fs::path> abandoned;
   const fs::path dir = directory.empty() ? fs::path(".") : directory;
+  std::string prefix = ".";
+  prefix.append(finalName).append(".tmp");
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    const auto owner = TemporaryOwner(it->path().filename().native(), finalName);
+    const auto owner = TemporaryOwner(it->path().filename().native(), prefix);
     if (owner && !ProcessRuns(*owner)) abandoned.push_back(it->path());
   }
   // Best effort: a temporary file that cannot be removed now is tried again by the next write.
