@@ -2,13 +2,32 @@
 # A longer fuzzing campaign: every libFuzzer target runs until it has executed RUNS inputs
 # (default 10 million) or spent SECONDS (default 3 hours), on a corpus kept between campaigns in
 # build-fuzz/campaign/<name> (seeded from fuzz/corpus/<name>). Prints one line per target:
-# executions, coverage, corpus size, findings. Findings are kept in build-fuzz/findings/<name>/.
+# executions of this run and of every campaign so far, coverage, corpus size, findings. Each run
+# is added to the ledger build-fuzz/campaign/ledger.tsv, so that a campaign may be spread over
+# several sittings. Findings are kept in build-fuzz/findings/<name>/.
 #   scripts/fuzz-campaign.sh [RUNS] [SECONDS] [target ...]
+#   scripts/fuzz-campaign.sh --totals          the ledger's sums per target, nothing run
 set -euo pipefail
+cd "$(dirname "$0")/.."
+ledger=build-fuzz/campaign/ledger.tsv
+
+# Executions of every campaign run of one target recorded in the ledger.
+total_of() {
+  [[ -f "$ledger" ]] || { echo 0; return; }
+  awk -F'\t' -v t="$1" '$2 == t { s += $3 } END { printf "%d\n", s }' "$ledger"
+}
+
+if [[ "${1:-}" == "--totals" ]]; then
+  [[ -f "$ledger" ]] || { echo "no campaign recorded yet ($ledger)"; exit 0; }
+  printf '%-12s %6s %14s %s\n' target runs executions findings
+  awk -F'\t' '{ runs[$2]++; sum[$2] += $3; if ($6 != "ok") bad[$2]++ }
+    END { for (t in sum) printf "%-12s %6d %14d %d\n", t, runs[t], sum[t], bad[t] }' "$ledger" | sort
+  exit 0
+fi
+
 runs="${1:-10000000}"
 seconds="${2:-10800}"
 shift $(( $# > 2 ? 2 : $# ))
-cd "$(dirname "$0")/.."
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVESTIBO_BUILD_FUZZ=ON -DVESTIBO_SANITIZE=ON -DVESTIBO_BUILD_TESTS=OFF -DVESTIBO_BUILD_GUI=OFF >/dev/null
@@ -21,7 +40,8 @@ if [[ ${#targets[@]} -eq 0 ]]; then
 fi
 
 status=0
-printf '%-12s %12s %9s %9s %s\n' target executions edges corpus findings
+mkdir -p build-fuzz/campaign
+printf '%-12s %12s %12s %9s %9s %s\n' target executions all-runs edges corpus findings
 for name in "${targets[@]}"; do
   corpus="build-fuzz/campaign/$name"
   findings="build-fuzz/findings/$name"
@@ -33,7 +53,9 @@ for name in "${targets[@]}"; do
     -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1 || { result=FINDING; status=1; }
   executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)"
   edges="$(grep -oE 'cov: [0-9]+' "$log" | tail -1 | awk '{print $2}')"
-  printf '%-12s %12s %9s %9s %s\n' "$name" "${executions:-0}" "${edges:-0}" "$(ls "$corpus" | wc -l)" \
-    "$result$( [[ $result == FINDING ]] && echo " ($findings, log $log)")"
+  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$(date -u +%FT%TZ)" "$name" "${executions:-0}" "${edges:-0}" \
+    "$(ls "$corpus" | wc -l)" "$result" >>"$ledger"
+  printf '%-12s %12s %12s %9s %9s %s\n' "$name" "${executions:-0}" "$(total_of "$name")" "${edges:-0}" \
+    "$(ls "$corpus" | wc -l)" "$result$( [[ $result == FINDING ]] && echo " ($findings, log $log)")"
 done
 exit "$status"
