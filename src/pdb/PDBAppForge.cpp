@@ -1,7 +1,6 @@
 #include "pdb/PDBAppForge.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <string_view>
 #include <utility>
@@ -30,21 +29,6 @@ constexpr std::string_view kAFTag = "APPFORG2";
 // The 16-bit word after the field count (its meaning is not known; AppForge writes 10).
 constexpr std::uint16_t kAFHeaderWord = 10;
 
-// A date-time to encode; day numbers beyond any calendar cannot be split into parts.
-core::TDateTime CalendarDateTime(const TPDBValue& value) {
-  const core::TDateTime result = ValueToDateTime(value);
-  if (!(std::fabs(result.Days()) < 1e8)) throw core::EConvertError::InvalidDateTime(ValueToString(value));
-  return result;
-}
-
-// The text a zero-terminated field stores: up to its first zero byte, which would otherwise end
-// the field early and shift every field after it.
-std::string StoredText(const TPDBValue& value) {
-  std::string text = ValueToString(value);
-  text.resize(std::min(text.size(), text.find('\0')));
-  return text;
-}
-
 // Seconds since 1904 in 32 bits: 0 for the empty date and any before 1904; a date after
 // 06/02/2040 06:28:15 does not fit and is refused rather than wrapped to a 1904 date.
 std::uint32_t PalmSeconds(core::TDateTime value) {
@@ -58,7 +42,7 @@ std::uint32_t PalmSeconds(core::TDateTime value) {
 }
 
 std::size_t EncodedSize(const TPDBAFField& field) {
-  if (field.DataType() == AFString) return StoredText(field.Value()).size() + 1;
+  if (field.DataType() == AFString) return ZeroTerminatedText(field.Value()).size() + 1;
   return static_cast<std::size_t>(field.Size());
 }
 
@@ -74,7 +58,7 @@ void EncodeField(const TPDBAFField& field, core::SpanWriter& out) {
     case AFCurrency: out.U64(static_cast<std::uint64_t>(ValueToCurrency(value))); break;
     case AFDate: out.U32(PalmSeconds(CalendarDateTime(value))); break;
     case AFString:
-      out.Append(StoredText(value));
+      out.Append(ZeroTerminatedText(value));
       out.U8(0);
       break;
   }

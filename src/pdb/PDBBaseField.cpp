@@ -113,4 +113,16 @@ void DecodeZeroTerminatedText(TPDBBaseField& field, core::BigEndianReader& in) {
   in.Seek(start + static_cast<std::size_t>(zero - rest.begin()) + 1);
 }
 
+std::string ZeroTerminatedText(const TPDBValue& value) {
+  std::string text = ValueToString(value);
+  text.resize(std::min(text.size(), text.find('\0')));
+  return text;
+}
+
+core::TDateTime CalendarDateTime(const TPDBValue& value) {
+  const core::TDateTime result = ValueToDateTime(value);
+  if (!(std::fabs(result.Days()) < 1e8)) throw core::EConvertError::InvalidDateTime(ValueToString(value));
+  return result;
+}
+
 }  // namespace pdb

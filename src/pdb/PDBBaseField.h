@@ -126,5 +126,11 @@ class TPDBFieldCollection {
 // Reads a zero-terminated text at the reader's position into the field (its raw bytes keep the
 // terminator) and moves past the zero; a text with no zero before the end is a short read.
 void DecodeZeroTerminatedText(TPDBBaseField& field, core::BigEndianReader& in);
+// The text a zero-terminated field stores: up to the value's first zero byte, which would
+// otherwise end the field early and shift every field after it.
+std::string ZeroTerminatedText(const TPDBValue& value);
+// A date-time value to encode; day numbers beyond any calendar cannot be split into parts and
+// fail with core::EConvertError.
+core::TDateTime CalendarDateTime(const TPDBValue& value);
 
 }  // namespace pdb

@@ -1,7 +1,6 @@
 #include "pdb/PDBNSBasic.h"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 #include "core/Messages.h"
@@ -22,25 +21,10 @@ constexpr core::MessageTable kTable{kMessages};
 // NSBasic keeps dates as (year - 1900) * 10000 + month * 100 + day.
 constexpr std::int64_t kNSBDateBias = 19000000;
 
-// A date-time to encode; day numbers beyond any calendar cannot be split into parts.
-core::TDateTime CalendarDateTime(const TPDBValue& value) {
-  const core::TDateTime result = ValueToDateTime(value);
-  if (!(std::fabs(result.Days()) < 1e8)) throw core::EConvertError::InvalidDateTime(ValueToString(value));
-  return result;
-}
-
-// The text a zero-terminated field stores: up to its first zero byte, which would otherwise end
-// the field early and shift every field after it.
-std::string StoredText(const TPDBValue& value) {
-  std::string text = ValueToString(value);
-  text.resize(std::min(text.size(), text.find('\0')));
-  return text;
-}
-
 std::size_t EncodedSize(const TPDBNSBField& field) {
   if (field.DataType() != NSBString) return static_cast<std::size_t>(field.Size());
   if (field.Size() > 0) return static_cast<std::size_t>(field.Size()) + 1;
-  return StoredText(field.Value()).size() + 1;
+  return ZeroTerminatedText(field.Value()).size() + 1;
 }
 
 void EncodeField(const TPDBNSBField& field, core::SpanWriter& out) {
@@ -55,7 +39,7 @@ void EncodeField(const TPDBNSBField& field, core::SpanWriter& out) {
     case NSBDate: out.F64(nsb::EncodeDate(CalendarDateTime(value))); break;
     case NSBTime: out.F64(nsb::EncodeTime(CalendarDateTime(value))); break;
     case NSBString: {
-      const std::string text = StoredText(value);
+      const std::string text = ZeroTerminatedText(value);
       if (field.Size() > 0) {
         // A shorter text is padded with zero bytes, where the reader stops.
         const auto fixed = static_cast<std::size_t>(field.Size());
