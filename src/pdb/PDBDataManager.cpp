@@ -233,23 +233,22 @@ void TPDBDataManager::ReadHeader() {
   try {
     if (fileSize_ < kPDBHeaderSize || !ReadAt(0, header)) Raise(14060, 7);
     core::BigEndianReader in(header);
-    const auto name = in.Take(kPDBNameSize);
-    const auto zero = std::find(name.begin(), name.end(), std::uint8_t{0});
-    databaseName_.assign(name.begin(), zero);
-    attributes_ = in.U16();
-    version_ = in.U16();
+    core::PalmDatabaseHeader fields = core::PalmDatabaseHeader::Read(in);
+    databaseName_ = std::move(fields.Name);
+    attributes_ = fields.Attributes;
+    version_ = fields.Version;
     const std::int32_t bias = core::StandardTimeZoneBiasMinutes();
-    creationDate_ = core::TDateTime::FromHeaderSeconds(in.U32(), bias);
-    modificationDate_ = core::TDateTime::FromHeaderSeconds(in.U32(), bias);
-    backupDate_ = core::TDateTime::FromHeaderSeconds(in.U32(), bias);
-    modificationNumber_ = in.U32();
-    appInfoOffset_ = in.U32();
-    sortInfoOffset_ = in.U32();
-    databaseType_ = std::string(core::AsText(in.Take(4)));
-    creatorID_ = std::string(core::AsText(in.Take(4)));
-    uniqueIDSeed_ = in.U32();
-    nextRecordListID_ = in.U32();
-    fileRecordCount_ = in.U16();
+    creationDate_ = core::TDateTime::FromHeaderSeconds(fields.CreationSeconds, bias);
+    modificationDate_ = core::TDateTime::FromHeaderSeconds(fields.ModificationSeconds, bias);
+    backupDate_ = core::TDateTime::FromHeaderSeconds(fields.BackupSeconds, bias);
+    modificationNumber_ = fields.ModificationNumber;
+    appInfoOffset_ = fields.AppInfoOffset;
+    sortInfoOffset_ = fields.SortInfoOffset;
+    databaseType_ = std::move(fields.Type);
+    creatorID_ = std::move(fields.Creator);
+    uniqueIDSeed_ = fields.UniqueIDSeed;
+    nextRecordListID_ = fields.NextRecordListID;
+    fileRecordCount_ = fields.RecordCount;
     // The record list must be there in full before any entry is trusted.
     if (RecordListEnd(fileRecordCount_) > fileSize_) Raise(14060, 7);
     // The list is read in one go: records are then read with one seek each.
@@ -294,12 +293,12 @@ void TPDBDataManager::ReadRecord(std::int32_t index, TPDBRecordData& record) {
   // The entry and, unless it is the last one, the next entry's offset, which ends the record.
   const bool last = at + 1 == fileRecordCount_;
   core::BigEndianReader in(recordList_, kPDBRecordEntrySize * at);
-  const std::uint32_t offset = in.U32();
-  const std::uint8_t attributes = in.U8();
+  const core::PalmRecordEntry entry = core::PalmRecordEntry::Read(in);
+  const std::uint32_t offset = entry.Offset;
   record.Data.clear();
-  record.Attributes = static_cast<std::uint8_t>(attributes >> 4);
-  record.Category = static_cast<std::uint8_t>(attributes & 0x0F);
-  record.UniqueID = (std::uint32_t{in.U8()} << 16) | in.U16();
+  record.Attributes = static_cast<std::uint8_t>(entry.Attributes >> 4);
+  record.Category = static_cast<std::uint8_t>(entry.Attributes & 0x0F);
+  record.UniqueID = entry.UniqueID;
   if (record.Attributes & kRecAttrDelete) return;
 
   const std::uint64_t end = last ? fileSize_ : EntryOffset(at + 1);
@@ -493,27 +492,28 @@ core::Bytes TPDBDataManager::BuildFileHead(bool writeCategories) const {
   core::Bytes image;
   image.reserve(static_cast<std::size_t>(total - dataSize));
   core::BigEndianWriter out(image);
-  out.FixedText(std::string_view(databaseName_).substr(0, kPDBMaxNameLength), kPDBNameSize);
-  out.U16(attributes_);
-  out.U16(0);         // version
-  out.U32(created);   // creation date
-  out.U32(created);   // modification date
-  out.U32(0);         // last backup date
-  out.U32(0);         // modification number
-  out.U32(static_cast<std::uint32_t>(appInfoOffset));
-  out.U32(static_cast<std::uint32_t>(sortInfoOffset));
-  out.FixedText(databaseType_, 4);
-  out.FixedText(creatorID_, 4);
-  out.U32(uniqueIDSeed_);
-  out.U32(0);  // next record list ID
-  out.U16(static_cast<std::uint16_t>(n));
+  // Version, backup date, modification number and next record list are written as 0, the
+  // modification date as the creation date.
+  core::PalmDatabaseHeader header;
+  header.Name = databaseName_;
+  header.Attributes = attributes_;
+  header.CreationSeconds = created;
+  header.ModificationSeconds = created;
+  header.AppInfoOffset = static_cast<std::uint32_t>(appInfoOffset);
+  header.SortInfoOffset = static_cast<std::uint32_t>(sortInfoOffset);
+  header.Type = databaseType_;
+  header.Creator = creatorID_;
+  header.UniqueIDSeed = uniqueIDSeed_;
+  header.RecordCount = static_cast<std::uint16_t>(n);
+  header.Write(out);
 
   std::uint64_t dataOffset = listEnd + appInfoSize + sortInfoData_.size();
   for (const auto& node : records_) {
-    out.U32(static_cast<std::uint32_t>(dataOffset));
-    out.U8(static_cast<std::uint8_t>((node.Attributes & 0x0F) << 4));  // category is written as 0
-    out.U8(static_cast<std::uint8_t>(node.UniqueID >> 16));
-    out.U16(static_cast<std::uint16_t>(node.UniqueID));
+    // The category is written as 0.
+    core::PalmRecordEntry{.Offset = static_cast<std::uint32_t>(dataOffset),
+                          .Attributes = static_cast<std::uint8_t>((node.Attributes & 0x0F) << 4),
+                          .UniqueID = node.UniqueID}
+        .Write(out);
     dataOffset += node.Data.size();
   }
   out.Zeros(kPDBRecordListGap);

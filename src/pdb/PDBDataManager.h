@@ -19,17 +19,18 @@
 #include "core/ByteIO.h"
 #include "core/DateTime.h"
 #include "core/Files.h"
+#include "core/PalmDatabaseLayout.h"
 #include "pdb/PDBDataGlobals.h"
 
 namespace pdb {
 
 // Layout constants of the file format.
-inline constexpr std::size_t kPDBHeaderSize = 78;
-inline constexpr std::size_t kPDBRecordEntrySize = 8;
+inline constexpr std::size_t kPDBHeaderSize = core::kPalmHeaderSize;
+inline constexpr std::size_t kPDBRecordEntrySize = core::kPalmRecordEntrySize;
 inline constexpr std::size_t kPDBRecordListGap = 2;         // zero bytes after the record list
 inline constexpr std::size_t kPDBCategoryBlockSize = 276;   // standard AppInfo category block
-inline constexpr std::size_t kPDBNameSize = 32;
-inline constexpr std::size_t kPDBMaxNameLength = 31;
+inline constexpr std::size_t kPDBNameSize = core::kPalmNameSize;
+inline constexpr std::size_t kPDBMaxNameLength = core::kPalmMaxNameLength;
 inline constexpr std::uint32_t kPDBMaxRecords = 65535;      // the record count is 16 bits
 
 // Record attribute flags, as held in memory (the high nibble of the entry's attribute byte).

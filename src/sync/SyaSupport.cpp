@@ -28,9 +28,6 @@ bool AllAlphanumeric(std::string_view text) {
   });
 }
 
-// A four-character code written as its first 4 bytes, zero-filled when shorter.
-void WriteCode(core::BigEndianWriter& w, std::string_view code) { w.FixedText(code.substr(0, 4), 4); }
-
 const core::TDateTime kEarliestCreationDate = *core::TDateTime::FromDate(1990, 1, 1);
 
 }  // namespace
@@ -120,22 +117,22 @@ void TPDBDataManager::ReadHeader() {
   std::array<std::uint8_t, kPDBHeaderSize> raw{};
   ReadAt(0, raw);
   core::BigEndianReader r(raw);
-  const auto nameField = core::AsText(r.Take(32));
-  databaseName_ = std::string(nameField.substr(0, nameField.find('\0')));
-  attributes_ = r.U16();
-  version_ = r.U16();
+  core::PalmDatabaseHeader fields = core::PalmDatabaseHeader::Read(r);
+  databaseName_ = std::move(fields.Name);
+  attributes_ = fields.Attributes;
+  version_ = fields.Version;
   const std::int32_t bias = core::StandardTimeZoneBiasMinutes();
-  creationDate_ = core::TDateTime::FromHeaderSeconds(r.U32(), bias);
-  modificationDate_ = core::TDateTime::FromHeaderSeconds(r.U32(), bias);
-  backupDate_ = core::TDateTime::FromHeaderSeconds(r.U32(), bias);
-  modificationNumber_ = r.U32();
-  appInfoOffset_ = r.U32();
-  sortInfoOffset_ = r.U32();
-  databaseType_ = std::string(core::AsText(r.Take(4)));
-  creatorID_ = std::string(core::AsText(r.Take(4)));
-  uniqueIDSeed_ = r.U32();
-  nextRecordListID_ = r.U32();
-  headerRecordCount_ = r.U16();
+  creationDate_ = core::TDateTime::FromHeaderSeconds(fields.CreationSeconds, bias);
+  modificationDate_ = core::TDateTime::FromHeaderSeconds(fields.ModificationSeconds, bias);
+  backupDate_ = core::TDateTime::FromHeaderSeconds(fields.BackupSeconds, bias);
+  modificationNumber_ = fields.ModificationNumber;
+  appInfoOffset_ = fields.AppInfoOffset;
+  sortInfoOffset_ = fields.SortInfoOffset;
+  databaseType_ = std::move(fields.Type);
+  creatorID_ = std::move(fields.Creator);
+  uniqueIDSeed_ = fields.UniqueIDSeed;
+  nextRecordListID_ = fields.NextRecordListID;
+  headerRecordCount_ = fields.RecordCount;
   recordCount_ = AdjustRecordCount(headerRecordCount_);
   AfterReadHeader();
 }
@@ -230,9 +227,10 @@ void TPDBDataManager::LoadEntries() {
   entries_.resize(count);
   core::BigEndianReader r(raw);
   for (auto& e : entries_) {
-    e.offset = r.U32();
-    e.attributes = r.U8();
-    e.uniqueID = (std::uint32_t{r.U8()} << 16) | r.U16();
+    const core::PalmRecordEntry entry = core::PalmRecordEntry::Read(r);
+    e.offset = entry.Offset;
+    e.attributes = entry.Attributes;
+    e.uniqueID = entry.UniqueID;
   }
   // A record's data end where the next record's begin. Entries with offset 0 (deleted records
   // without data) are passed over, so they do not cut their neighbour short.
@@ -342,26 +340,28 @@ core::Bytes TPDBDataManager::BuildFileHead(const std::vector<RecordNode>& record
   core::Bytes head;
   head.reserve(static_cast<std::size_t>(dataOffset));
   core::BigEndianWriter w(head);
-  w.FixedText(std::string_view(databaseName_).substr(0, 31), 32);
-  w.U16(attributes_);
-  w.U16(version_);
-  w.U32(createdSeconds);
-  w.U32(modificationDate_.Days() > 0 ? PalmSecondsFromDate(modificationDate_) : createdSeconds);
-  w.U32(backupDate_.Days() > 0 ? PalmSecondsFromDate(backupDate_) : 0);
-  w.U32(modificationNumber_);
-  w.U32(static_cast<std::uint32_t>(appInfoOffset));
-  w.U32(static_cast<std::uint32_t>(sortInfoOffset));
-  WriteCode(w, databaseType_);
-  WriteCode(w, creatorID_);
-  w.U32(0);  // unique-ID seed
-  w.U32(0);  // next record list
-  w.U16(static_cast<std::uint16_t>(n));
+  // The unique-ID seed and the next record list are written as 0.
+  core::PalmDatabaseHeader header;
+  header.Name = databaseName_;
+  header.Attributes = attributes_;
+  header.Version = version_;
+  header.CreationSeconds = createdSeconds;
+  header.ModificationSeconds =
+      modificationDate_.Days() > 0 ? PalmSecondsFromDate(modificationDate_) : createdSeconds;
+  header.BackupSeconds = backupDate_.Days() > 0 ? PalmSecondsFromDate(backupDate_) : 0;
+  header.ModificationNumber = modificationNumber_;
+  header.AppInfoOffset = static_cast<std::uint32_t>(appInfoOffset);
+  header.SortInfoOffset = static_cast<std::uint32_t>(sortInfoOffset);
+  header.Type = databaseType_;
+  header.Creator = creatorID_;
+  header.RecordCount = static_cast<std::uint16_t>(n);
+  header.Write(w);
   for (const auto& r : records) {
     const bool deleted = r.attributes & kRecordDelete;
-    w.U32(deleted ? 0 : static_cast<std::uint32_t>(dataOffset));
-    w.U8(static_cast<std::uint8_t>((r.attributes & 0x0F) << 4));
-    w.U8(static_cast<std::uint8_t>(r.uniqueID >> 16));
-    w.U16(static_cast<std::uint16_t>(r.uniqueID));
+    core::PalmRecordEntry{.Offset = deleted ? 0 : static_cast<std::uint32_t>(dataOffset),
+                          .Attributes = static_cast<std::uint8_t>((r.attributes & 0x0F) << 4),
+                          .UniqueID = r.uniqueID}
+        .Write(w);
     if (!deleted) dataOffset += r.data.size();
   }
   w.U16(0);

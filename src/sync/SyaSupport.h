@@ -18,6 +18,7 @@
 #include "core/ByteIO.h"
 #include "core/DateTime.h"
 #include "core/Files.h"
+#include "core/PalmDatabaseLayout.h"
 #include "sync/SyaException.h"
 #include "sync/SyaFields.h"
 
@@ -27,8 +28,8 @@ enum TOpenMode : std::uint8_t { dmModeReadOnly = 0, dmModeWriteOnly = 1 };
 
 using TArrayCategories = std::array<std::string, 16>;
 
-inline constexpr std::size_t kPDBHeaderSize = 78;
-inline constexpr std::size_t kRecordEntrySize = 8;
+inline constexpr std::size_t kPDBHeaderSize = core::kPalmHeaderSize;
+inline constexpr std::size_t kRecordEntrySize = core::kPalmRecordEntrySize;
 inline constexpr std::size_t kCategoryBlockSize = 276;
 
 // Record attribute flags as held in memory (the high nibble of the entry's attribute byte).
