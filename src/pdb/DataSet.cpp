@@ -582,10 +582,10 @@ void TDataSet::MakeCurrent(int position) {
   bof_ = eof_ = false;
 }
 
-void TDataSet::PositionFirst() {
+std::optional<int> TDataSet::PositionAtEnd(int from, int step) {
   std::optional<int> found;
   try {
-    found = ScanAccepted(0, +1);
+    found = ScanAccepted(from, step);
   } catch (...) {
     ResetCursor();
     buffer_.Reset();
@@ -593,11 +593,15 @@ void TDataSet::PositionFirst() {
   }
   if (found) {
     MakeCurrent(*found);
-    bof_ = true;
   } else {
     ResetCursor();
     buffer_.Reset();
   }
+  return found;
+}
+
+void TDataSet::PositionFirst() {
+  if (PositionAtEnd(0, +1)) bof_ = true;
 }
 
 void TDataSet::First() {
@@ -613,21 +617,7 @@ void TDataSet::Last() {
   CheckActive();
   CheckBrowseMode();
   Fire(BeforeScroll);
-  std::optional<int> found;
-  try {
-    found = ScanAccepted(InternalRecordCount() - 1, -1);
-  } catch (...) {
-    ResetCursor();
-    buffer_.Reset();
-    throw;
-  }
-  if (found) {
-    MakeCurrent(*found);
-    eof_ = true;
-  } else {
-    ResetCursor();
-    buffer_.Reset();
-  }
+  if (PositionAtEnd(InternalRecordCount() - 1, -1)) eof_ = true;
   NotifyChange(nullptr);
   Fire(AfterScroll);
 }

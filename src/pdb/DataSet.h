@@ -447,6 +447,9 @@ class TDataSet {
   std::optional<int> ScanAccepted(int from, int step);
   void RestoreCurrent();
   void MakeCurrent(int position);
+  // Makes the first accepted record from `from` on in direction `step` current, or leaves no
+  // record current (also when the scan fails); returns its position.
+  std::optional<int> PositionAtEnd(int from, int step);
   void PositionFirst();
   void Step(int direction);
   void StartInsert(bool append);
