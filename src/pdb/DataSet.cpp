@@ -582,10 +582,11 @@ void TDataSet::MakeCurrent(int position) {
   bof_ = eof_ = false;
 }
 
-std::optional<int> TDataSet::PositionAtEnd(int from, int step) {
+template <class Scan>
+std::optional<int> TDataSet::PositionOrReset(Scan scan) {
   std::optional<int> found;
   try {
-    found = ScanAccepted(from, step);
+    found = scan();
   } catch (...) {
     ResetCursor();
     buffer_.Reset();
@@ -601,7 +602,7 @@ std::optional<int> TDataSet::PositionAtEnd(int from, int step) {
 }
 
 void TDataSet::PositionFirst() {
-  if (PositionAtEnd(0, +1)) bof_ = true;
+  if (PositionOrReset([&] { return ScanAccepted(0, +1); })) bof_ = true;
 }
 
 void TDataSet::First() {
@@ -617,7 +618,7 @@ void TDataSet::Last() {
   CheckActive();
   CheckBrowseMode();
   Fire(BeforeScroll);
-  if (PositionAtEnd(InternalRecordCount() - 1, -1)) eof_ = true;
+  if (PositionOrReset([&] { return ScanAccepted(InternalRecordCount() - 1, -1); })) eof_ = true;
   NotifyChange(nullptr);
   Fire(AfterScroll);
 }
@@ -771,21 +772,11 @@ void TDataSet::Delete() {
   const int count = InternalRecordCount();
   const int position = std::min(cursor_, count - 1);
   hasCurrent_ = false;
-  std::optional<int> found;
-  try {
-    found = ScanAccepted(position, -1);
-    if (!found) found = ScanAccepted(position + 1, +1);
-  } catch (...) {
-    ResetCursor();
-    buffer_.Reset();
-    throw;
-  }
-  if (found) {
-    MakeCurrent(*found);
-  } else {
-    ResetCursor();
-    buffer_.Reset();
-  }
+  // The record before the deleted one becomes current, or else the one after it.
+  PositionOrReset([&] {
+    const auto before = ScanAccepted(position, -1);
+    return before ? before : ScanAccepted(position + 1, +1);
+  });
   Fire(AfterDelete);
   NotifyChange(nullptr);
   Fire(AfterScroll);

@@ -447,9 +447,10 @@ class TDataSet {
   std::optional<int> ScanAccepted(int from, int step);
   void RestoreCurrent();
   void MakeCurrent(int position);
-  // Makes the first accepted record from `from` on in direction `step` current, or leaves no
-  // record current (also when the scan fails); returns its position.
-  std::optional<int> PositionAtEnd(int from, int step);
+  // Makes the record `scan` finds (a ScanAccepted) current, or leaves no record current when it
+  // finds none or fails; returns its position.
+  template <class Scan>
+  std::optional<int> PositionOrReset(Scan scan);
   void PositionFirst();
   void Step(int direction);
   void StartInsert(bool append);
