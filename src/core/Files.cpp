@@ -9,7 +9,6 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
-#include <random>
 
 #include "core/Encoding.h"
 
@@ -100,8 +99,8 @@ std::optional<long> TemporaryOwner(std::string_view name, std::string_view prefi
   long pid = 0;
   const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
   if (error != std::errc() || pid <= 0 || end == name.data() + name.size() || *end != '.') return std::nullopt;
-  const std::string_view random(end + 1, static_cast<std::size_t>(name.data() + name.size() - end - 1));
-  if (random.empty() || random.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+  const std::string_view number(end + 1, static_cast<std::size_t>(name.data() + name.size() - end - 1));
+  if (number.empty() || number.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
   return pid;
 }
 
@@ -124,13 +123,14 @@ void SweepAbandonedTemporaries(const fs::path& directory, std::string_view final
 }
 
 AtomicFileWriter::AtomicFileWriter(fs::path finalPath) : final_(std::move(finalPath)) {
-  std::random_device random;
   const fs::path directory = final_.has_parent_path() ? final_.parent_path() : fs::path(".");
   const std::string finalName = final_.filename().string();
   SweepAbandonedTemporaries(directory, finalName);
   const std::string prefix = TemporaryNamePrefix(finalName, static_cast<long>(::getpid()));
+  // The process id keeps the name apart from other processes; within this one, the first free
+  // number (O_EXCL never opens an existing file or follows a link planted under the name).
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    temp_ = directory / (prefix + std::to_string(random() % 1000000));
+    temp_ = directory / (prefix + std::to_string(attempt));
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno != EEXIST) break;
   }

@@ -46,7 +46,7 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path);
 void SyncDirectory(const std::filesystem::path& directory);
 
 // The hidden name a write of `finalName` by process `pid` goes to first:
-// "." + finalName + ".tmp" + pid + "." + a random number.
+// "." + finalName + ".tmp" + pid + "." + a number.
 std::string TemporaryNamePrefix(std::string_view finalName, long pid);
 // Removes the temporary files of `finalName` in `directory` left by processes that no longer run
 // (a run that was killed or lost its power half-way); those of running processes stay.

@@ -105,3 +105,17 @@ TEST(Files, DirectorySyncReportsAMissingDirectory) {
   EXPECT_NO_THROW(SyncDirectory(dir.Path()));
   EXPECT_THROW(SyncDirectory(dir / "missing"), FileError);
 }
+
+TEST(Files, TwoWritersOfOneFileKeepApartUntilCommit) {
+  TempDir dir;
+  AtomicFileWriter first(dir / "out.pdb");
+  AtomicFileWriter second(dir / "out.pdb");
+  EXPECT_NE(first.TempPath(), second.TempPath());
+  first.Write(std::string_view("first"));
+  second.Write(std::string_view("second"));
+  second.Commit();
+  EXPECT_EQ(dir.ReadFile("out.pdb"), "second");
+  first.Commit();
+  EXPECT_EQ(dir.ReadFile("out.pdb"), "first");
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"out.pdb"});
+}
