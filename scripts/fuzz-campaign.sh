@@ -4,7 +4,9 @@
 # build-fuzz/campaign/<name> (seeded from fuzz/corpus/<name>). Prints one line per target:
 # executions of this run and of every campaign so far, coverage, corpus size, findings. Each run
 # is added to the ledger build-fuzz/campaign/ledger.tsv, so that a campaign may be spread over
-# several sittings. Findings are kept in build-fuzz/findings/<name>/.
+# several sittings. Two runs of one target may share its corpus at the same time (one per core);
+# each run keeps its own log in build-fuzz/campaign/logs/. Findings are kept in
+# build-fuzz/findings/<name>/.
 #   scripts/fuzz-campaign.sh [RUNS] [SECONDS] [target ...]
 #   scripts/fuzz-campaign.sh --totals          the ledger's sums per target, nothing run
 set -euo pipefail
@@ -40,14 +42,14 @@ if [[ ${#targets[@]} -eq 0 ]]; then
 fi
 
 status=0
-mkdir -p build-fuzz/campaign
+mkdir -p build-fuzz/campaign/logs
 printf '%-12s %12s %12s %9s %9s %s\n' target executions all-runs edges corpus findings
 for name in "${targets[@]}"; do
   corpus="build-fuzz/campaign/$name"
   findings="build-fuzz/findings/$name"
   mkdir -p "$corpus" "$findings"
   [[ -d "fuzz/corpus/$name" ]] && cp -Rn "fuzz/corpus/$name/." "$corpus/"
-  log="build-fuzz/campaign/$name.log"
+  log="build-fuzz/campaign/logs/$name-$(date -u +%Y%m%dT%H%M%S)-$$.log"
   result=ok
   build-fuzz/fuzz/fuzz_"$name" -runs="$runs" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$findings/" "$corpus" >"$log" 2>&1 || { result=FINDING; status=1; }
