@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -80,11 +82,23 @@ void SyncDirectory(const fs::path& directory) {
   if (result != 0 && error != EINVAL && error != EROFS) throw FileError("cannot sync directory " + Describe(dir, error));
 }
 
-std::string TemporaryNamePrefix(std::string_view finalName, long pid) {
+std::string HostNameForFiles() {
+  std::array<char, 256> buffer{};
+  if (::gethostname(buffer.data(), buffer.size() - 1) != 0) buffer[0] = '\0';
+  std::string host(buffer.data());
+  host = host.substr(0, host.find('.'));
+  for (char& c : host)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') c = '_';
+  return host.empty() ? "localhost" : host;
+}
+
+std::string TemporaryNamePrefix(std::string_view finalName, long pid, std::string_view host) {
   std::string name = ".";
   name += finalName;
   name += ".tmp";
   name += std::to_string(pid);
+  name += '@';
+  name += host;
   name += '.';
   return name;
 }
@@ -92,43 +106,54 @@ std::string TemporaryNamePrefix(std::string_view finalName, long pid) {
 namespace {
 
 // The writer's process id in a temporary name that starts with `prefix` ("." + final name +
-// ".tmp"), or nothing for other names.
-std::optional<long> TemporaryOwner(std::string_view name, std::string_view prefix) {
+// ".tmp") and was made on `host`, or nothing for other names.
+std::optional<long> TemporaryOwner(std::string_view name, std::string_view prefix, std::string_view host) {
   if (!name.starts_with(prefix)) return std::nullopt;
   name.remove_prefix(prefix.size());
   long pid = 0;
   const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), pid);
-  if (error != std::errc() || pid <= 0 || end == name.data() + name.size() || *end != '.') return std::nullopt;
-  const std::string_view number(end + 1, static_cast<std::size_t>(name.data() + name.size() - end - 1));
+  if (error != std::errc() || pid <= 0) return std::nullopt;
+  name.remove_prefix(static_cast<std::size_t>(end - name.data()));
+  if (!name.starts_with('@') || !name.substr(1).starts_with(host)) return std::nullopt;
+  name.remove_prefix(1 + host.size());
+  if (!name.starts_with('.')) return std::nullopt;
+  const std::string_view number = name.substr(1);
   if (number.empty() || number.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
   return pid;
 }
 
 bool ProcessRuns(long pid) { return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
 
-}  // namespace
-
-void SweepAbandonedTemporaries(const fs::path& directory, std::string_view finalName) {
+// Removes the abandoned temporaries of `finalName` made on `host` (see SweepAbandonedTemporaries).
+void SweepAbandonedTemporaries(const fs::path& directory, std::string_view finalName, std::string_view host) {
   std::error_code ec;
   std::vector<fs::path> abandoned;
   const fs::path dir = directory.empty() ? fs::path(".") : directory;
   std::string prefix = ".";
   prefix.append(finalName).append(".tmp");
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    const auto owner = TemporaryOwner(it->path().filename().native(), prefix);
+    const auto owner = TemporaryOwner(it->path().filename().native(), prefix, host);
     if (owner && !ProcessRuns(*owner)) abandoned.push_back(it->path());
   }
   // Best effort: a temporary file that cannot be removed now is tried again by the next write.
   for (const auto& path : abandoned) fs::remove(path, ec);
 }
 
+}  // namespace
+
+void SweepAbandonedTemporaries(const fs::path& directory, std::string_view finalName) {
+  SweepAbandonedTemporaries(directory, finalName, HostNameForFiles());
+}
+
 AtomicFileWriter::AtomicFileWriter(fs::path finalPath) : final_(std::move(finalPath)) {
   const fs::path directory = final_.has_parent_path() ? final_.parent_path() : fs::path(".");
   const std::string finalName = final_.filename().string();
-  SweepAbandonedTemporaries(directory, finalName);
-  const std::string prefix = TemporaryNamePrefix(finalName, static_cast<long>(::getpid()));
-  // The process id keeps the name apart from other processes; within this one, the first free
-  // number (O_EXCL never opens an existing file or follows a link planted under the name).
+  const std::string host = HostNameForFiles();
+  SweepAbandonedTemporaries(directory, finalName, host);
+  const std::string prefix = TemporaryNamePrefix(finalName, static_cast<long>(::getpid()), host);
+  // The process id and host keep the name apart from other processes, also those of another
+  // machine writing to a shared directory; within this one, the first free number (O_EXCL never
+  // opens an existing file or follows a link planted under the name).
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
     temp_ = directory / (prefix + std::to_string(attempt));
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -45,11 +45,16 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path);
 // that cannot sync a directory are taken as having nothing to sync.
 void SyncDirectory(const std::filesystem::path& directory);
 
-// The hidden name a write of `finalName` by process `pid` goes to first:
-// "." + finalName + ".tmp" + pid + "." + a number.
-std::string TemporaryNamePrefix(std::string_view finalName, long pid);
-// Removes the temporary files of `finalName` in `directory` left by processes that no longer run
-// (a run that was killed or lost its power half-way); those of running processes stay.
+// This machine's short host name, kept to letters, digits, "-" and "_" so it can stand in a file
+// name ("localhost" when it has none).
+std::string HostNameForFiles();
+// The hidden name a write of `finalName` by process `pid` on `host` goes to first:
+// "." + finalName + ".tmp" + pid + "@" + host + "." + a number.
+std::string TemporaryNamePrefix(std::string_view finalName, long pid, std::string_view host);
+// Removes the temporary files of `finalName` in `directory` left by processes of this machine that
+// no longer run (a run that was killed or lost its power half-way); those of running processes
+// stay, and so do those of other machines sharing the directory, whose processes cannot be seen
+// from here.
 void SweepAbandonedTemporaries(const std::filesystem::path& directory, std::string_view finalName);
 
 // Writes a file through a temporary file in the same directory that is flushed, synced and

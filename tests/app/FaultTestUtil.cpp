@@ -183,7 +183,7 @@ Snapshot TakeSnapshot(const std::string& dir) {
 }
 
 bool IsTemporaryName(const std::string& name) {
-  static const std::regex pattern(R"(\..+\.(tmp[0-9]+\.[0-9]+|pending))");
+  static const std::regex pattern(R"(\..+\.(tmp[0-9]+@[A-Za-z0-9_-]+\.[0-9]+|pending))");
   return std::regex_match(name, pattern);
 }
 

@@ -41,8 +41,8 @@ ChildResult RunInChild(std::optional<rlim_t> fileSizeLimit, const std::function<
 using Snapshot = std::map<std::string, std::string>;
 Snapshot TakeSnapshot(const std::string& dir);
 // Names in the directory that are temporary files of an unfinished write: hidden names (a dot
-// first) that end in ".tmp<pid>.<digits>" (the atomic writer) or ".pending" (text files not yet put
-// in place).
+// first) that end in ".tmp<pid>@<host>.<digits>" (the atomic writer) or ".pending" (text files not
+// yet put in place).
 std::vector<std::string> TemporaryFiles(const std::string& dir);
 // True when `name` is the hidden temporary name of a write of some final file.
 bool IsTemporaryName(const std::string& name);

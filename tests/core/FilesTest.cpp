@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "core/Files.h"
 #include "support/TempDir.h"
@@ -86,17 +88,20 @@ long EndedProcessId() {
 TEST(Files, AtomicWriterSweepsTemporariesOfEndedRunsOnly) {
   TempDir dir;
   const long ended = EndedProcessId();
-  const std::string abandoned = TemporaryNamePrefix("out.pdb", ended) + "123";
-  const std::string running = TemporaryNamePrefix("out.pdb", ::getppid()) + "456";
-  const std::string otherFile = TemporaryNamePrefix("other.pdb", ended) + "7";
-  for (const auto& name : {abandoned, running, otherFile, std::string(".out.pdb.tmp"), std::string(".out.pdb.tmp12.x")})
-    dir.WriteFile(name, "partial");
+  const std::string host = HostNameForFiles();
+  const std::string abandoned = TemporaryNamePrefix("out.pdb", ended, host) + "123";
+  const std::string running = TemporaryNamePrefix("out.pdb", ::getppid(), host) + "456";
+  const std::string otherFile = TemporaryNamePrefix("other.pdb", ended, host) + "7";
+  // A process id of another machine sharing the directory says nothing about processes here.
+  const std::string otherHost = TemporaryNamePrefix("out.pdb", ended, host + "x") + "8";
+  const std::vector<std::string> kept = {running, otherFile, otherHost, ".out.pdb.tmp", ".out.pdb.tmp12@" + host + ".x"};
+  dir.WriteFile(abandoned, "partial");
+  for (const auto& name : kept) dir.WriteFile(name, "partial");
 
   WriteWholeFile(dir / "out.pdb", std::span<const std::uint8_t>());
   const auto names = dir.List();
   EXPECT_EQ(std::count(names.begin(), names.end(), abandoned), 0);
-  for (const auto& kept : {running, otherFile, std::string(".out.pdb.tmp"), std::string(".out.pdb.tmp12.x")})
-    EXPECT_EQ(std::count(names.begin(), names.end(), kept), 1) << kept;
+  for (const auto& name : kept) EXPECT_EQ(std::count(names.begin(), names.end(), name), 1) << name;
   EXPECT_EQ(dir.ReadFile("out.pdb"), "");
 }
 
