@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -87,8 +86,11 @@ std::string HostNameForFiles() {
   if (::gethostname(buffer.data(), buffer.size() - 1) != 0) buffer[0] = '\0';
   std::string host(buffer.data());
   host = host.substr(0, host.find('.'));
+  const auto keep = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+  };
   for (char& c : host)
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_') c = '_';
+    if (!keep(c)) c = '_';
   return host.empty() ? "localhost" : host;
 }
 
