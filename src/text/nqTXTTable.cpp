@@ -212,6 +212,8 @@ bool TnqTXTTable::Open() {
 void TnqTXTTable::Close() {
   lines_.Clear();
   fields_.clear();
+  splitColumns_ = 0;
+  handedOut_.clear();
   recordCount_ = 0;
   recNo_ = 0;
   // Give the memory back: one table object is reused for several files.
@@ -248,17 +250,23 @@ void TnqTXTTable::GotoRecord(int lineNo) {
   }
   recNo_ = lineNo;
   if (lineNo == recordCount_ + 1) return;
+  // The line's values go to the first columns; the columns it does not reach are empty. Only
+  // those that can hold something are cleared (the ones the last split filled and the ones a
+  // caller may have written through FieldByName), so that a walk costs the length of its lines
+  // and not lines times columns: a header of 100,000 separators over 100,000 short lines took
+  // half a minute.
   std::string_view rest = lines_[static_cast<std::size_t>(lineNo)];
-  for (Column& column : fields_) {
+  std::size_t split = 0;
+  while (split < fields_.size()) {
     const std::size_t cut = rest.find(separator_);
-    if (cut != std::string_view::npos) {
-      column.Field.Value.assign(rest.substr(0, cut));
-      rest.remove_prefix(cut + separator_.size());
-    } else {
-      column.Field.Value.assign(rest);
-      rest = {};
-    }
+    fields_[split++].Field.Value.assign(rest.substr(0, cut));
+    if (cut == std::string_view::npos) break;
+    rest.remove_prefix(cut + separator_.size());
   }
+  for (std::size_t i = split; i < splitColumns_; ++i) fields_[i].Field.Value.clear();
+  for (std::size_t i : handedOut_)
+    if (i >= split) fields_[i].Field.Value.clear();
+  splitColumns_ = split;
 }
 
 void TnqTXTTable::MoveToIndexPos(long position) {
@@ -416,7 +424,9 @@ std::optional<std::size_t> TnqTXTTable::ColumnIndex(std::string_view name) const
 
 TnqTXTField* TnqTXTTable::FindField(std::string_view name) {
   const auto column = ColumnIndex(name);
-  return column ? &fields_[*column].Field : nullptr;
+  if (!column) return nullptr;
+  if (std::find(handedOut_.begin(), handedOut_.end(), *column) == handedOut_.end()) handedOut_.push_back(*column);
+  return &fields_[*column].Field;
 }
 
 TnqTXTField* TnqTXTTable::FieldByName(std::string_view name) {

@@ -161,6 +161,8 @@ class TnqTXTTable {
   std::string separator_ = ";";
   TnqTXTLines lines_;
   std::vector<Column> fields_;
+  std::size_t splitColumns_ = 0;        // columns the last record split gave values to
+  std::vector<std::size_t> handedOut_;  // columns handed out for writing by FindField
   int recordCount_ = 0;
   int recNo_ = 0;
   std::string indexText_;

@@ -112,6 +112,30 @@ TEST_F(TextTableTest, RecordSplitPadsShortLinesDropsExtraPiecesKeepsQuotes) {
   EXPECT_TRUE(table.Eof());
 }
 
+// Moving to a record sets every column: those its line does not reach become empty, also after
+// a longer line and after a value written (and not posted) through a field pointer.
+TEST_F(TextTableTest, ColumnsALineDoesNotReachAreEmptyAfterAnyMove) {
+  OpenWith("A;B;C;D\r\n1;2;3;4\r\n5\r\n6;7\r\n8\r\n");
+  const auto values = [&] {
+    std::string joined;
+    for (const auto& column : table.Fields()) joined += column.Field.AsString() + "|";
+    return joined;
+  };
+  EXPECT_EQ(values(), "1|2|3|4|");
+  table.Next();
+  EXPECT_EQ(values(), "5||||");
+  table.FieldByName("D")->AsString("written");
+  table.FieldByName("b")->AsString("also");
+  EXPECT_EQ(values(), "5|also||written|");
+  table.Next();
+  EXPECT_EQ(values(), "6|7|||");
+  table.FieldByName("D")->AsString("again");
+  table.Next();
+  EXPECT_EQ(values(), "8||||");
+  table.GotoRecord(1);
+  EXPECT_EQ(values(), "1|2|3|4|");
+}
+
 TEST_F(TextTableTest, HeaderOnlyFileIsAtItsEndAtOnce) {
   OpenWith("Id;Name\r\n");
   EXPECT_EQ(table.RecordCount(), 0);
