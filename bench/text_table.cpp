@@ -3,7 +3,10 @@
 //  - Open + CreateIndex("Id") and Open + CreateIndex("Name") of a 200,000-line product file with
 //    Cyrillic names, against reading the same file into memory;
 //  - building the category tree from its flat list, against building the flat list from the
-//    text table, for 50,000 categories 8 levels deep and for a chain 100,000 levels deep.
+//    text table, for 50,000 categories 8 levels deep and for a chain 100,000 levels deep;
+//  - Open + a walk of a hostile file whose header holds 200,000 columns over 200,000 short lines,
+//    against the same lines under a header of two columns (a walk must cost its lines, not
+//    lines times columns).
 // Each figure is the best of several runs, so that other load on the machine counts less.
 #include <sys/resource.h>
 
@@ -21,6 +24,7 @@
 #include "BenchReport.h"
 #include "BenchSupport.h"
 #include "app/CategoryTree.h"
+#include "core/ByteIO.h"
 #include "core/Files.h"
 #include "core/Reporter.h"
 #include "text/nqTXTTable.h"
@@ -32,6 +36,8 @@ constexpr int kProductLines = 200000;
 constexpr double kIdTargetLinesPerSecond = 1e6;
 constexpr double kNameTargetLinesPerSecond = 3e5;
 constexpr double kTreeTargetRatio = 3.0;
+constexpr int kWideColumns = 200000;
+constexpr double kWideTargetRatio = 10.0;
 constexpr int kRuns = 5;
 
 long PeakRssKiB() {
@@ -148,6 +154,39 @@ bool TreeCase(const char* title, const fs::path& dir, const std::vector<std::pai
   return pass;
 }
 
+// Seconds to open `name` in `dir` and walk it from the first record to the end, reading "Id".
+double OpenAndWalkSeconds(const fs::path& dir, const std::string& name, std::size_t& walked) {
+  core::SilentReporter reporter;
+  return bench::BestSeconds([&] {
+    text::TnqTXTTable table(reporter);
+    table.Path = dir.string();
+    table.FileName = name;
+    table.Open();
+    const text::TnqTXTField* id = table.FieldByName("Id");
+    walked = 0;
+    for (table.First(); !table.Eof(); table.Next()) walked += id->AsString().size();
+  }, kRuns);
+}
+
+bool WideHeaderCase(const fs::path& dir) {
+  std::string lines;
+  for (int i = 0; i < kProductLines; ++i) lines += "1\r\n";
+  core::WriteWholeFile(dir / "narrow.txt", core::AsBytes("Id;Name\r\n" + lines));
+  core::WriteWholeFile(dir / "wide.txt", core::AsBytes("Id;Name" + std::string(kWideColumns, ';') + "\r\n" + lines));
+  std::size_t narrowWalked = 0, wideWalked = 0;
+  const double narrow = OpenAndWalkSeconds(dir, "narrow.txt", narrowWalked);
+  const double wide = OpenAndWalkSeconds(dir, "wide.txt", wideWalked);
+  const double ratio = wide / narrow;
+  const bool pass = ratio <= kWideTargetRatio && wideWalked == narrowWalked && narrowWalked == kProductLines;
+  std::printf("walk, %d columns x %d lines: %8.1f ms, 2 columns %8.1f ms, ratio %5.2f  target <= %.0f  %s\n",
+              kWideColumns, kProductLines, wide * 1e3, narrow * 1e3, ratio, kWideTargetRatio, pass ? "PASS" : "FAIL");
+  bench::Row("text walk, 200,000 columns / 2 columns", bench::Seconds(wide), bench::Seconds(narrow), ratio,
+             bench::Goal::AtMost, kWideTargetRatio);
+  fs::remove(dir / "narrow.txt");
+  fs::remove(dir / "wide.txt");
+  return pass;
+}
+
 }  // namespace
 
 int main() {
@@ -172,6 +211,7 @@ int main() {
   }
   pass &= TreeCase("50,000 categories, 8 levels:", dir, EightLevels());
   pass &= TreeCase("chain of 100,000 levels:", dir, Chain(100000));
+  pass &= WideHeaderCase(dir);
   std::printf("peak RSS: %ld KiB\n", PeakRssKiB());
   std::error_code ec;
   fs::remove_all(dir, ec);
