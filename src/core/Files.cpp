@@ -85,7 +85,7 @@ std::string HostNameForFiles() {
   std::array<char, 256> buffer{};
   if (::gethostname(buffer.data(), buffer.size() - 1) != 0) buffer[0] = '\0';
   std::string host(buffer.data());
-  host = host.substr(0, host.find('.'));
+  if (const auto dot = host.find('.'); dot != std::string::npos) host.resize(dot);
   const auto keep = [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
   };
