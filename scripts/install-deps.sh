@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev xvfb xauth gnuplot-nox
   clang libclang-rt-14-dev
   txt2pdbdoc
+  dpkg-dev fakeroot lintian
 )
 
 missing=()
