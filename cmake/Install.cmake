@@ -18,7 +18,9 @@ if(TARGET vestibo)
   install(TARGETS vestibo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 if(TARGET vestibo_dbf)
-  install(TARGETS vestibo_dbf LIBRARY DESTINATION ${VESTIBO_INSTALL_ODBCDIR} NAMELINK_SKIP)
+  # Not executable, like Debian's other shared objects.
+  install(TARGETS vestibo_dbf LIBRARY DESTINATION ${VESTIBO_INSTALL_ODBCDIR} NAMELINK_SKIP
+          PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endif()
 
 # Manual pages and the changelog carry the version.
