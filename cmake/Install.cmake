@@ -37,6 +37,7 @@ endif()
 
 install(FILES README.md ${_packaging}/copyright ${CMAKE_BINARY_DIR}/packaging/changelog DESTINATION ${_docdir})
 install(DIRECTORY examples/ DESTINATION ${_docdir}/examples)
+install(FILES ${_packaging}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME vestibo)
 install(FILES docs/window.png docs/window-done.png DESTINATION ${_docdir}/docs OPTIONAL)
 
 # A Debian package holds its manual pages and changelog compressed (gzip -9n: no name, no time,

@@ -12,10 +12,11 @@ cmake --build "$build" --target vestibo_screenshot >/dev/null
 # Fixed directories, since their names show in the boxes of the second picture.
 work=${TMPDIR:-/tmp}/vestibo-screenshot
 rm -rf "$work"
-mkdir -p "$work/PALM-1"
+mkdir -p "$work/PALM-1" "$work/runtime"
+chmod 700 "$work/runtime"
 cp -r examples/office "$work/office"
 trap 'rm -rf "$work"' EXIT
 
-QT_QPA_PLATFORM=offscreen "$build/tools/vestibo_screenshot" "$work/office" "$work/PALM-1" \
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/runtime" "$build/tools/vestibo_screenshot" "$work/office" "$work/PALM-1" \
   docs/window.png docs/window-done.png
 ls -l docs/window.png docs/window-done.png
