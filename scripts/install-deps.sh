@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
+  dpkg-dev fakeroot lintian
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev nettle-dev libicu-dev
   unixodbc-dev libodbc2 unixodbc libsqliteodbc odbc-postgresql
@@ -12,7 +13,6 @@ packages=(
   qt6-base-dev xvfb xauth gnuplot-nox
   clang libclang-rt-14-dev
   txt2pdbdoc
-  dpkg-dev fakeroot lintian
 )
 
 missing=()
