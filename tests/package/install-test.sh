@@ -85,10 +85,12 @@ done
 [[ $(recorded | wc -l) == 3 ]] || fail "registrations recorded: $(recorded)"
 
 # The installed program with the default driver name. The registry is read through a copy whose
-# library path leads into the scratch root, where the library lies instead of /usr.
+# library path leads into the scratch root, where the library lies instead of /usr. In a sanitizer
+# build the leak check stays off for this run: the driver manager keeps its caches in globals, and
+# once the program unloads it at exit they show as leaked from an unknown module.
 mkdir "$work/odbc" "$work/from-palm"
 sed "s|^Driver=/|Driver=$root/|" "$root/etc/odbcinst.ini" >"$work/odbc/odbcinst.ini"
-ODBCSYSINI=$work/odbc run PDBTODBF "$docs/examples/handheld" "$work/from-palm" >"$work/run.log" 2>&1 || {
+ODBCSYSINI=$work/odbc ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0 run PDBTODBF "$docs/examples/handheld" "$work/from-palm" >"$work/run.log" 2>&1 || {
   cat "$work/run.log"
   fail "PDBTODBF on the installed examples"
 }
