@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
 
   window.edtSource.setText(QFile::decodeName(argv[1]));
   window.edtDest.setText(QFile::decodeName(argv[2]));
-  const app::RunOutcome outcome = window.RunConversion(app::ECommand::TxtToPdb);
+  const app::RunOutcome outcome = window.RunConversion(app::Command::TxtToPdb);
   for (const std::string& text : messages.Texts()) std::cout << text << '\n';
   if (outcome != app::RunOutcome::Done || window.Gauge().Percent() != 100) {
     std::cerr << "vestibo_screenshot: TXT -> PDB did not complete on " << argv[1] << '\n';

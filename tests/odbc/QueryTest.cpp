@@ -7,6 +7,7 @@
 
 #include "support/OdbcTestEnv.h"
 #include "core/Reporter.h"
+#include "support/RecordingReporter.h"
 #include "odbc/TmBlobStream.h"
 #include "odbc/TmQuery.h"
 
@@ -169,7 +170,7 @@ TEST_F(SqliteQuery, BlobStreamWritesCutTheValueAtTheirEnd) {
 
 TEST_F(SqliteQuery, InsertStatementPostsEveryAppendedRecordOnce) {
   Exec(db_, "create table line (IdOrder integer, IdProduct integer, Quantity float, Price float, Note varchar(10))");
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
   TmQuery query;
   query.SetDataBase(&db_);
   query.SetReporter(&reporter);
@@ -216,7 +217,7 @@ TEST_F(SqliteQuery, InsertStatementPostsEveryAppendedRecordOnce) {
 }
 
 TEST_F(SqliteQuery, ModifyAndDeleteStatementsUseOldValues) {
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
   TmQuery query;
   query.SetReporter(&reporter);
   query.ModifySQL() = {"update item set id = :id, name = :name where id = :OLD_ID"};

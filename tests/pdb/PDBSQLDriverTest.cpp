@@ -9,6 +9,7 @@
 #include "PDBEngineTestSupport.h"
 #include "pdb/PDBDataSet.h"
 #include "core/NumberFormat.h"
+#include "support/RecordingReporter.h"
 
 namespace pdb {
 namespace {
@@ -157,7 +158,7 @@ TEST(PDBSQLDriver, EveryTypeRoundTripsThroughAFile) {
 }
 
 TEST(PDBSQLDriver, SizeRulesAndTheOddSizeMessage) {
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
   TPDBSQLDriver db(&reporter);
   auto& field = db.Fields().Add();
   EXPECT_EQ(field.DataType(), PDChar);

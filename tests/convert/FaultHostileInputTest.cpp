@@ -15,7 +15,7 @@
 #include "FaultTestUtil.h"
 #include "core/ByteIO.h"
 
-namespace apptest {
+namespace converttest {
 namespace {
 
 using core::Bytes;
@@ -193,4 +193,4 @@ TEST_F(FaultHostileInput, DamagedDocumentDatabaseStopsTheConversion) {
 }
 
 }  // namespace
-}  // namespace apptest
+}  // namespace converttest

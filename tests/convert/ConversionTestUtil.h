@@ -8,12 +8,14 @@
 #include <utility>
 #include <vector>
 
-#include "app/Conversion.h"
+#include "app/ConversionRun.h"
+#include "convert/Conversion.h"
 #include "core/DateTime.h"
 #include "pdb/PDBDataGlobals.h"
+#include "support/RecordingReporter.h"
 #include "support/TempDir.h"
 
-namespace apptest {
+namespace converttest {
 
 // A text file of the office: the UTF-8 lines converted to Windows-1251, each ending in CR LF.
 void WriteOfficeFile(const testsupport::TempDir& dir, std::string_view name, const std::vector<std::string>& lines);
@@ -62,12 +64,12 @@ void PackContainer(const std::string& sourceDir, const std::vector<std::string>&
 
 // The window's state and objects with a recording reporter, for running conversions.
 struct Window {
-  app::MainFormState state;
-  core::RecordingReporter reporter;
-  app::MainFormObjects objects;
-  app::ConversionResult Run(app::ECommand command);
+  convert::MainFormState state;
+  testsupport::RecordingReporter reporter;
+  convert::MainFormObjects objects;
+  convert::ConversionResult Run(app::Command command);
   // Run through the central error display, as the window and the console do.
-  app::RunOutcome RunGuarded(app::ECommand command);
+  app::RunOutcome RunGuarded(app::Command command);
   // The texts shown, errors included.
   std::vector<std::string> Texts() const { return reporter.Texts(); }
 };
@@ -75,4 +77,4 @@ struct Window {
 // Runs the built program without a display; its exit code.
 int RunProgram(const std::string& arguments, std::string* out = nullptr, std::string* err = nullptr);
 
-}  // namespace apptest
+}  // namespace converttest

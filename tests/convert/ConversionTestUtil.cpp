@@ -11,7 +11,7 @@
 #include "sync/SyaPack.h"
 #include "sync/SyaUnpack.h"
 
-namespace apptest {
+namespace converttest {
 
 void WriteOfficeFile(const testsupport::TempDir& dir, std::string_view name, const std::vector<std::string>& lines) {
   std::string content;
@@ -143,13 +143,13 @@ void PackContainer(const std::string& sourceDir, const std::vector<std::string>&
   ASSERT_EQ(packer.EndPack(), 0);
 }
 
-app::ConversionResult Window::Run(app::ECommand command) {
-  app::ConversionContext context{state, reporter, objects};
+convert::ConversionResult Window::Run(app::Command command) {
+  convert::ConversionContext context{state, reporter, objects};
   return app::RunConversion(command, context);
 }
 
-app::RunOutcome Window::RunGuarded(app::ECommand command) {
-  app::ConversionContext context{state, reporter, objects};
+app::RunOutcome Window::RunGuarded(app::Command command) {
+  convert::ConversionContext context{state, reporter, objects};
   app::ErrorDisplay errors(reporter);
   return app::RunConversionGuarded(command, context, errors);
 }
@@ -180,4 +180,4 @@ int RunProgram(const std::string& arguments, std::string* out, std::string* err)
 #endif
 }
 
-}  // namespace apptest
+}  // namespace converttest

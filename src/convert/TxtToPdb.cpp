@@ -1,16 +1,19 @@
-#include "app/TxtToPdb.h"
+#include "convert/TxtToPdb.h"
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
-#include "app/HandheldDatabases.h"
+#include "convert/FieldColumns.h"
+#include "convert/HandheldDatabases.h"
 #include "core/Files.h"
 #include "core/NumberFormat.h"
 #include "core/TextUtil.h"
 #include "text/nqTXTTable.h"
 
-namespace app {
+namespace convert {
 namespace {
 
 constexpr std::string_view kContainerName = "Kestor_In";
@@ -18,7 +21,9 @@ constexpr std::string_view kContainerCreator = "PDBP";
 constexpr std::size_t kContainerRecordSize = 30000;
 constexpr int kMaxPalmRecords = 65535;
 constexpr std::size_t kProductNameLength = 50;
-constexpr std::size_t kCategoryNameLength = 60;
+// The category database holds the indented name (indent and name together) cut to this length,
+// shorter than the names of the category list.
+constexpr std::size_t kIndentedCategoryNameLength = 60;
 
 // Everything the conversion writes besides the container, deleted before and after it.
 constexpr std::array<const HandheldDatabase*, 8> kReferenceDatabases{
@@ -64,24 +69,110 @@ std::string IndentedCategoryName(const CategoryRow& row) {
   std::string name;
   if (row.Level > 1) name.assign(static_cast<std::size_t>(3 * row.Level - 2), ' ').append("|-");
   name.append(row.Name);
-  if (name.size() > kCategoryNameLength) name.resize(kCategoryNameLength);
+  if (name.size() > kIndentedCategoryNameLength) name.resize(kIndentedCategoryNameLength);
   return name;
 }
 
-// The columns a file must have. Each missing one is reported by the table; nothing when any is
-// missing. A file without records needs none (nothing would be read from them).
-template <std::size_t N>
-std::optional<std::array<text::TnqTXTField*, N>> RequireColumns(text::TnqTXTTable& table,
-                                                               const std::array<std::string_view, N>& names) {
-  std::array<text::TnqTXTField*, N> fields{};
-  if (table.RecordCount() == 0) return fields;
+// How a text column becomes the value of a field.
+enum class FromText {
+  Integer,
+  Number,       // "." and "," both decimal separators
+  Text,
+  ProductName,  // cut to kProductNameLength
+};
+
+// A field of a handheld database and the column of the office's text file it is written from.
+// A column that is not required may be missing from the file: the field then takes
+// `whenAbsent` (a number) or the empty text.
+struct FieldFromText {
+  std::string_view field;
+  std::string_view column;
+  FromText value;
+  bool required = true;
+  std::int32_t whenAbsent = 0;
+};
+
+// The fields in the order they are written.
+constexpr std::array<FieldFromText, 13> kProductFromText{{
+    {"Id", "Id", FromText::Integer},
+    {"IdCategory", "IdCategory", FromText::Integer},
+    {"CODE", "Code", FromText::Text},
+    {"Name", "Name", FromText::ProductName},
+    {"FullName", "Fullname", FromText::Text},
+    {"Ed", "Ed", FromText::Text},
+    {"Standard", "Standard", FromText::Number},
+    {"Quantity", "Quantity", FromText::Number},
+    {"Price1", "Price1", FromText::Number},
+    {"Price2", "Price2", FromText::Number},
+    {"Price3", "Price3", FromText::Number},
+    {"Price4", "Price4", FromText::Number},
+    {"Aliquot", "Aliquot", FromText::Integer, false, 0},
+}};
+constexpr std::array<FieldFromText, 10> kCustomerFromText{{
+    {"Id", "Id", FromText::Integer},
+    {"CODE", "Code", FromText::Text},
+    {"Name", "Name", FromText::Text},
+    {"Address", "Address", FromText::Text},
+    {"CurrentSaldo", "Currentsaldo", FromText::Number},
+    {"NPrice", "nPrice", FromText::Integer},
+    {"PercentDiscount", "PercentDiscount", FromText::Number},
+    {"IdCategory", "IdCategory", FromText::Integer, false, 0},
+    {"IdQuest", "IdQuest", FromText::Integer, false, 1},
+    {"DateForDelivery", "DateForDelivery", FromText::Text, false, 0},
+}};
+constexpr std::array<FieldFromText, 1> kNoteFromText{{{"Name", "Name", FromText::Text}}};
+
+// The text columns of a table, in table order. Each missing required one is reported by the
+// text table; nothing when any is. A file without records needs none (nothing would be read from
+// them); an optional column the file lacks stays null.
+std::optional<std::vector<text::TnqTXTField*>> FindColumns(text::TnqTXTTable& file,
+                                                           std::span<const FieldFromText> table) {
+  std::vector<text::TnqTXTField*> columns(table.size(), nullptr);
   bool complete = true;
-  for (std::size_t i = 0; i < N; ++i) {
-    fields[i] = table.FieldByName(names[i]);
-    complete = complete && fields[i] != nullptr;
+  if (file.RecordCount() > 0) {
+    for (std::size_t i = 0; i < table.size(); ++i) {
+      if (!table[i].required) continue;
+      columns[i] = file.FieldByName(table[i].column);
+      complete = complete && columns[i] != nullptr;
+    }
   }
   if (!complete) return std::nullopt;
-  return fields;
+  for (std::size_t i = 0; i < table.size(); ++i)
+    if (!table[i].required) columns[i] = file.FindField(table[i].column);
+  return columns;
+}
+
+// One record: each field from its column, as `table` says.
+void CopyRow(std::span<const FieldFromText> table, const std::vector<text::TnqTXTField*>& columns,
+             FieldColumns& fields) {
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const FieldFromText& copy = table[i];
+    const text::TnqTXTField* column = columns[i];
+    switch (copy.value) {
+      case FromText::Integer:
+        fields[i].AsInteger(column != nullptr ? column->AsInteger() : copy.whenAbsent);
+        break;
+      case FromText::Number:
+        fields[i].AsFloat(NumberValue(*column));
+        break;
+      case FromText::Text:
+        fields[i].AsString(column != nullptr ? column->AsString() : std::string());
+        break;
+      case FromText::ProductName:
+        fields[i].AsString(core::LeftStr(column->AsString(), kProductNameLength));
+        break;
+    }
+  }
+}
+
+consteval std::size_t ProductColumnOf(std::string_view field) {
+  return PositionOf(kProductFromText, &FieldFromText::field, field);
+}
+consteval std::size_t CustomerColumnOf(std::string_view field) {
+  return PositionOf(kCustomerFromText, &FieldFromText::field, field);
+}
+consteval std::size_t CategoryFieldOf(std::string_view field) {
+  return PositionOf(kCategoryFields, &HandheldField::name, field);
 }
 
 class ReferenceExport {
@@ -126,6 +217,26 @@ class ReferenceExport {
     pt_.Append();
   }
 
+  // Walks the open text file into the open database, one record per line whose `filter` column
+  // passes (every line without a filter), and closes both. `afterPost` runs after each record.
+  template <class AfterPost>
+  void CopyLines(std::span<const FieldFromText> table, const std::vector<text::TnqTXTField*>& columns,
+                 const text::TnqTXTField* filter, AfterPost afterPost) {
+    FieldColumns fields(pt_, table, &FieldFromText::field);
+    context_.reporter.ProgressStart(table_.RecordCount());
+    for (; !table_.Eof(); table_.Next()) {
+      if (filter == nullptr || PassesFilter(*filter)) {
+        AppendRecord();
+        CopyRow(table, columns, fields);
+        pt_.Post();
+        afterPost();
+      }
+      context_.reporter.ProgressStep();
+    }
+    table_.Close();
+    pt_.Close();
+  }
+
   void OpenTextFile(std::string_view fileName) {
     table_.Close();
     table_.FileName = std::string(fileName);
@@ -135,60 +246,19 @@ class ReferenceExport {
   bool WriteProducts() {
     OpenDatabase(kProductDB);
     OpenTextFile("product.txt");
-    const auto columns = RequireColumns<12>(table_, {"Id", "IdCategory", "Code", "Name", "Fullname", "Ed", "Standard",
-                                                     "Quantity", "Price1", "Price2", "Price3", "Price4"});
+    const std::span<const FieldFromText> table(kProductFromText);
+    const auto columns = FindColumns(table_, table);
     if (!columns) return false;
-    text::TnqTXTField* const aliquot = table_.FindField("Aliquot");
     table_.CreateIndex("Id");
 
-    const CategorySource categories =
-        context_.state.CategorySource == ECategorySource::TextFile ? CategorySource::TextFile : CategorySource::None;
-    std::optional<CategoryList> list = ReadCategoryListIfComplete(categories, source_, context_.reporter);
+    std::optional<CategoryList> list =
+        ReadCategoryListIfComplete(context_.state.CategorySource, source_, context_.reporter);
     if (!list) return false;
     CategoryTree& tree = context_.objects.CategoryTree;
     tree = BuildCategoryTree(*list);
 
-    const auto& [id, idCategory, code, name, fullName, ed, standard, quantity, price1, price2, price3, price4] =
-        *columns;
-    pdb::TField& fId = pt_.FieldByName("Id");
-    pdb::TField& fIdCategory = pt_.FieldByName("IdCategory");
-    pdb::TField& fCode = pt_.FieldByName("CODE");
-    pdb::TField& fName = pt_.FieldByName("Name");
-    pdb::TField& fFullName = pt_.FieldByName("FullName");
-    pdb::TField& fEd = pt_.FieldByName("Ed");
-    pdb::TField& fStandard = pt_.FieldByName("Standard");
-    pdb::TField& fQuantity = pt_.FieldByName("Quantity");
-    pdb::TField& fPrice1 = pt_.FieldByName("Price1");
-    pdb::TField& fPrice2 = pt_.FieldByName("Price2");
-    pdb::TField& fPrice3 = pt_.FieldByName("Price3");
-    pdb::TField& fPrice4 = pt_.FieldByName("Price4");
-    pdb::TField& fAliquot = pt_.FieldByName("Aliquot");
-
-    context_.reporter.ProgressStart(table_.RecordCount());
-    for (; !table_.Eof(); table_.Next()) {
-      if (PassesFilter(*id)) {
-        AppendRecord();
-        fId.AsInteger(id->AsInteger());
-        const std::int32_t category = idCategory->AsInteger();
-        fIdCategory.AsInteger(category);
-        fCode.AsString(code->AsString());
-        fName.AsString(core::LeftStr(name->AsString(), kProductNameLength));
-        fFullName.AsString(fullName->AsString());
-        fEd.AsString(ed->AsString());
-        fStandard.AsFloat(NumberValue(*standard));
-        fQuantity.AsFloat(NumberValue(*quantity));
-        fPrice1.AsFloat(NumberValue(*price1));
-        fPrice2.AsFloat(NumberValue(*price2));
-        fPrice3.AsFloat(NumberValue(*price3));
-        fPrice4.AsFloat(NumberValue(*price4));
-        fAliquot.AsInteger(aliquot != nullptr ? aliquot->AsInteger() : 0);
-        pt_.Post();
-        tree.AddProduct(category);
-      }
-      context_.reporter.ProgressStep();
-    }
-    table_.Close();
-    pt_.Close();
+    const text::TnqTXTField* const idCategory = (*columns)[ProductColumnOf("IdCategory")];
+    CopyLines(table, *columns, (*columns)[ProductColumnOf("Id")], [&] { tree.AddProduct(idCategory->AsInteger()); });
     return true;
   }
 
@@ -200,22 +270,16 @@ class ReferenceExport {
 
   void WriteCategories() {
     OpenDatabase(kCategoryDB);
-    pdb::TField& fId = pt_.FieldByName("Id");
-    pdb::TField& fIdParent = pt_.FieldByName("IDParent");
-    pdb::TField& fName = pt_.FieldByName("Name");
-    pdb::TField& fLevel = pt_.FieldByName("Level");
-    pdb::TField& fProductCount = pt_.FieldByName("ProductCount");
-    pdb::TField& fExpanded = pt_.FieldByName("Expanded");
-    pdb::TField& fChildCount = pt_.FieldByName("ChildCount");
+    FieldColumns fields(pt_, kCategoryDB.fields, &HandheldField::name);
     for (const CategoryRow& row : context_.objects.CategoryTree.Rows()) {
       AppendRecord();
-      fId.AsInteger(row.Id);
-      fIdParent.AsInteger(row.IdParent);
-      fName.AsString(IndentedCategoryName(row));
-      fLevel.AsInteger(row.Level);
-      fProductCount.AsInteger(row.ProductCount.value_or(0));
-      fExpanded.AsInteger(0);
-      fChildCount.AsInteger(row.ChildCount.value_or(0));
+      fields[CategoryFieldOf("Id")].AsInteger(row.Id);
+      fields[CategoryFieldOf("IDParent")].AsInteger(row.IdParent);
+      fields[CategoryFieldOf("Name")].AsString(IndentedCategoryName(row));
+      fields[CategoryFieldOf("Level")].AsInteger(row.Level);
+      fields[CategoryFieldOf("ProductCount")].AsInteger(row.ProductCount.value_or(0));
+      fields[CategoryFieldOf("Expanded")].AsInteger(0);
+      fields[CategoryFieldOf("ChildCount")].AsInteger(row.ChildCount.value_or(0));
       pt_.Post();
     }
     pt_.Close();
@@ -224,46 +288,12 @@ class ReferenceExport {
   bool WriteCustomers() {
     OpenDatabase(kCustomerDB);
     OpenTextFile("customer.txt");  // a missing file is reported and gives no customers
-    const auto columns = RequireColumns<7>(
-        table_, {"Id", "Code", "Name", "Address", "Currentsaldo", "nPrice", "PercentDiscount"});
+    const std::span<const FieldFromText> table(kCustomerFromText);
+    const auto columns = FindColumns(table_, table);
     if (!columns) return false;
-    text::TnqTXTField* const idCategory = table_.FindField("IdCategory");
-    text::TnqTXTField* const idQuest = table_.FindField("IdQuest");
-    text::TnqTXTField* const dateForDelivery = table_.FindField("DateForDelivery");
     table_.CreateIndex("Id");
 
-    const auto& [id, code, name, address, currentSaldo, nPrice, percentDiscount] = *columns;
-    pdb::TField& fId = pt_.FieldByName("Id");
-    pdb::TField& fCode = pt_.FieldByName("CODE");
-    pdb::TField& fName = pt_.FieldByName("Name");
-    pdb::TField& fAddress = pt_.FieldByName("Address");
-    pdb::TField& fIdQuest = pt_.FieldByName("IdQuest");
-    pdb::TField& fDateForDelivery = pt_.FieldByName("DateForDelivery");
-    pdb::TField& fCurrentSaldo = pt_.FieldByName("CurrentSaldo");
-    pdb::TField& fNPrice = pt_.FieldByName("NPrice");
-    pdb::TField& fPercentDiscount = pt_.FieldByName("PercentDiscount");
-    pdb::TField& fIdCategory = pt_.FieldByName("IdCategory");
-
-    context_.reporter.ProgressStart(table_.RecordCount());
-    for (; !table_.Eof(); table_.Next()) {
-      if (PassesFilter(*id)) {
-        AppendRecord();
-        fId.AsInteger(id->AsInteger());
-        fCode.AsString(code->AsString());
-        fName.AsString(name->AsString());
-        fAddress.AsString(address->AsString());
-        fCurrentSaldo.AsFloat(NumberValue(*currentSaldo));
-        fNPrice.AsInteger(nPrice->AsInteger());
-        fPercentDiscount.AsFloat(NumberValue(*percentDiscount));
-        fIdCategory.AsInteger(idCategory != nullptr ? idCategory->AsInteger() : 0);
-        fIdQuest.AsInteger(idQuest != nullptr ? idQuest->AsInteger() : 1);
-        fDateForDelivery.AsString(dateForDelivery != nullptr ? dateForDelivery->AsString() : std::string());
-        pt_.Post();
-      }
-      context_.reporter.ProgressStep();
-    }
-    table_.Close();
-    pt_.Close();
+    CopyLines(table, *columns, (*columns)[CustomerColumnOf("Id")], [] {});
     return true;
   }
 
@@ -272,20 +302,11 @@ class ReferenceExport {
     if (!core::ExistsNoCase(source_, fileName)) return true;
     OpenDatabase(db);
     OpenTextFile(fileName);
-    const auto columns = RequireColumns<1>(table_, {"Name"});
+    const std::span<const FieldFromText> table(kNoteFromText);
+    const auto columns = FindColumns(table_, table);
     if (!columns) return false;
     table_.CreateIndex("Name");
-    text::TnqTXTField* const name = (*columns)[0];
-    pdb::TField& fName = pt_.FieldByName("Name");
-    context_.reporter.ProgressStart(table_.RecordCount());
-    for (; !table_.Eof(); table_.Next()) {
-      AppendRecord();
-      fName.AsString(name->AsString());
-      pt_.Post();
-      context_.reporter.ProgressStep();
-    }
-    table_.Close();
-    pt_.Close();
+    CopyLines(table, *columns, nullptr, [] {});
     return true;
   }
 
@@ -323,7 +344,7 @@ class ReferenceExport {
   }
 
   void ReportFailure(std::string_view text) {
-    context_.reporter.ShowError(kApplicationTitle, text);
+    context_.reporter.ShowError(core::kApplicationTitle, text);
   }
 
   ConversionContext& context_;
@@ -346,4 +367,4 @@ ConversionResult TxtToPdb(ConversionContext& context) {
   return ReferenceExport(context, state.SourceDir, state.edtDest).Run();
 }
 
-}  // namespace app
+}  // namespace convert

@@ -1,11 +1,13 @@
-#include "app/PdbToDbf.h"
+#include "convert/PdbToDbf.h"
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
 
-#include "app/HandheldDatabases.h"
-#include "app/PdbToTxt.h"
+#include "convert/FieldColumns.h"
+#include "convert/HandheldDatabases.h"
+#include "convert/DocumentUnpack.h"
 #include "core/Encoding.h"
 #include "core/Files.h"
 #include "core/NumberFormat.h"
@@ -13,7 +15,7 @@
 #include "odbc/TmQuery.h"
 #include "odbc/mDataBas.h"
 
-namespace app {
+namespace convert {
 namespace {
 
 // The files the office system reads; earlier ones are removed before the tables are created.
@@ -83,21 +85,110 @@ std::vector<std::string> Lines(const std::array<std::string_view, N>& lines) {
 
 std::string DecimalText(std::int32_t value) { return std::to_string(value); }
 
-// The field of an open data set, looked up once per table rather than once per row.
-class FieldCache {
- public:
-  explicit FieldCache(pdb::TDataSet& dataSet) : dataSet_(dataSet) {}
-  pdb::TField& operator()(std::size_t slot, std::string_view name) {
-    if (slot >= fields_.size()) fields_.resize(slot + 1, nullptr);
-    if (fields_[slot] == nullptr) fields_[slot] = &dataSet_.FieldByName(name);
-    return *fields_[slot];
-  }
-  void Reset() { fields_.clear(); }
-
- private:
-  pdb::TDataSet& dataSet_;
-  std::vector<pdb::TField*> fields_;
+// A field of a dBase table (`to`) and the field of the handheld database it is written from. An
+// optional field the database lacks leaves `to` unset.
+struct FieldCopy {
+  std::string_view to;
+  std::string_view from;
+  ValueKind value;
+  bool optional = false;
 };
+
+// order.dbf from the handheld's orders, in the columns' order.
+constexpr std::array<FieldCopy, 13> kOrderFromHandheld{{
+    {"id", "Id", ValueKind::Integer},
+    {"IdCustomer", "IdCustomer", ValueKind::Integer},
+    {"OrderDate", "OrderDate", ValueKind::DateTime},
+    {"DelivDate", "DeliverDate", ValueKind::DateTime},
+    {"IDPAYMENT", "IdPayment", ValueKind::Integer},
+    {"Total", "Total", ValueKind::Float},
+    {"Countrow", "CountRow", ValueKind::Integer},
+    {"NPrice", "NPrice", ValueKind::Integer},
+    {"Discount", "PercentDiscount", ValueKind::Float},
+    {"Prim", "Note", ValueKind::Text},
+    {"OrderTime", "OrderTime", ValueKind::Text},
+    {"Note1", "Note1", ValueKind::Text, true},
+    {"Note2", "Note2", ValueKind::Text, true},
+}};
+// orderitem.dbf from the handheld's order lines.
+constexpr std::array<FieldCopy, 4> kOrderItemFromHandheld{{
+    {"IdOrder", "IdOrder", ValueKind::Integer},
+    {"IdProduct", "IdProduct", ValueKind::Integer},
+    {"Quantity", "Quantity", ValueKind::Float},
+    {"Price", "Price", ValueKind::Float},
+}};
+
+// How a value of order.dbf is written as text into orders.dbf.
+enum class OrdersText {
+  Decimal,  // a whole number
+  Money,    // two decimals
+  Date,     // day.month.year
+  Text,
+  Note,     // cut to kNoteWidth
+};
+
+// A column of orders.dbf (`to`) and the column of order.dbf its header row takes.
+struct OrdersColumn {
+  std::string_view to;
+  std::string_view from;
+  OrdersText how;
+};
+
+// The columns of orders.dbf in order. Iditem has no column of order.dbf: a header row carries 0
+// there, a line row its number.
+constexpr std::array<OrdersColumn, 14> kOrdersFromOrder{{
+    {"Idorder", "id", OrdersText::Decimal},
+    {"Iditem", "", OrdersText::Text},
+    {"OrderDate", "OrderDate", OrdersText::Date},
+    {"DelivDate", "DelivDate", OrdersText::Date},
+    {"IdCustomer", "IdCustomer", OrdersText::Decimal},
+    {"IdPayment", "IDPAYMENT", OrdersText::Decimal},
+    {"Total", "Total", OrdersText::Money},
+    {"CountRow", "Countrow", OrdersText::Decimal},
+    {"IdPrice", "NPrice", OrdersText::Decimal},
+    {"Discount", "Discount", OrdersText::Money},
+    {"Prim", "Prim", OrdersText::Note},
+    {"OrderTime", "OrderTime", OrdersText::Text},
+    {"Note1", "Note1", OrdersText::Note},
+    {"Note2", "Note2", OrdersText::Note},
+}};
+
+// Positions in the column tables, by name.
+consteval std::size_t OrdersColumnOf(std::string_view name) {
+  return PositionOf(kOrdersFromOrder, &OrdersColumn::to, name);
+}
+consteval std::size_t OrderItemColumnOf(std::string_view name) {
+  return PositionOf(kOrderItemFromHandheld, &FieldCopy::to, name);
+}
+
+// One row: each field of `to` from its field of `from`, as `table` says.
+void CopyRow(std::span<const FieldCopy> table, FieldColumns& to, FieldColumns& from) {
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (!table[i].optional) {
+      pdb::TField& target = to[i];
+      CopyValue(table[i].value, from[i], target);
+    } else if (const pdb::TField* source = from.Find(i)) {
+      CopyValue(table[i].value, *source, to[i]);
+    }
+  }
+}
+
+// The text of an order.dbf value as orders.dbf takes it.
+std::string OrdersValue(OrdersText how, pdb::TField& field) {
+  switch (how) {
+    case OrdersText::Decimal:
+      return DecimalText(field.AsInteger());
+    case OrdersText::Money:
+      return core::FormatFixed(field.AsFloat(), 2);
+    case OrdersText::Date:
+      return field.AsDateTime().FormatDate('.');
+    case OrdersText::Text:
+      return field.AsString();
+    case OrdersText::Note:
+      return core::LeftStr(field.AsString(), kNoteWidth);
+  }
+  return {};
+}
 
 class DbfImport {
  public:
@@ -106,11 +197,7 @@ class DbfImport {
         pt_(context.objects.pt()),
         dest_(std::move(dest)),
         driver_(context.state.OdbcDriver),
-        variant_(DbfVariantFor(driver_)),
-        source_(pt_),
-        orders_(ordersQuery_),
-        order_(orderQuery_),
-        item_(orderItemQuery_) {}
+        variant_(DbfVariantFor(driver_)) {}
   DbfImport(const DbfImport&) = delete;
   DbfImport& operator=(const DbfImport&) = delete;
 
@@ -139,7 +226,7 @@ class DbfImport {
     PrepareDbfTables();
     const int orders = WriteOrders();
     WriteOrderItems();
-    if (variant_ == EDbfVariant::FoxPro) {
+    if (variant_ == DbfVariant::FoxPro) {
       db_.Commit();
       db_.StartTransaction();
     }
@@ -148,7 +235,7 @@ class DbfImport {
     ordersQuery_.ApplyUpdates();
     ordersQuery_.CommitUpdates();
     ordersQuery_.Close();
-    if (variant_ == EDbfVariant::FoxPro) db_.Commit();
+    if (variant_ == DbfVariant::FoxPro) db_.Commit();
     orderItemQuery_.Close();
     orderQuery_.Close();
     db_.Disconnect();
@@ -186,7 +273,7 @@ class DbfImport {
 
     ordersQuery_.SetSQL({CreateStatementStart() + std::string(kOrdersColumns), std::string(kOrdersColumnsEnd)});
     ordersQuery_.ExecSQL();
-    const bool foxPro = variant_ == EDbfVariant::FoxPro;
+    const bool foxPro = variant_ == DbfVariant::FoxPro;
     ordersQuery_.SetSQL({CreateStatementStart() + std::string(foxPro ? kOrderColumnsFoxPro : kOrderColumnsDBase)});
     ordersQuery_.ExecSQL();
     ordersQuery_.SetSQL(
@@ -199,7 +286,7 @@ class DbfImport {
 
   std::string CreateStatementStart() const {
     std::string start(kCreateTable);
-    if (variant_ == EDbfVariant::FoxPro) start.append(dest_).push_back(core::kPathSeparator);
+    if (variant_ == DbfVariant::FoxPro) start.append(dest_).push_back(core::kPathSeparator);
     return start;
   }
 
@@ -214,26 +301,13 @@ class DbfImport {
   // One typed row of order.dbf per order of the handheld; the number of orders.
   int WriteOrders() {
     OpenForAppending(orderQuery_, kOrderSelect, Lines(kOrderInsert));
-    order_.Reset();
-    source_.Reset();
-    pdb::TField* note1 = pt_.FindField("Note1");
-    pdb::TField* note2 = pt_.FindField("Note2");
+    const std::span<const FieldCopy> table(kOrderFromHandheld);
+    FieldColumns order(orderQuery_, table, &FieldCopy::to);
+    FieldColumns handheld(pt_, table, &FieldCopy::from);
     int written = 0;
     for (; !pt_.Eof(); pt_.Next()) {
       orderQuery_.Append();
-      order_(0, "id").AsInteger(source_(0, "Id").AsInteger());
-      order_(1, "IdCustomer").AsInteger(source_(1, "IdCustomer").AsInteger());
-      order_(2, "OrderDate").AsDateTime(source_(2, "OrderDate").AsDateTime());
-      order_(3, "DelivDate").AsDateTime(source_(3, "DeliverDate").AsDateTime());
-      order_(4, "IDPAYMENT").AsInteger(source_(4, "IdPayment").AsInteger());
-      order_(5, "Total").AsFloat(source_(5, "Total").AsFloat());
-      order_(6, "Countrow").AsInteger(source_(6, "CountRow").AsInteger());
-      order_(7, "NPrice").AsInteger(source_(7, "NPrice").AsInteger());
-      order_(8, "Discount").AsFloat(source_(8, "PercentDiscount").AsFloat());
-      order_(9, "Prim").AsString(source_(9, "Note").AsString());
-      order_(10, "OrderTime").AsString(source_(10, "OrderTime").AsString());
-      if (note1 != nullptr) order_(11, "Note1").AsString(note1->AsString());
-      if (note2 != nullptr) order_(12, "Note2").AsString(note2->AsString());
+      CopyRow(table, order, handheld);
       ++written;
       orderQuery_.Post();
       context_.reporter.ProgressStep();
@@ -251,14 +325,12 @@ class DbfImport {
     PrepareDataSet(pt_, dest_, kOrderItemDb);
     pt_.Open();
     context_.reporter.ProgressStart(pt_.RecordCount());
-    item_.Reset();
-    source_.Reset();
+    const std::span<const FieldCopy> table(kOrderItemFromHandheld);
+    FieldColumns item(orderItemQuery_, table, &FieldCopy::to);
+    FieldColumns handheld(pt_, table, &FieldCopy::from);
     for (; !pt_.Eof(); pt_.Next()) {
       orderItemQuery_.Append();
-      item_(0, "IdOrder").AsInteger(source_(0, "IdOrder").AsInteger());
-      item_(1, "IdProduct").AsInteger(source_(1, "IdProduct").AsInteger());
-      item_(2, "Quantity").AsFloat(source_(2, "Quantity").AsFloat());
-      item_(3, "Price").AsFloat(source_(3, "Price").AsFloat());
+      CopyRow(table, item, handheld);
       orderItemQuery_.Post();
       context_.reporter.ProgressStep();
     }
@@ -275,53 +347,44 @@ class DbfImport {
     orderQuery_.Open();
     orderItemQuery_.AddSQL(std::string(kOrderItemSorted));
     orderItemQuery_.Open();
-    order_.Reset();
-    item_.Reset();
-    orders_.Reset();
+    const std::span<const OrdersColumn> table(kOrdersFromOrder);
+    FieldColumns orders(ordersQuery_, table, &OrdersColumn::to);
+    FieldColumns order(orderQuery_, table, &OrdersColumn::from);
+    FieldColumns item(orderItemQuery_, std::span<const FieldCopy>(kOrderItemFromHandheld), &FieldCopy::to);
     int lineNumber = 0;
     for (; !orderQuery_.Eof(); orderQuery_.Next()) {
-      const std::int32_t id = order_(0, "id").AsInteger();
-      AppendOrderHeader(id);
+      const std::int32_t id = order[OrdersColumnOf("Idorder")].AsInteger();
+      AppendOrderHeader(id, orders, order);
       while (!orderItemQuery_.Eof()) {
-        const std::int32_t itemOrder = item_(0, "IdOrder").AsInteger();
+        const std::int32_t itemOrder = item[OrderItemColumnOf("IdOrder")].AsInteger();
         if (id < itemOrder) break;
-        if (itemOrder == id) AppendOrderLine(id, ++lineNumber);
+        if (itemOrder == id) AppendOrderLine(id, ++lineNumber, orders, item);
         orderItemQuery_.Next();
       }
     }
   }
 
-  void AppendOrderHeader(std::int32_t id) {
+  void AppendOrderHeader(std::int32_t id, FieldColumns& orders, FieldColumns& order) {
     ordersQuery_.Append();
-    orders_(0, "Idorder").AsString(DecimalText(id));
-    orders_(1, "Iditem").AsString("0");
-    orders_(2, "OrderDate").AsString(order_(1, "OrderDate").AsDateTime().FormatDate('.'));
-    orders_(3, "DelivDate").AsString(order_(2, "DelivDate").AsDateTime().FormatDate('.'));
-    orders_(4, "IdCustomer").AsString(DecimalText(order_(3, "IdCustomer").AsInteger()));
-    orders_(5, "IdPayment").AsString(DecimalText(order_(4, "IDPAYMENT").AsInteger()));
-    orders_(6, "Total").AsString(core::FormatFixed(order_(5, "Total").AsFloat(), 2));
-    orders_(7, "CountRow").AsString(DecimalText(order_(6, "Countrow").AsInteger()));
-    orders_(8, "IdPrice").AsString(DecimalText(order_(7, "NPrice").AsInteger()));
-    orders_(9, "Discount").AsString(core::FormatFixed(order_(8, "Discount").AsFloat(), 2));
-    orders_(10, "Prim").AsString(core::LeftStr(order_(9, "Prim").AsString(), kNoteWidth));
-    orders_(11, "OrderTime").AsString(order_(10, "OrderTime").AsString());
-    orders_(12, "Note1").AsString(core::LeftStr(order_(11, "Note1").AsString(), kNoteWidth));
-    orders_(13, "Note2").AsString(core::LeftStr(order_(12, "Note2").AsString(), kNoteWidth));
+    orders[OrdersColumnOf("Idorder")].AsString(DecimalText(id));
+    orders[OrdersColumnOf("Iditem")].AsString("0");
+    for (std::size_t i = OrdersColumnOf("Iditem") + 1; i < kOrdersFromOrder.size(); ++i)
+      orders[i].AsString(OrdersValue(kOrdersFromOrder[i].how, order[i]));
     ordersQuery_.Post();
   }
 
   // A line row reuses the columns of the header row: the product in OrderDate, the quantity in
   // DelivDate, the price in IdCustomer and the line's sum in Total.
-  void AppendOrderLine(std::int32_t id, int lineNumber) {
-    const double quantity = item_(2, "Quantity").AsFloat();
-    const double price = item_(3, "Price").AsFloat();
+  void AppendOrderLine(std::int32_t id, int lineNumber, FieldColumns& orders, FieldColumns& item) {
+    const double quantity = item[OrderItemColumnOf("Quantity")].AsFloat();
+    const double price = item[OrderItemColumnOf("Price")].AsFloat();
     ordersQuery_.Append();
-    orders_(0, "Idorder").AsString(DecimalText(id));
-    orders_(1, "Iditem").AsString(std::to_string(lineNumber));
-    orders_(2, "OrderDate").AsString(DecimalText(item_(1, "IdProduct").AsInteger()));
-    orders_(3, "DelivDate").AsString(core::FormatFixed(quantity, 3));
-    orders_(4, "IdCustomer").AsString(core::FormatFixed(price, 2));
-    orders_(6, "Total").AsString(core::FormatFixed(quantity * price, 2));
+    orders[OrdersColumnOf("Idorder")].AsString(DecimalText(id));
+    orders[OrdersColumnOf("Iditem")].AsString(std::to_string(lineNumber));
+    orders[OrdersColumnOf("OrderDate")].AsString(DecimalText(item[OrderItemColumnOf("IdProduct")].AsInteger()));
+    orders[OrdersColumnOf("DelivDate")].AsString(core::FormatFixed(quantity, 3));
+    orders[OrdersColumnOf("IdCustomer")].AsString(core::FormatFixed(price, 2));
+    orders[OrdersColumnOf("Total")].AsString(core::FormatFixed(quantity * price, 2));
     ordersQuery_.Post();
   }
 
@@ -329,29 +392,25 @@ class DbfImport {
   pdb::TPDBDataSet& pt_;
   const std::string dest_;
   const std::string driver_;
-  const EDbfVariant variant_;
+  const DbfVariant variant_;
   // Declared before the queries, so that they are gone before the connection closes.
   odbc::TmDataBase db_;
   odbc::TmQuery ordersQuery_;
   odbc::TmQuery orderQuery_;
   odbc::TmQuery orderItemQuery_;
-  FieldCache source_;
-  FieldCache orders_;
-  FieldCache order_;
-  FieldCache item_;
 };
 
 }  // namespace
 
-EDbfVariant DbfVariantFor(std::string_view driverName) {
+DbfVariant DbfVariantFor(std::string_view driverName) {
   const std::string upper = core::AnsiUpperCaser()(driverName);
-  return upper.find("VFP") != std::string::npos ? EDbfVariant::FoxPro : EDbfVariant::dBase;
+  return upper.find("VFP") != std::string::npos ? DbfVariant::FoxPro : DbfVariant::dBase;
 }
 
-std::vector<std::string> DbfConnectParams(EDbfVariant variant, std::string_view driverName, std::string_view destDir) {
+std::vector<std::string> DbfConnectParams(DbfVariant variant, std::string_view driverName, std::string_view destDir) {
   const std::string driver = "DRIVER=" + std::string(driverName);
   const std::string sourceDb = "SourceDB=" + std::string(destDir);
-  if (variant == EDbfVariant::FoxPro)
+  if (variant == DbfVariant::FoxPro)
     return {driver, sourceDb, "SourceType=DBF", "Exclusive=No", "BackgroundFetch=Yes", "Collate=RUSSIAN"};
   return {driver,          "DefaultDir=" + std::string(destDir),
           sourceDb,        "SourceType=DBF",
@@ -367,4 +426,4 @@ ConversionResult PdbToDbf(ConversionContext& context) {
   return DbfImport(context, context.state.edtDest).Run();
 }
 
-}  // namespace app
+}  // namespace convert

@@ -1,4 +1,4 @@
-#include "app/CategoryTree.h"
+#include "convert/CategoryTree.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -7,7 +7,7 @@
 #include "core/NumberFormat.h"
 #include "text/nqTXTTable.h"
 
-namespace app {
+namespace convert {
 namespace {
 
 constexpr std::string_view kCategoryFile = "category.txt";
@@ -174,4 +174,4 @@ CategoryTree BuildCategoryTree(CategorySource source, const std::string& sourceD
   return BuildCategoryTree(ReadCategoryList(source, sourceDir, reporter));
 }
 
-}  // namespace app
+}  // namespace convert

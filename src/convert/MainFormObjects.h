@@ -6,11 +6,11 @@
 
 #include <memory>
 
-#include "app/CategoryTree.h"
+#include "convert/CategoryTree.h"
 #include "pdb/PDBDataSet.h"
 #include "sync/SyaPack.h"
 
-namespace app {
+namespace convert {
 
 class MainFormObjects {
  public:
@@ -28,7 +28,7 @@ class MainFormObjects {
   }
 
   // Built by each "TXT -> PDB" run, kept until the next one.
-  app::CategoryTree CategoryTree;
+  convert::CategoryTree CategoryTree;
   // Builds the container of "TXT -> PDB".
   sya::TSyaPacker Packer;
 
@@ -48,4 +48,4 @@ class OpenDataSetGuard {
   MainFormObjects& objects_;
 };
 
-}  // namespace app
+}  // namespace convert

@@ -16,7 +16,7 @@
 
 #include "FaultTestUtil.h"
 
-namespace apptest {
+namespace converttest {
 namespace {
 
 using testsupport::TempDir;
@@ -156,4 +156,4 @@ TEST(FaultKill, PdbToTxtLeavesEachTextFileEarlierNewOrAbsent) {
 }
 
 }  // namespace
-}  // namespace apptest
+}  // namespace converttest

@@ -11,12 +11,12 @@
 
 #include "ConversionTestUtil.h"
 #include "FaultTestUtil.h"
-#include "app/HandheldDatabases.h"
+#include "convert/HandheldDatabases.h"
 #include "core/Files.h"
 #include "sync/SyaUnpack.h"
 #include "text/nqTXTTable.h"
 
-namespace apptest {
+namespace converttest {
 namespace {
 
 using testsupport::TempDir;
@@ -35,8 +35,8 @@ std::string Describe(const ChildResult& r) {
 }
 
 bool IsReferenceDatabase(const std::string& name) {
-  for (const auto* db : {&app::kProductDB, &app::kProductIndexDB, &app::kCategoryDB, &app::kProdCatIndexDB,
-                         &app::kCustomerDB, &app::kCustomerIndexDB, &app::kNote1DB, &app::kNote2DB})
+  for (const auto* db : {&convert::kProductDB, &convert::kProductIndexDB, &convert::kCategoryDB, &convert::kProdCatIndexDB,
+                         &convert::kCustomerDB, &convert::kCustomerIndexDB, &convert::kNote1DB, &convert::kNote2DB})
     if (db->fileName == name) return true;
   return false;
 }
@@ -203,4 +203,4 @@ TEST(FaultWriteFailure, TextTableSaveKeepsTheEarlierFile) {
 }
 
 }  // namespace
-}  // namespace apptest
+}  // namespace converttest

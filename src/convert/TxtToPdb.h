@@ -4,9 +4,9 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "app/Conversion.h"
+#include "convert/Conversion.h"
 
-namespace app {
+namespace convert {
 
 // The container the conversion makes in the destination directory.
 inline constexpr std::string_view kInContainerFile = "Kestor_In.pdb";
@@ -26,4 +26,4 @@ class ETooManyRecords : public std::runtime_error {
 // replaced only by a complete new one.
 ConversionResult TxtToPdb(ConversionContext& context);
 
-}  // namespace app
+}  // namespace convert

@@ -6,22 +6,22 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Conversion.h"
+#include "convert/Conversion.h"
 
-namespace app {
+namespace convert {
 
 // The driver used when the command line and the window name none.
 inline constexpr std::string_view kDefaultOdbcDriver = "Microsoft dBase Driver (*.dbf)";
 
 // The two sets of table definitions: Visual FoxPro drivers want the full path in CREATE TABLE,
 // other numeric types and transactions; every other driver gets the dBase set.
-enum class EDbfVariant { dBase, FoxPro };
+enum class DbfVariant { dBase, FoxPro };
 
 // FoxPro when the driver name, upper-cased in the user's locale, contains "VFP".
-EDbfVariant DbfVariantFor(std::string_view driverName);
+DbfVariant DbfVariantFor(std::string_view driverName);
 
 // The connect lines for `driverName` writing into `destDir` (as typed).
-std::vector<std::string> DbfConnectParams(EDbfVariant variant, std::string_view driverName, std::string_view destDir);
+std::vector<std::string> DbfConnectParams(DbfVariant variant, std::string_view driverName, std::string_view destDir);
 
 // Runs the conversion with the directories and settings of `context.state`: unpacks
 // Kestor_Out.pdb of the source directory into the destination directory, creates order.dbf,
@@ -32,4 +32,4 @@ std::vector<std::string> DbfConnectParams(EDbfVariant variant, std::string_view 
 // connection is closed whichever way the run ends.
 ConversionResult PdbToDbf(ConversionContext& context);
 
-}  // namespace app
+}  // namespace convert

@@ -15,10 +15,10 @@
 #include <regex>
 
 #include "ConversionTestUtil.h"
-#include "app/HandheldDatabases.h"
+#include "convert/HandheldDatabases.h"
 #include "pdb/PDBDataSet.h"
 
-namespace apptest {
+namespace converttest {
 namespace fs = std::filesystem;
 namespace {
 
@@ -240,10 +240,10 @@ void WriteLargeContainer(const std::string& dir, int orders) {
 }
 
 namespace {
-std::optional<int> CountRecords(const std::string& dir, const app::HandheldDatabase& db) {
+std::optional<int> CountRecords(const std::string& dir, const convert::HandheldDatabase& db) {
   try {
     pdb::TPDBDataSet pt;
-    app::PrepareDataSet(pt, dir, db);
+    convert::PrepareDataSet(pt, dir, db);
     pt.Open();
     int records = 0;
     for (; !pt.Eof(); pt.Next()) {
@@ -264,18 +264,18 @@ std::optional<int> ProductsInContainer(const std::string& dir, const std::string
   } catch (const std::exception&) {
     return std::nullopt;
   }
-  for (const app::HandheldDatabase* db : {&app::kProductIndexDB, &app::kCategoryDB, &app::kProdCatIndexDB,
-                                          &app::kCustomerDB, &app::kCustomerIndexDB})
+  for (const convert::HandheldDatabase* db : {&convert::kProductIndexDB, &convert::kCategoryDB, &convert::kProdCatIndexDB,
+                                          &convert::kCustomerDB, &convert::kCustomerIndexDB})
     if (!CountRecords(unpacked.Str(), *db)) return std::nullopt;
-  return CountRecords(unpacked.Str(), app::kProductDB);
+  return CountRecords(unpacked.Str(), convert::kProductDB);
 }
 
 bool DatabaseReads(const std::string& dir, const std::string& file) {
-  for (const app::HandheldDatabase* db : {&app::kOrderDb, &app::kOrderItemDb, &app::kCashDb, &app::kProductDB,
-                                          &app::kCategoryDB, &app::kCustomerDB, &app::kNote1DB, &app::kNote2DB,
-                                          &app::kProductIndexDB, &app::kProdCatIndexDB, &app::kCustomerIndexDB})
+  for (const convert::HandheldDatabase* db : {&convert::kOrderDb, &convert::kOrderItemDb, &convert::kCashDb, &convert::kProductDB,
+                                          &convert::kCategoryDB, &convert::kCustomerDB, &convert::kNote1DB, &convert::kNote2DB,
+                                          &convert::kProductIndexDB, &convert::kProdCatIndexDB, &convert::kCustomerIndexDB})
     if (db->fileName == file) return CountRecords(dir, *db).has_value();
   return false;
 }
 
-}  // namespace apptest
+}  // namespace converttest

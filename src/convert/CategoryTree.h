@@ -14,11 +14,15 @@
 
 #include "core/Reporter.h"
 
-namespace app {
+namespace convert {
 
-enum class CategorySource { None, TextFile };
+// Where the category builder takes the categories from.
+enum class CategorySource {
+  None,      // the category tree is built empty
+  TextFile,  // category.txt in the source directory
+};
 
-// Category names are cut to this many characters.
+// Category names are cut to this many characters when the list is read.
 inline constexpr std::size_t kCategoryNameLength = 80;
 
 // One category of the flat list.
@@ -109,4 +113,4 @@ CategoryTree BuildCategoryTree(const CategoryList& list);
 // ReadCategoryList, then the tree.
 CategoryTree BuildCategoryTree(CategorySource source, const std::string& sourceDir, core::Reporter& reporter);
 
-}  // namespace app
+}  // namespace convert

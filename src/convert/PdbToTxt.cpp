@@ -1,16 +1,19 @@
-#include "app/PdbToTxt.h"
+#include "convert/PdbToTxt.h"
 
+#include <array>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "app/HandheldDatabases.h"
+#include "convert/DocumentUnpack.h"
+#include "convert/FieldColumns.h"
+#include "convert/HandheldDatabases.h"
 #include "core/Encoding.h"
 #include "core/Files.h"
-#include "sync/SyaUnpack.h"
 #include "text/nqTXTTable.h"
 
-namespace app {
+namespace convert {
 namespace {
 
 constexpr std::string_view kOrderFile = "Order.txt";
@@ -22,6 +25,46 @@ constexpr std::string_view kOrderHeader =
     "ID;IDCUSTOMER;ORDERDATE;DELIVERDATE;IDPAYMENT;TOTAL;COUNTROW;NPRICE;PERCENTDISCOUNT;NOTE;ORDERTIME;NOTE1;NOTE2";
 constexpr std::string_view kOrderItemHeader = "IDORDER;IDPRODUCT;QUANTITY;PRICE;";
 constexpr std::string_view kCashHeader = "ID;IDCUSTOMER;CASHDATE;IDCURRENCY;CURRENCYCURS;CURRENCYSUMMA;SUMMA;NOTE;";
+
+// The columns of a file in header order, each with the field of the database it is written from.
+// An optional field the database lacks gives the empty text.
+struct TextColumn {
+  std::string_view field;
+  ValueKind value;
+  bool optional = false;
+};
+
+constexpr std::array<TextColumn, 13> kOrderColumns{{
+    {"Id", ValueKind::Integer},
+    {"IdCustomer", ValueKind::Integer},
+    {"OrderDate", ValueKind::DateTime},
+    {"DeliverDate", ValueKind::DateTime},
+    {"IdPayment", ValueKind::Integer},
+    {"Total", ValueKind::Float},
+    {"CountRow", ValueKind::Integer},
+    {"NPrice", ValueKind::Integer},
+    {"PercentDiscount", ValueKind::Float},
+    {"Note", ValueKind::Text},
+    {"OrderTime", ValueKind::Text},
+    {"Note1", ValueKind::Text, true},
+    {"Note2", ValueKind::Text, true},
+}};
+constexpr std::array<TextColumn, 4> kOrderItemColumns{{
+    {"IdOrder", ValueKind::Integer},
+    {"IdProduct", ValueKind::Integer},
+    {"Quantity", ValueKind::Float},
+    {"Price", ValueKind::Float},
+}};
+constexpr std::array<TextColumn, 8> kCashColumns{{
+    {"Id", ValueKind::Integer},
+    {"IdCustomer", ValueKind::Integer},
+    {"CashDate", ValueKind::DateTime},
+    {"IdCurrency", ValueKind::Integer},
+    {"Currencycurs", ValueKind::Float},
+    {"CurrencySumma", ValueKind::Float},
+    {"Summa", ValueKind::Float},
+    {"Note", ValueKind::Text},
+}};
 
 // The hidden name a text file is written under until the conversion puts it in place.
 std::string PendingName(std::string_view fileName) {
@@ -78,133 +121,9 @@ class PendingFiles {
   const std::string& dest_;
 };
 
-class DocumentImport {
- public:
-  DocumentImport(ConversionContext& context, std::string dest)
-      : context_(context), pt_(context.objects.pt()), dest_(std::move(dest)), table_(context.reporter) {
-    table_.Path = dest_;
-  }
-
-  ConversionResult Run() {
-    // The text files are written under hidden names and put in place together once all three are
-    // complete: a failure or a crash half-way leaves the earlier files as they were, never a file
-    // holding only its header or an order file without its lines. Pending files of a run that
-    // was killed are dropped first.
-    PendingFiles pending{dest_};
-    pending.Drop();
-
-    const int orders = Export(kOrderDb, kOrderFile, kOrderHeader, &DocumentImport::WriteOrder);
-    Export(kOrderItemDb, kOrderItemFile, kOrderItemHeader, &DocumentImport::WriteOrderItem);
-    // Without a cash database there is nothing to write; no empty one is made in its place.
-    const int cashReceipts = core::ExistsNoCase(dest_, kCashDb.fileName)
-                                 ? Export(kCashDb, kCashFile, kCashHeader, &DocumentImport::WriteCash)
-                                 : 0;
-
-    // The earlier outputs give way to the new ones; a file without documents is not left.
-    pending.Commit(kOrderFile, orders > 0);
-    pending.Commit(kOrderItemFile, orders > 0);
-    pending.Commit(kCashFile, cashReceipts > 0);
-    core::SyncDirectory(dest_);
-    if (context_.state.Interactive)
-      context_.reporter.ShowMessage("Обработано документов: " + std::to_string(orders) + "\r" +
-                                    "       Кассовых ордеров: " + std::to_string(cashReceipts));
-    return ConversionResult::Done;
-  }
-
- private:
-  using RecordWriter = void (DocumentImport::*)();
-
-  // Walks one document database into one text file; returns the number of records written.
-  int Export(const HandheldDatabase& db, std::string_view fileName, std::string_view header, RecordWriter write) {
-    PrepareDataSet(pt_, dest_, db);
-    ReadTextFieldsWhole(pt_);
-    pt_.Open();
-    table_.FileName = PendingName(fileName);
-    context_.reporter.ProgressStart(pt_.RecordCount());
-    AppendLine(core::JoinPath(dest_, table_.FileName), header);
-    // Without its header line the file cannot take the records (the table has said so).
-    if (!table_.Open()) throw core::FileError("cannot write " + core::JoinPath(dest_, fileName));
-    columns_.clear();
-    fields_.clear();
-    for (const auto& column : table_.Fields()) columns_.push_back(table_.FieldByName(column.Name));
-    int written = 0;
-    for (; !pt_.Eof(); pt_.Next()) {
-      table_.Append();
-      (this->*write)();
-      ++written;
-      table_.Post();
-      context_.reporter.ProgressStep();
-    }
-    pt_.Close();
-    table_.Save();
-    table_.Close();
-    return written;
-  }
-
-  // The text column at `position` of the header.
-  text::TnqTXTField& Column(std::size_t position) { return *columns_.at(position); }
-  // The data set's field of that name, looked up once per database.
-  pdb::TField& Field(std::size_t slot, std::string_view name) {
-    if (slot >= fields_.size()) fields_.resize(slot + 1, nullptr);
-    if (fields_[slot] == nullptr) fields_[slot] = &pt_.FieldByName(name);
-    return *fields_[slot];
-  }
-  // An optional field: the empty text when the data set has none of that name.
-  std::string OptionalText(std::string_view name) {
-    const pdb::TField* field = pt_.FindField(name);
-    return field != nullptr ? field->AsString() : std::string();
-  }
-
-  void WriteOrder() {
-    Column(0).AsInteger(Field(0, "Id").AsInteger());
-    Column(1).AsInteger(Field(1, "IdCustomer").AsInteger());
-    Column(2).AsDateTime(Field(2, "OrderDate").AsDateTime());
-    Column(3).AsDateTime(Field(3, "DeliverDate").AsDateTime());
-    Column(4).AsInteger(Field(4, "IdPayment").AsInteger());
-    Column(5).AsFloat(Field(5, "Total").AsFloat());
-    Column(6).AsInteger(Field(6, "CountRow").AsInteger());
-    Column(7).AsInteger(Field(7, "NPrice").AsInteger());
-    Column(8).AsFloat(Field(8, "PercentDiscount").AsFloat());
-    Column(9).AsString(Field(9, "Note").AsString());
-    Column(10).AsString(Field(10, "OrderTime").AsString());
-    Column(11).AsString(OptionalText("Note1"));
-    Column(12).AsString(OptionalText("Note2"));
-  }
-
-  void WriteOrderItem() {
-    Column(0).AsInteger(Field(0, "IdOrder").AsInteger());
-    Column(1).AsInteger(Field(1, "IdProduct").AsInteger());
-    Column(2).AsFloat(Field(2, "Quantity").AsFloat());
-    Column(3).AsFloat(Field(3, "Price").AsFloat());
-  }
-
-  void WriteCash() {
-    Column(0).AsInteger(Field(0, "Id").AsInteger());
-    Column(1).AsInteger(Field(1, "IdCustomer").AsInteger());
-    Column(2).AsDateTime(Field(2, "CashDate").AsDateTime());
-    Column(3).AsInteger(Field(3, "IdCurrency").AsInteger());
-    Column(4).AsFloat(Field(4, "Currencycurs").AsFloat());
-    Column(5).AsFloat(Field(5, "CurrencySumma").AsFloat());
-    Column(6).AsFloat(Field(6, "Summa").AsFloat());
-    Column(7).AsString(Field(7, "Note").AsString());
-  }
-
-  ConversionContext& context_;
-  pdb::TPDBDataSet& pt_;
-  const std::string dest_;
-  text::TnqTXTTable table_;
-  std::vector<text::TnqTXTField*> columns_;  // the current file's columns in header order
-  std::vector<pdb::TField*> fields_;         // the current database's fields, by slot
-};
-
-}  // namespace
-
-std::string TrimSourceDirectory(std::string_view typed) {
-  std::string dir(core::TrimBlanks(typed));
-  if (!dir.empty() && (dir.back() == '\\' || dir.back() == '/')) dir.pop_back();
-  return dir;
-}
-
+// Adds `text` and CR LF at the end of the file, creating it when it does not exist. The file is
+// replaced whole, never left half-written; an input/output error leaves it as it was and is
+// otherwise ignored.
 void AppendLine(const std::string& path, std::string_view text) {
   try {
     std::string content;
@@ -220,19 +139,89 @@ void AppendLine(const std::string& path, std::string_view text) {
   }
 }
 
-std::optional<ConversionResult> UnpackDocuments(ConversionContext& context) {
-  const std::string source = TrimSourceDirectory(context.state.edtSource);
-  const std::string& dest = context.state.edtDest;
-  if (!core::ExistsNoCase(source, kOutContainerFile)) return ConversionResult::NothingToDo;
-  if (const int rc = sya::SyaUnpack(source, kOutContainerFile, dest); rc > 0) {
-    context.reporter.ShowError(kApplicationTitle, "Ошибка при распаковке данных: " + std::to_string(rc));
-    return ConversionResult::FailureReported;
+class DocumentImport {
+ public:
+  DocumentImport(ConversionContext& context, std::string dest)
+      : context_(context), pt_(context.objects.pt()), dest_(std::move(dest)), table_(context.reporter) {
+    table_.Path = dest_;
   }
-  context.objects.pt().SetDirectory(dest);
-  if (!core::ExistsNoCase(dest, kOrderDb.fileName) || !core::ExistsNoCase(dest, kOrderItemDb.fileName))
-    return ConversionResult::NothingToDo;
-  return std::nullopt;
-}
+
+  ConversionResult Run() {
+    // The text files are written under hidden names and put in place together once all three are
+    // complete: a failure or a crash half-way leaves the earlier files as they were, never a file
+    // holding only its header or an order file without its lines. Pending files of a run that
+    // was killed are dropped first.
+    PendingFiles pending{dest_};
+    pending.Drop();
+
+    const int orders = Export(kOrderDb, kOrderFile, kOrderHeader, kOrderColumns);
+    Export(kOrderItemDb, kOrderItemFile, kOrderItemHeader, kOrderItemColumns);
+    // Without a cash database there is nothing to write; no empty one is made in its place.
+    const int cashReceipts =
+        core::ExistsNoCase(dest_, kCashDb.fileName) ? Export(kCashDb, kCashFile, kCashHeader, kCashColumns) : 0;
+
+    // The earlier outputs give way to the new ones; a file without documents is not left.
+    pending.Commit(kOrderFile, orders > 0);
+    pending.Commit(kOrderItemFile, orders > 0);
+    pending.Commit(kCashFile, cashReceipts > 0);
+    core::SyncDirectory(dest_);
+    if (context_.state.Interactive)
+      context_.reporter.ShowMessage("Обработано документов: " + std::to_string(orders) + "\r" +
+                                    "       Кассовых ордеров: " + std::to_string(cashReceipts));
+    return ConversionResult::Done;
+  }
+
+ private:
+  // Walks one document database into one text file; returns the number of records written.
+  int Export(const HandheldDatabase& db, std::string_view fileName, std::string_view header,
+             std::span<const TextColumn> columns) {
+    PrepareDataSet(pt_, dest_, db);
+    ReadTextFieldsWhole(pt_);
+    pt_.Open();
+    table_.FileName = PendingName(fileName);
+    context_.reporter.ProgressStart(pt_.RecordCount());
+    AppendLine(core::JoinPath(dest_, table_.FileName), header);
+    // Without its header line the file cannot take the records (the table has said so).
+    if (!table_.Open()) throw core::FileError("cannot write " + core::JoinPath(dest_, fileName));
+    std::vector<text::TnqTXTField*> textColumns;  // in header order
+    for (const auto& column : table_.Fields()) textColumns.push_back(table_.FieldByName(column.Name));
+    FieldColumns fields(pt_, columns, &TextColumn::field);
+    int written = 0;
+    for (; !pt_.Eof(); pt_.Next()) {
+      table_.Append();
+      WriteRecord(columns, fields, textColumns);
+      ++written;
+      table_.Post();
+      context_.reporter.ProgressStep();
+    }
+    pt_.Close();
+    table_.Save();
+    table_.Close();
+    return written;
+  }
+
+  // One record: each column from its field.
+  static void WriteRecord(std::span<const TextColumn> columns, FieldColumns& fields,
+                          const std::vector<text::TnqTXTField*>& textColumns) {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      text::TnqTXTField& column = *textColumns.at(i);
+      if (!columns[i].optional) {
+        CopyValue(columns[i].value, fields[i], column);
+      } else if (const pdb::TField* field = fields.Find(i)) {
+        CopyValue(columns[i].value, *field, column);
+      } else {
+        column.AsString(std::string());
+      }
+    }
+  }
+
+  ConversionContext& context_;
+  pdb::TPDBDataSet& pt_;
+  const std::string dest_;
+  text::TnqTXTTable table_;
+};
+
+}  // namespace
 
 ConversionResult PdbToTxt(ConversionContext& context) {
   if (const std::optional<ConversionResult> stop = UnpackDocuments(context)) return *stop;
@@ -240,4 +229,4 @@ ConversionResult PdbToTxt(ConversionContext& context) {
   return DocumentImport(context, context.state.edtDest).Run();
 }
 
-}  // namespace app
+}  // namespace convert

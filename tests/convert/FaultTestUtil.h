@@ -14,7 +14,7 @@
 
 #include "support/TempDir.h"
 
-namespace apptest {
+namespace converttest {
 
 // How a child process ended, with what it wrote on stdout and stderr (pipes, never limited).
 struct ChildResult {
@@ -59,4 +59,4 @@ std::optional<int> ProductsInContainer(const std::string& dir, const std::string
 // True when a document database reads whole through the data set.
 bool DatabaseReads(const std::string& dir, const std::string& file);
 
-}  // namespace apptest
+}  // namespace converttest

@@ -4,18 +4,14 @@
 
 #include <string>
 
-namespace app {
+#include "convert/CategoryTree.h"
 
-// Where the category builder takes the categories from.
-enum class ECategorySource {
-  None,      // the category tree is built empty
-  TextFile,  // category.txt in the source directory
-};
+namespace convert {
 
 struct MainFormState {
   // When true the conversions show their completion messages; errors are shown regardless.
   bool Interactive = false;
-  ECategorySource CategorySource = ECategorySource::None;
+  convert::CategorySource CategorySource = convert::CategorySource::None;
   // The source directory as the TXT -> PDB conversion last copied it from edtSource.
   std::string SourceDir;
   // The ODBC driver for PDB -> DBF; empty means the conversion's default driver.
@@ -25,4 +21,4 @@ struct MainFormState {
   std::string edtDest;
 };
 
-}  // namespace app
+}  // namespace convert

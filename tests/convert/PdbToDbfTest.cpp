@@ -4,7 +4,7 @@
 // trigger renames a table created as "<dir>/orders.dbf" to its last path component, and a view
 // "orderItem.dbf" serves the insert that spells the table that way. The rows that arrive are read
 // with psql, independently of the program's own ODBC code.
-#include "app/PdbToDbf.h"
+#include "convert/PdbToDbf.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -24,11 +24,11 @@
 #include "support/OdbcTestEnv.h"
 #include "support/TempDir.h"
 
-namespace apptest {
+namespace converttest {
 namespace {
 
-using app::ConversionResult;
-using app::ECommand;
+using convert::ConversionResult;
+using app::Command;
 using app::RunOutcome;
 using testsupport::TempDir;
 using Rows = std::vector<std::string>;
@@ -196,7 +196,7 @@ TEST_F(PdbToDbfTest, DBaseTablesHoldTheDocumentsAndTheMergedOrders) {
   // Earlier tables go first, whatever their spelling; so do unpacked databases at the end.
   for (const char* earlier : {"ORDER.DBF", "orders.dbf", "OrderItem.DBF", "cash.dbf"}) office.WriteFile(earlier, "x");
 
-  ASSERT_EQ(window.Run(ECommand::PdbToDbf), ConversionResult::Done) << ::testing::PrintToString(window.Texts());
+  ASSERT_EQ(window.Run(Command::PdbToDbf), ConversionResult::Done) << ::testing::PrintToString(window.Texts());
 
   EXPECT_EQ(window.Texts(), Rows{Message(2, 0)});
   EXPECT_EQ(OrderRows(), (Rows{
@@ -242,7 +242,7 @@ TEST_F(PdbToDbfTest, NoOrders) {
   MakeContainer({}, kItems, &kCash);
   office.WriteFile("Cash.DBF", "x");
 
-  ASSERT_EQ(window.Run(ECommand::PdbToDbf), ConversionResult::Done);
+  ASSERT_EQ(window.Run(Command::PdbToDbf), ConversionResult::Done);
 
   EXPECT_EQ(window.Texts(), Rows{Message(0, 0)});
   EXPECT_EQ(Count("order.dbf"), Rows{"0"});
@@ -274,7 +274,7 @@ TEST_P(PdbToDbfRefusal, StopsTheConversionAndClosesTheConnection) {
   Query(setUp);
   window.state.OdbcDriver = c.driver;
 
-  EXPECT_EQ(window.RunGuarded(ECommand::PdbToDbf), RunOutcome::Stopped);
+  EXPECT_EQ(window.RunGuarded(Command::PdbToDbf), RunOutcome::Stopped);
 
   ASSERT_EQ(window.Texts().size(), 1u);
   EXPECT_EQ(window.Texts()[0].find(c.sqlState), 0u) << window.Texts()[0];
@@ -328,7 +328,7 @@ TEST(PdbToDbfDriver, UnknownDriverStopsWithItsDiagnostics) {
 
     EXPECT_EQ(code, app::ExitCode::ConversionStopped);
     // The driver manager's own words about the driver it could not load.
-    const std::string driver = extra.empty() ? std::string(app::kDefaultOdbcDriver) : extra[0];
+    const std::string driver = extra.empty() ? std::string(convert::kDefaultOdbcDriver) : extra[0];
     EXPECT_NE(err.str().find("Vestibo: 01000 (native 0): [unixODBC][Driver Manager]Can't open lib '" + driver + "'"),
               std::string::npos)
         << err.str();
@@ -343,15 +343,15 @@ TEST(PdbToDbfDriver, DefaultDriverAndVariantByName) {
   window.state.edtSource = empty.Str();
   window.state.edtDest = empty.Str();
   // Nothing to do, but the default is settled first and kept.
-  EXPECT_EQ(window.Run(ECommand::PdbToDbf), ConversionResult::NothingToDo);
-  EXPECT_EQ(window.state.OdbcDriver, app::kDefaultOdbcDriver);
-  EXPECT_EQ(app::DbfVariantFor(app::kDefaultOdbcDriver), app::EDbfVariant::dBase);
+  EXPECT_EQ(window.Run(Command::PdbToDbf), ConversionResult::NothingToDo);
+  EXPECT_EQ(window.state.OdbcDriver, convert::kDefaultOdbcDriver);
+  EXPECT_EQ(convert::DbfVariantFor(convert::kDefaultOdbcDriver), convert::DbfVariant::dBase);
   testsupport::ScopedEnv locale("LC_ALL", "ru_RU.UTF-8");
   for (const char* foxPro : {"Microsoft Visual FoxPro Driver (VFP)", "my vfp driver", "VfPOLEDB"})
-    EXPECT_EQ(app::DbfVariantFor(foxPro), app::EDbfVariant::FoxPro) << foxPro;
+    EXPECT_EQ(convert::DbfVariantFor(foxPro), convert::DbfVariant::FoxPro) << foxPro;
   for (const char* dBase : {"PostgreSQL ANSI", "SQLite3", "V F P", "Visual FoxPro"})
-    EXPECT_EQ(app::DbfVariantFor(dBase), app::EDbfVariant::dBase) << dBase;
+    EXPECT_EQ(convert::DbfVariantFor(dBase), convert::DbfVariant::dBase) << dBase;
 }
 
 }  // namespace
-}  // namespace apptest
+}  // namespace converttest

@@ -1,4 +1,4 @@
-#include "app/CategoryTree.h"
+#include "convert/CategoryTree.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,10 @@
 
 #include "core/Encoding.h"
 #include "core/NumberFormat.h"
+#include "support/RecordingReporter.h"
 #include "support/TempDir.h"
 
-namespace app {
+namespace convert {
 namespace {
 
 using testsupport::ScopedEnv;
@@ -41,7 +42,7 @@ class CategoryTreeTest : public ::testing::Test {
 
   ScopedEnv locale{"LC_ALL", "ru_RU.UTF-8"};
   TempDir dir;
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
 };
 
 TEST_F(CategoryTreeTest, FiveCategoriesInDisplayOrder) {
@@ -158,4 +159,4 @@ TEST(CategoryTreeDepth, ChainOfHundredThousandLevels) {
 }
 
 }  // namespace
-}  // namespace app
+}  // namespace convert

@@ -1,6 +1,7 @@
 // "PDB -> TXT" end to end: document databases written through the data set and packed into
 // Kestor_Out.pdb, the conversion run, and the text files compared byte for byte.
-#include "app/PdbToTxt.h"
+#include "convert/DocumentUnpack.h"
+#include "convert/PdbToTxt.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +11,11 @@
 #include "ConversionTestUtil.h"
 #include "support/TempDir.h"
 
-namespace apptest {
+namespace converttest {
 namespace {
 
-using app::ConversionResult;
-using app::ECommand;
+using convert::ConversionResult;
+using app::Command;
 using testsupport::TempDir;
 
 core::TDateTime Day(int year, int month, int day) { return *core::TDateTime::FromDate(year, month, day); }
@@ -75,7 +76,7 @@ TEST_F(PdbToTxtTest, WritesTheThreeFilesByteForByte) {
   office.WriteFile("ORDER.TXT", "earlier");  // replaced, whatever its spelling
   window.state.edtSource = "  " + handheld.Str() + "/ ";
 
-  ASSERT_EQ(window.Run(ECommand::PdbToTxt), ConversionResult::Done) << ::testing::PrintToString(window.Texts());
+  ASSERT_EQ(window.Run(Command::PdbToTxt), ConversionResult::Done) << ::testing::PrintToString(window.Texts());
   EXPECT_EQ(window.Texts(), std::vector<std::string>{Message(2, 2)});
   EXPECT_EQ(ReadOfficeFile(office, "Order.txt"),
             kOrderHeader +
@@ -102,7 +103,7 @@ TEST_F(PdbToTxtTest, LongNotesArriveWhole) {
   const std::vector<TestCash> cash = {{901, 3, Day(2004, 3, 5), 1, 1, 1, 1, cashNote}};
   MakeContainer(&orders, &kFiveItems, &cash);
 
-  ASSERT_EQ(window.Run(ECommand::PdbToTxt), ConversionResult::Done);
+  ASSERT_EQ(window.Run(Command::PdbToTxt), ConversionResult::Done);
   EXPECT_NE(ReadOfficeFile(office, "Order.txt").find(";" + note + ";09:40;"), std::string::npos);
   EXPECT_NE(ReadOfficeFile(office, "Cash.txt").find(";" + cashNote + ";"), std::string::npos);
   EXPECT_NE(office.ReadFile("Kestor_OrderDb.pdb").find(note), std::string::npos);
@@ -142,7 +143,7 @@ TEST_F(PdbToTxtTest, DeletionRulesForMissingDocuments) {
       PackContainer(work.Str(), files, in.Str());
     }
     out.WriteFile("Cash.txt", "earlier");
-    ASSERT_EQ(window.Run(ECommand::PdbToTxt), ConversionResult::Done);
+    ASSERT_EQ(window.Run(Command::PdbToTxt), ConversionResult::Done);
     EXPECT_EQ(window.Texts(), std::vector<std::string>{c.message});
     std::vector<std::string> textFiles;
     for (const auto& name : out.List())
@@ -158,18 +159,18 @@ TEST_F(PdbToTxtTest, OrdersWithoutLinesKeepTheHeaderOfOrderItem) {
   const std::vector<TestOrderItem> noItems;
   MakeContainer(&kTwoOrders, &noItems, nullptr);
   window.state.Interactive = false;
-  ASSERT_EQ(window.Run(ECommand::PdbToTxt), ConversionResult::Done);
+  ASSERT_EQ(window.Run(Command::PdbToTxt), ConversionResult::Done);
   EXPECT_TRUE(window.Texts().empty());
   EXPECT_EQ(office.ReadFile("OrderItem.txt"), kItemHeader);
 }
 
 TEST_F(PdbToTxtTest, WithoutContainerOrOrderDatabasesNothingIsTouched) {
   office.WriteFile("Order.txt", "earlier");
-  EXPECT_EQ(window.Run(ECommand::PdbToTxt), ConversionResult::NothingToDo);
+  EXPECT_EQ(window.Run(Command::PdbToTxt), ConversionResult::NothingToDo);
 
   // A container with cash receipts only: unpacked, then nothing more.
   MakeContainer(nullptr, nullptr, &kTwoCash);
-  EXPECT_EQ(window.Run(ECommand::PdbToTxt), ConversionResult::NothingToDo);
+  EXPECT_EQ(window.Run(Command::PdbToTxt), ConversionResult::NothingToDo);
   EXPECT_TRUE(window.Texts().empty());
   EXPECT_EQ(office.ReadFile("Order.txt"), "earlier");
   EXPECT_FALSE(office.Exists("Cash.txt"));
@@ -178,15 +179,15 @@ TEST_F(PdbToTxtTest, WithoutContainerOrOrderDatabasesNothingIsTouched) {
 TEST_F(PdbToTxtTest, UnpackFailureIsReportedWithItsCode) {
   office.WriteFile("Order.txt", "earlier");
   handheld.WriteFile("kestor_out.PDB", "not a palm database");
-  EXPECT_EQ(window.Run(ECommand::PdbToTxt), ConversionResult::FailureReported);
+  EXPECT_EQ(window.Run(Command::PdbToTxt), ConversionResult::FailureReported);
   EXPECT_EQ(window.Texts(), std::vector<std::string>{"Ошибка при распаковке данных: 1004"});
   EXPECT_EQ(office.ReadFile("Order.txt"), "earlier");
 }
 
 TEST(TrimSourceDirectory, BlanksAndOneTrailingSeparatorGo) {
-  EXPECT_EQ(app::TrimSourceDirectory(" C:\\Palm\\ "), "C:\\Palm");
-  EXPECT_EQ(app::TrimSourceDirectory("/palm//"), "/palm/");
-  EXPECT_EQ(app::TrimSourceDirectory("/palm"), "/palm");
+  EXPECT_EQ(convert::TrimSourceDirectory(" C:\\Palm\\ "), "C:\\Palm");
+  EXPECT_EQ(convert::TrimSourceDirectory("/palm//"), "/palm/");
+  EXPECT_EQ(convert::TrimSourceDirectory("/palm"), "/palm");
 }
 
 #ifdef VESTIBO_PROGRAM
@@ -202,4 +203,4 @@ TEST_F(PdbToTxtTest, ProgramRunsTheConversionWithoutADisplay) {
 #endif
 
 }  // namespace
-}  // namespace apptest
+}  // namespace converttest

@@ -1,6 +1,6 @@
 // "TXT -> PDB" end to end: office files in, Kestor_In.pdb out, unpacked again with the project's
 // unpacker and every database read back through the data set.
-#include "app/TxtToPdb.h"
+#include "convert/TxtToPdb.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 #include "ConversionTestUtil.h"
 #include "support/TempDir.h"
 
-namespace apptest {
+namespace converttest {
 namespace {
 
-using app::ConversionResult;
-using app::ECommand;
+using convert::ConversionResult;
+using app::Command;
 using app::RunOutcome;
 using enum pdb::TPDBPSFieldType;
 using testsupport::ScopedEnv;
@@ -50,7 +50,7 @@ class TxtToPdbTest : public ::testing::Test {
   TxtToPdbTest() {
     window.state.edtSource = source.Str();
     window.state.edtDest = dest.Str();
-    window.state.CategorySource = app::ECategorySource::TextFile;
+    window.state.CategorySource = convert::CategorySource::TextFile;
   }
 
   // A small, valid set of office files.
@@ -87,7 +87,7 @@ TEST_F(TxtToPdbTest, WritesEveryDatabaseByItsMappingAndLeavesOnlyTheContainer) {
   dest.WriteFile("KESTOR_NOTE1DB.pdb", "stale");
   window.state.Interactive = true;
 
-  ASSERT_EQ(window.Run(ECommand::TxtToPdb), ConversionResult::Done) << ::testing::PrintToString(window.Texts());
+  ASSERT_EQ(window.Run(Command::TxtToPdb), ConversionResult::Done) << ::testing::PrintToString(window.Texts());
   EXPECT_EQ(dest.List(), std::vector<std::string>{"Kestor_In.pdb"});
   EXPECT_EQ(window.Texts(),
             std::vector<std::string>{"Операция завершена. Сформирован файл \"" + dest.Str() + "/Kestor_In.pdb\""});
@@ -136,7 +136,7 @@ TEST_F(TxtToPdbTest, OptionalColumnsAreTakenWhenPresent) {
                   {kCustomerHeader + ";IdCategory;IdQuest;DateForDelivery", "1;C1;Кафе;Тверь;0;1;0;4;3;пн,чт"});
   WriteOfficeFile(source, "note1.txt", {"Name", "Позвонить"});
 
-  ASSERT_EQ(window.Run(ECommand::TxtToPdb), ConversionResult::Done);
+  ASSERT_EQ(window.Run(Command::TxtToPdb), ConversionResult::Done);
   // category.txt is missing: the table says so, and the category database stays empty.
   EXPECT_EQ(window.Texts(), std::vector<std::string>{"Файл \"" + source.Str() + "/category.txt\" не найден"});
   ASSERT_EQ(Unpack(dest.Str(), "Kestor_In.pdb", unpacked.Str()), 0);
@@ -154,7 +154,7 @@ TEST_F(TxtToPdbTest, WithoutProductFileNothingIsTouched) {
   WriteOfficeFile(source, "customer.txt", {kCustomerHeader});
   dest.WriteFile("Kestor_ProductDB.pdb", "earlier");
   window.state.Interactive = true;
-  EXPECT_EQ(window.Run(ECommand::TxtToPdb), ConversionResult::NothingToDo);
+  EXPECT_EQ(window.Run(Command::TxtToPdb), ConversionResult::NothingToDo);
   EXPECT_TRUE(window.Texts().empty());
   EXPECT_EQ(dest.List(), std::vector<std::string>{"Kestor_ProductDB.pdb"});
 }
@@ -163,24 +163,24 @@ TEST_F(TxtToPdbTest, WithoutProductFileNothingIsTouched) {
 // window's data set ready for the next run.
 TEST_F(TxtToPdbTest, MalformedNumberStopsWithoutContainerAndTheNextRunSucceeds) {
   WriteValidOffice();
-  ASSERT_EQ(window.Run(ECommand::TxtToPdb), ConversionResult::Done);
+  ASSERT_EQ(window.Run(Command::TxtToPdb), ConversionResult::Done);
   const std::string earlier = dest.ReadFile("Kestor_In.pdb");
 
   WriteOfficeFile(source, "product.txt", {kProductHeader, "1;1;P1;Хлеб;;шт;1;2;1.234,5;4;5;6"});
-  EXPECT_EQ(window.RunGuarded(ECommand::TxtToPdb), RunOutcome::Stopped);
+  EXPECT_EQ(window.RunGuarded(Command::TxtToPdb), RunOutcome::Stopped);
   EXPECT_EQ(window.Texts().back(), "'1,234,5' is not a valid floating point value");
   EXPECT_EQ(dest.ReadFile("Kestor_In.pdb"), earlier);
   EXPECT_FALSE(window.objects.pt().Active());
 
   WriteOfficeFile(source, "customer.txt", {kCustomerHeader, "1;C1;Кафе;Тверь;0;два;0"});
   WriteOfficeFile(source, "product.txt", {kProductHeader, "1;1;P1;Хлеб;;шт;1;2;3;4;5;6"});
-  EXPECT_EQ(window.RunGuarded(ECommand::TxtToPdb), RunOutcome::Stopped);
+  EXPECT_EQ(window.RunGuarded(Command::TxtToPdb), RunOutcome::Stopped);
   EXPECT_EQ(window.Texts().back(), "'два' is not a valid integer value");
   EXPECT_EQ(dest.ReadFile("Kestor_In.pdb"), earlier);
 
   WriteValidOffice();
   std::filesystem::remove(dest / "Kestor_In.pdb");
-  EXPECT_EQ(window.RunGuarded(ECommand::TxtToPdb), RunOutcome::Done);
+  EXPECT_EQ(window.RunGuarded(Command::TxtToPdb), RunOutcome::Done);
   EXPECT_EQ(dest.List(), std::vector<std::string>{"Kestor_In.pdb"});
 }
 
@@ -204,7 +204,7 @@ TEST_F(TxtToPdbTest, MissingRequiredColumnStopsAfterTheTablesMessage) {
     std::filesystem::remove(source / "note2.txt");
     WriteOfficeFile(source, c.file, c.lines);
     window.reporter.entries.clear();
-    EXPECT_EQ(window.RunGuarded(ECommand::TxtToPdb), RunOutcome::FailureReported);
+    EXPECT_EQ(window.RunGuarded(Command::TxtToPdb), RunOutcome::FailureReported);
     EXPECT_EQ(window.Texts(), std::vector<std::string>{c.message});
     EXPECT_FALSE(dest.Exists("Kestor_In.pdb"));
     EXPECT_FALSE(window.objects.pt().Active());
@@ -215,13 +215,13 @@ TEST_F(TxtToPdbTest, MissingRequiredColumnStopsAfterTheTablesMessage) {
 TEST_F(TxtToPdbTest, PackFailureLeavesNoContainerAndTheNextRunPacks) {
   WriteValidOffice();
   ASSERT_EQ(window.objects.Packer.BeginPack(dest.Str(), "Other.pdb", "Other", "PDBP"), 0);
-  EXPECT_EQ(window.Run(ECommand::TxtToPdb), ConversionResult::FailureReported);
+  EXPECT_EQ(window.Run(Command::TxtToPdb), ConversionResult::FailureReported);
   EXPECT_EQ(window.Texts(), std::vector<std::string>{"Error starting the pack operation!"});
   EXPECT_FALSE(window.objects.Packer.Packing());
   EXPECT_FALSE(dest.Exists("Kestor_In.pdb"));
   EXPECT_TRUE(dest.Exists("Kestor_ProductDB.pdb"));  // the separate databases stay
 
-  EXPECT_EQ(window.Run(ECommand::TxtToPdb), ConversionResult::Done);
+  EXPECT_EQ(window.Run(Command::TxtToPdb), ConversionResult::Done);
   EXPECT_EQ(dest.List(), std::vector<std::string>{"Kestor_In.pdb"});
 }
 
@@ -230,7 +230,7 @@ TEST_F(TxtToPdbTest, MoreRecordsThanAPalmDatabaseHoldsStopTheConversion) {
   std::string notes = "Name\r\n";
   for (int i = 0; i <= 65535; ++i) notes += "n\r\n";
   source.WriteFile("note1.txt", notes);
-  EXPECT_EQ(window.RunGuarded(ECommand::TxtToPdb), RunOutcome::Stopped);
+  EXPECT_EQ(window.RunGuarded(Command::TxtToPdb), RunOutcome::Stopped);
   EXPECT_EQ(window.Texts().back(), "В базе Kestor_Note1DB.pdb не может быть больше 65535 записей");
   EXPECT_FALSE(dest.Exists("Kestor_In.pdb"));
   EXPECT_FALSE(dest.Exists("Kestor_Note1DB.pdb"));
@@ -258,4 +258,4 @@ TEST_F(TxtToPdbTest, ProgramExitCodesTellFailuresApart) {
 #endif
 
 }  // namespace
-}  // namespace apptest
+}  // namespace converttest
