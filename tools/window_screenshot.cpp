@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -35,6 +36,17 @@ QPixmap Framed(QWidget& window) {
   return framed;
 }
 
+// Messages on the console instead of message boxes that would wait for OK.
+class ConsoleMessages : public core::Reporter {
+ public:
+  void ShowMessage(std::string_view text) override { std::cout << text << '\n'; }
+  void ShowError(std::string_view caption, std::string_view text) override {
+    std::cerr << caption << ": " << text << '\n';
+  }
+  void ProgressStart(int) override {}
+  void ProgressStep() override {}
+};
+
 bool Save(QWidget& window, const char* path) {
   QApplication::processEvents();
   if (Framed(window).save(QFile::decodeName(path), "PNG")) return true;
@@ -53,7 +65,7 @@ int main(int argc, char** argv) {
 
   // A start without arguments, in the home of a clerk: both boxes on its Key folder.
   const app::StartupPlan plan = app::EvaluateCommandLine(std::vector<std::string>{}, "/home/clerk/Key");
-  core::RecordingReporter messages;  // the completion message would wait for OK in a box
+  ConsoleMessages messages;
   gui::TfrmMain::Options options;
   options.messages = &messages;
   gui::TfrmMain window(plan.state, std::move(options));
@@ -63,7 +75,6 @@ int main(int argc, char** argv) {
   window.edtSource.setText(QFile::decodeName(argv[1]));
   window.edtDest.setText(QFile::decodeName(argv[2]));
   const app::RunOutcome outcome = window.RunConversion(app::Command::TxtToPdb);
-  for (const std::string& text : messages.Texts()) std::cout << text << '\n';
   if (outcome != app::RunOutcome::Done || window.Gauge().Percent() != 100) {
     std::cerr << "vestibo_screenshot: TXT -> PDB did not complete on " << argv[1] << '\n';
     return 1;
