@@ -11,7 +11,7 @@
 #include "core/NumberFormat.h"
 #include "core/TextUtil.h"
 #include "odbc/TmQuery.h"
-#include "odbc/mDataBas.h"
+#include "odbc/TmDataBase.h"
 
 namespace app {
 namespace {
@@ -86,8 +86,8 @@ std::string DecimalText(std::int32_t value) { return std::to_string(value); }
 // The field of an open data set, looked up once per table rather than once per row.
 class FieldCache {
  public:
-  explicit FieldCache(pdb::TDataSet& dataSet) : dataSet_(dataSet) {}
-  pdb::TField& operator()(std::size_t slot, std::string_view name) {
+  explicit FieldCache(dataset::TDataSet& dataSet) : dataSet_(dataSet) {}
+  dataset::TField& operator()(std::size_t slot, std::string_view name) {
     if (slot >= fields_.size()) fields_.resize(slot + 1, nullptr);
     if (fields_[slot] == nullptr) fields_[slot] = &dataSet_.FieldByName(name);
     return *fields_[slot];
@@ -95,8 +95,8 @@ class FieldCache {
   void Reset() { fields_.clear(); }
 
  private:
-  pdb::TDataSet& dataSet_;
-  std::vector<pdb::TField*> fields_;
+  dataset::TDataSet& dataSet_;
+  std::vector<dataset::TField*> fields_;
 };
 
 class DbfImport {
@@ -118,8 +118,8 @@ class DbfImport {
   // a pending record: it is dropped instead, so that a refused row is not tried once more.
   ~DbfImport() {
     for (odbc::TmQuery* query : {&ordersQuery_, &orderQuery_, &orderItemQuery_}) {
-      const pdb::TDataSetState state = query->State();
-      if (state != pdb::TDataSetState::Insert && state != pdb::TDataSetState::Edit) continue;
+      const dataset::TDataSetState state = query->State();
+      if (state != dataset::TDataSetState::Insert && state != dataset::TDataSetState::Edit) continue;
       try {
         query->Cancel();
       } catch (...) {
@@ -216,8 +216,8 @@ class DbfImport {
     OpenForAppending(orderQuery_, kOrderSelect, Lines(kOrderInsert));
     order_.Reset();
     source_.Reset();
-    pdb::TField* note1 = pt_.FindField("Note1");
-    pdb::TField* note2 = pt_.FindField("Note2");
+    dataset::TField* note1 = pt_.FindField("Note1");
+    dataset::TField* note2 = pt_.FindField("Note2");
     int written = 0;
     for (; !pt_.Eof(); pt_.Next()) {
       orderQuery_.Append();

@@ -144,14 +144,14 @@ class DocumentImport {
   // The text column at `position` of the header.
   text::TnqTXTField& Column(std::size_t position) { return *columns_.at(position); }
   // The data set's field of that name, looked up once per database.
-  pdb::TField& Field(std::size_t slot, std::string_view name) {
+  dataset::TField& Field(std::size_t slot, std::string_view name) {
     if (slot >= fields_.size()) fields_.resize(slot + 1, nullptr);
     if (fields_[slot] == nullptr) fields_[slot] = &pt_.FieldByName(name);
     return *fields_[slot];
   }
   // An optional field: the empty text when the data set has none of that name.
   std::string OptionalText(std::string_view name) {
-    const pdb::TField* field = pt_.FindField(name);
+    const dataset::TField* field = pt_.FindField(name);
     return field != nullptr ? field->AsString() : std::string();
   }
 
@@ -194,7 +194,7 @@ class DocumentImport {
   const std::string dest_;
   text::TnqTXTTable table_;
   std::vector<text::TnqTXTField*> columns_;  // the current file's columns in header order
-  std::vector<pdb::TField*> fields_;         // the current database's fields, by slot
+  std::vector<dataset::TField*> fields_;         // the current database's fields, by slot
 };
 
 }  // namespace

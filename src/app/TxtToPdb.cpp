@@ -150,19 +150,19 @@ class ReferenceExport {
 
     const auto& [id, idCategory, code, name, fullName, ed, standard, quantity, price1, price2, price3, price4] =
         *columns;
-    pdb::TField& fId = pt_.FieldByName("Id");
-    pdb::TField& fIdCategory = pt_.FieldByName("IdCategory");
-    pdb::TField& fCode = pt_.FieldByName("CODE");
-    pdb::TField& fName = pt_.FieldByName("Name");
-    pdb::TField& fFullName = pt_.FieldByName("FullName");
-    pdb::TField& fEd = pt_.FieldByName("Ed");
-    pdb::TField& fStandard = pt_.FieldByName("Standard");
-    pdb::TField& fQuantity = pt_.FieldByName("Quantity");
-    pdb::TField& fPrice1 = pt_.FieldByName("Price1");
-    pdb::TField& fPrice2 = pt_.FieldByName("Price2");
-    pdb::TField& fPrice3 = pt_.FieldByName("Price3");
-    pdb::TField& fPrice4 = pt_.FieldByName("Price4");
-    pdb::TField& fAliquot = pt_.FieldByName("Aliquot");
+    dataset::TField& fId = pt_.FieldByName("Id");
+    dataset::TField& fIdCategory = pt_.FieldByName("IdCategory");
+    dataset::TField& fCode = pt_.FieldByName("CODE");
+    dataset::TField& fName = pt_.FieldByName("Name");
+    dataset::TField& fFullName = pt_.FieldByName("FullName");
+    dataset::TField& fEd = pt_.FieldByName("Ed");
+    dataset::TField& fStandard = pt_.FieldByName("Standard");
+    dataset::TField& fQuantity = pt_.FieldByName("Quantity");
+    dataset::TField& fPrice1 = pt_.FieldByName("Price1");
+    dataset::TField& fPrice2 = pt_.FieldByName("Price2");
+    dataset::TField& fPrice3 = pt_.FieldByName("Price3");
+    dataset::TField& fPrice4 = pt_.FieldByName("Price4");
+    dataset::TField& fAliquot = pt_.FieldByName("Aliquot");
 
     context_.reporter.ProgressStart(table_.RecordCount());
     for (; !table_.Eof(); table_.Next()) {
@@ -200,13 +200,13 @@ class ReferenceExport {
 
   void WriteCategories() {
     OpenDatabase(kCategoryDB);
-    pdb::TField& fId = pt_.FieldByName("Id");
-    pdb::TField& fIdParent = pt_.FieldByName("IDParent");
-    pdb::TField& fName = pt_.FieldByName("Name");
-    pdb::TField& fLevel = pt_.FieldByName("Level");
-    pdb::TField& fProductCount = pt_.FieldByName("ProductCount");
-    pdb::TField& fExpanded = pt_.FieldByName("Expanded");
-    pdb::TField& fChildCount = pt_.FieldByName("ChildCount");
+    dataset::TField& fId = pt_.FieldByName("Id");
+    dataset::TField& fIdParent = pt_.FieldByName("IDParent");
+    dataset::TField& fName = pt_.FieldByName("Name");
+    dataset::TField& fLevel = pt_.FieldByName("Level");
+    dataset::TField& fProductCount = pt_.FieldByName("ProductCount");
+    dataset::TField& fExpanded = pt_.FieldByName("Expanded");
+    dataset::TField& fChildCount = pt_.FieldByName("ChildCount");
     for (const CategoryRow& row : context_.objects.CategoryTree.Rows()) {
       AppendRecord();
       fId.AsInteger(row.Id);
@@ -233,16 +233,16 @@ class ReferenceExport {
     table_.CreateIndex("Id");
 
     const auto& [id, code, name, address, currentSaldo, nPrice, percentDiscount] = *columns;
-    pdb::TField& fId = pt_.FieldByName("Id");
-    pdb::TField& fCode = pt_.FieldByName("CODE");
-    pdb::TField& fName = pt_.FieldByName("Name");
-    pdb::TField& fAddress = pt_.FieldByName("Address");
-    pdb::TField& fIdQuest = pt_.FieldByName("IdQuest");
-    pdb::TField& fDateForDelivery = pt_.FieldByName("DateForDelivery");
-    pdb::TField& fCurrentSaldo = pt_.FieldByName("CurrentSaldo");
-    pdb::TField& fNPrice = pt_.FieldByName("NPrice");
-    pdb::TField& fPercentDiscount = pt_.FieldByName("PercentDiscount");
-    pdb::TField& fIdCategory = pt_.FieldByName("IdCategory");
+    dataset::TField& fId = pt_.FieldByName("Id");
+    dataset::TField& fCode = pt_.FieldByName("CODE");
+    dataset::TField& fName = pt_.FieldByName("Name");
+    dataset::TField& fAddress = pt_.FieldByName("Address");
+    dataset::TField& fIdQuest = pt_.FieldByName("IdQuest");
+    dataset::TField& fDateForDelivery = pt_.FieldByName("DateForDelivery");
+    dataset::TField& fCurrentSaldo = pt_.FieldByName("CurrentSaldo");
+    dataset::TField& fNPrice = pt_.FieldByName("NPrice");
+    dataset::TField& fPercentDiscount = pt_.FieldByName("PercentDiscount");
+    dataset::TField& fIdCategory = pt_.FieldByName("IdCategory");
 
     context_.reporter.ProgressStart(table_.RecordCount());
     for (; !table_.Eof(); table_.Next()) {
@@ -276,7 +276,7 @@ class ReferenceExport {
     if (!columns) return false;
     table_.CreateIndex("Name");
     text::TnqTXTField* const name = (*columns)[0];
-    pdb::TField& fName = pt_.FieldByName("Name");
+    dataset::TField& fName = pt_.FieldByName("Name");
     context_.reporter.ProgressStart(table_.RecordCount());
     for (; !table_.Eof(); table_.Next()) {
       AppendRecord();
