@@ -91,13 +91,13 @@ std::string TPDBDataSet::FilePath() const {
 // ---- opening and closing -------------------------------------------------------------------
 
 void TPDBDataSet::Open() {
-  if (TDataSet::Active()) Raise(15100, 1);
-  TDataSet::Open();
+  if (dataset::TDataSet::Active()) Raise(15100, 1);
+  dataset::TDataSet::Open();
 }
 
 void TPDBDataSet::Close() {
-  if (!TDataSet::Active()) Raise(15120, 1);
-  TDataSet::Close();
+  if (!dataset::TDataSet::Active()) Raise(15120, 1);
+  dataset::TDataSet::Close();
 }
 
 TPDBEngineAdapter& TPDBDataSet::AdapterFor(TEngine engine) {
@@ -168,11 +168,11 @@ void TPDBDataSet::InternalLoad() {
     attributes_ = engine.DatabaseFlags().ToAttributes();
 
     // Records go straight into the store: a bulk load, not an edit the application makes.
-    TRecordBuffer record(RecordLayout());
+    dataset::TRecordBuffer record(RecordLayout());
     while (!engine.Eof()) {
       record.Reset();
       openAdapter_->LoadRecord(record);
-      InternalPostRecord(record, TPostKind::Append, 0);
+      InternalPostRecord(record, dataset::TPostKind::Append, 0);
       engine.Next();
     }
     engine.Close();
@@ -205,7 +205,7 @@ void TPDBDataSet::InternalSave() {
     engine.ReserveRecords(static_cast<std::size_t>(InternalRecordCount()));
 
     // Every stored record is written, whatever the filter and the cursor say.
-    TRecordBuffer record(RecordLayout());
+    dataset::TRecordBuffer record(RecordLayout());
     for (int i = 0; i < InternalRecordCount(); ++i) {
       Records(i).CopyTo(record);
       openAdapter_->SaveRecord(record);

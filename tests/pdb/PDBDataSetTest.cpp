@@ -352,7 +352,7 @@ TEST_F(PDBDataSetTest, FilteredRecordsAreWrittenToo) {
   ds.Open();
   AppendIdName(1, "keep");
   AppendIdName(2, "hidden");
-  ds.OnFilterRecord([](TDataSet& set, bool& accept) { accept = set.FieldByName("Id").AsInteger() == 1; });
+  ds.OnFilterRecord([](dataset::TDataSet& set, bool& accept) { accept = set.FieldByName("Id").AsInteger() == 1; });
   ds.Filtered(true);
   ds.Close();
   EXPECT_EQ(ParseFile(dir.ReadBytes("Test.pdb")).records.size(), 2u);
