@@ -65,22 +65,22 @@ TPDBDataSet::~TPDBDataSet() {
 // ---- properties ----------------------------------------------------------------------------
 
 void TPDBDataSet::SetPDBFilename(std::string value) {
-  CheckPDBFilename(pdbFilename_, value, kTable, {15080, 15090});
+  CheckProperty(core::PalmProperty::FileName, pdbFilename_, value, kTable, {15080, 15090});
   pdbFilename_ = std::move(value);
 }
 
 void TPDBDataSet::SetDatabaseName(std::string value) {
-  CheckDatabaseName(databaseName_, value, kTable, {15020, 15030});
+  CheckProperty(core::PalmProperty::DatabaseName, databaseName_, value, kTable, {15020, 15030});
   databaseName_ = std::move(value);
 }
 
 void TPDBDataSet::SetCreatorID(std::string value) {
-  CheckFourCharCode(creatorID_, value, kTable, {15040, 15050});
+  CheckProperty(core::PalmProperty::CreatorID, creatorID_, value, kTable, {15040, 15050});
   creatorID_ = std::move(value);
 }
 
 void TPDBDataSet::SetDatabaseType(std::string value) {
-  CheckFourCharCode(databaseType_, value, kTable, {15060, 15070});
+  CheckProperty(core::PalmProperty::DatabaseType, databaseType_, value, kTable, {15060, 15070});
   databaseType_ = std::move(value);
 }
 
