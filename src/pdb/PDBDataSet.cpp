@@ -170,9 +170,13 @@ void TPDBDataSet::InternalLoad() {
     // Records go straight into the store: a bulk load, not an edit the application makes.
     dataset::TRecordBuffer record(RecordLayout());
     while (!engine.Eof()) {
-      record.Reset();
-      openAdapter_->LoadRecord(record);
-      InternalPostRecord(record, dataset::TPostKind::Append, 0);
+      // A record marked deleted has no data and is no row of the table: loading it would bring
+      // it back as a blank live record on the next close.
+      if (!(engine.CurrentAttributes() & kRecAttrDelete)) {
+        record.Reset();
+        openAdapter_->LoadRecord(record);
+        InternalPostRecord(record, dataset::TPostKind::Append, 0);
+      }
       engine.Next();
     }
     engine.Close();

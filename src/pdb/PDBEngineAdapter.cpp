@@ -194,14 +194,19 @@ void TPDBAppForgeAdapter::LoadRecord(dataset::TRecordBuffer& record) {
     if (found == defined_.end())
       throw dataset::EDatabaseError("Field '" + core::AnsiToUtf8(field.FieldName()) + "' not found");
     const auto k = static_cast<int>(found - defined_.begin());
-    switch (field.DataType()) {
-      case AFByte: record.SetInteger(k, field.AsByte()); break;
-      case AFInteger: record.SetInteger(k, field.AsInteger()); break;
-      case AFLong: record.SetInteger(k, field.AsLong()); break;
-      case AFSingle: record.SetFloat(k, field.AsSingle()); break;
-      case AFDouble: record.SetFloat(k, field.AsDouble()); break;
+    // A file may store a field with another type than the data set defines: its value is
+    // taken when the defined type holds every value of the stored one.
+    const TPDBAFFieldType defined = found->second;
+    TPDBAppForge::CheckStoredType(field, defined);
+    const TPDBValue& value = field.Value();
+    switch (defined) {
+      case AFByte:
+      case AFInteger:
+      case AFLong: record.SetInteger(k, static_cast<std::int32_t>(ValueToInt64(value))); break;
+      case AFSingle:
+      case AFDouble: record.SetFloat(k, ValueToDouble(value)); break;
       case AFCurrency:
-        record.SetFloat(k, static_cast<double>(field.AsCurrency()) / static_cast<double>(kAFCurrencyScale));
+        record.SetFloat(k, static_cast<double>(ValueToCurrency(value)) / static_cast<double>(kAFCurrencyScale));
         break;
       case AFString: record.SetString(k, field.AsString()); break;
       case AFBoolean: record.SetBoolean(k, field.AsBoolean()); break;

@@ -140,8 +140,9 @@ class TPDBAppForgeAdapter final : public TPDBEngineAdapterOf<TPDBAppForge, TPDBA
   using TPDBEngineAdapterOf<TPDBAppForge, TPDBAFFields>::TPDBEngineAdapterOf;
   TPDBAppForge& AppForge() { return engine_; }
   void DefineFields(dataset::TFieldDefs& defs) override;
-  // A field of the file that the data set does not define fails with "Field '...' not found".
-  // Records are written with the fields as defined (PrepareSave puts them back).
+  // A field of the file that the data set does not define fails with "Field '...' not found";
+  // one of another type is read through the accessor of the defined type (whose type rules
+  // decide). Records are written with the fields as defined (PrepareSave puts them back).
   void LoadRecord(dataset::TRecordBuffer& record) override;
   void SaveRecord(const dataset::TRecordBuffer& record) override;
   void PrepareSave() override { RestoreDefinedFields(); }
