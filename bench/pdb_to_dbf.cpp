@@ -34,8 +34,8 @@
 #include "convert/PdbToDbf.h"
 #include "core/NumberFormat.h"
 #include "core/Reporter.h"
-#include "odbc/mDataBas.h"
-#include "odbc/mExcept.h"
+#include "odbc/TmDataBase.h"
+#include "odbc/ESQLerror.h"
 #include "pdb/PDBDataSet.h"
 #include "sync/SyaPack.h"
 

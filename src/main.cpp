@@ -18,7 +18,7 @@
 #include "app/ConsoleStart.h"
 #include "app/ExitCode.h"
 #include "app/ODBCErrorHandler.h"
-#include "odbc/mSession.h"
+#include "odbc/TmSession.h"
 
 #ifdef VESTIBO_WITH_GUI
 #include "gui/WindowedStart.h"

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pdb/DataSet.h"
+#include "dataset/DataSet.h"
 
 namespace convert {
 
@@ -31,7 +31,7 @@ class FieldColumns {
  public:
   // The fields named by `key` of each row of `table`, in table order.
   template <class Row>
-  FieldColumns(pdb::TDataSet& dataSet, std::span<const Row> table, std::string_view Row::*key)
+  FieldColumns(dataset::TDataSet& dataSet, std::span<const Row> table, std::string_view Row::*key)
       : dataSet_(dataSet), fields_(table.size()) {
     names_.reserve(table.size());
     for (const Row& row : table) names_.push_back(row.*key);
@@ -40,22 +40,22 @@ class FieldColumns {
   FieldColumns& operator=(const FieldColumns&) = delete;
 
   // The field at `position` of the table; a data set without it raises (FieldByName).
-  pdb::TField& operator[](std::size_t position) {
-    std::optional<pdb::TField*>& field = fields_.at(position);
+  dataset::TField& operator[](std::size_t position) {
+    std::optional<dataset::TField*>& field = fields_.at(position);
     if (!field) field = &dataSet_.FieldByName(names_[position]);
     return **field;
   }
   // The field at `position`, or nothing when the data set has none of that name.
-  pdb::TField* Find(std::size_t position) {
-    std::optional<pdb::TField*>& field = fields_.at(position);
+  dataset::TField* Find(std::size_t position) {
+    std::optional<dataset::TField*>& field = fields_.at(position);
     if (!field) field = dataSet_.FindField(names_[position]);
     return *field;
   }
 
  private:
-  pdb::TDataSet& dataSet_;
+  dataset::TDataSet& dataSet_;
   std::vector<std::string_view> names_;
-  std::vector<std::optional<pdb::TField*>> fields_;  // unset until first looked up
+  std::vector<std::optional<dataset::TField*>> fields_;  // unset until first looked up
 };
 
 // The kinds of value the conversions carry over from a field unchanged.
@@ -63,7 +63,7 @@ enum class ValueKind { Integer, Float, DateTime, Text };
 
 // Sets `to` (a data set's field or a text column) to the value of `from`.
 template <class Target>
-void CopyValue(ValueKind kind, const pdb::TField& from, Target& to) {
+void CopyValue(ValueKind kind, const dataset::TField& from, Target& to) {
   switch (kind) {
     case ValueKind::Integer:
       to.AsInteger(from.AsInteger());

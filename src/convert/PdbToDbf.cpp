@@ -13,7 +13,7 @@
 #include "core/NumberFormat.h"
 #include "core/TextUtil.h"
 #include "odbc/TmQuery.h"
-#include "odbc/mDataBas.h"
+#include "odbc/TmDataBase.h"
 
 namespace convert {
 namespace {
@@ -165,16 +165,16 @@ consteval std::size_t OrderItemColumnOf(std::string_view name) {
 void CopyRow(std::span<const FieldCopy> table, FieldColumns& to, FieldColumns& from) {
   for (std::size_t i = 0; i < table.size(); ++i) {
     if (!table[i].optional) {
-      pdb::TField& target = to[i];
+      dataset::TField& target = to[i];
       CopyValue(table[i].value, from[i], target);
-    } else if (const pdb::TField* source = from.Find(i)) {
+    } else if (const dataset::TField* source = from.Find(i)) {
       CopyValue(table[i].value, *source, to[i]);
     }
   }
 }
 
 // The text of an order.dbf value as orders.dbf takes it.
-std::string OrdersValue(OrdersText how, pdb::TField& field) {
+std::string OrdersValue(OrdersText how, dataset::TField& field) {
   switch (how) {
     case OrdersText::Decimal:
       return DecimalText(field.AsInteger());
@@ -205,8 +205,8 @@ class DbfImport {
   // a pending record: it is dropped instead, so that a refused row is not tried once more.
   ~DbfImport() {
     for (odbc::TmQuery* query : {&ordersQuery_, &orderQuery_, &orderItemQuery_}) {
-      const pdb::TDataSetState state = query->State();
-      if (state != pdb::TDataSetState::Insert && state != pdb::TDataSetState::Edit) continue;
+      const dataset::TDataSetState state = query->State();
+      if (state != dataset::TDataSetState::Insert && state != dataset::TDataSetState::Edit) continue;
       try {
         query->Cancel();
       } catch (...) {

@@ -207,7 +207,7 @@ class DocumentImport {
       text::TnqTXTField& column = *textColumns.at(i);
       if (!columns[i].optional) {
         CopyValue(columns[i].value, fields[i], column);
-      } else if (const pdb::TField* field = fields.Find(i)) {
+      } else if (const dataset::TField* field = fields.Find(i)) {
         CopyValue(columns[i].value, *field, column);
       } else {
         column.AsString(std::string());

@@ -10,6 +10,7 @@
 #include "convert/HandheldDatabases.h"
 #include "core/Files.h"
 #include "core/NumberFormat.h"
+#include "core/PalmDatabaseLayout.h"
 #include "core/TextUtil.h"
 #include "text/nqTXTTable.h"
 
@@ -19,7 +20,6 @@ namespace {
 constexpr std::string_view kContainerName = "Kestor_In";
 constexpr std::string_view kContainerCreator = "PDBP";
 constexpr std::size_t kContainerRecordSize = 30000;
-constexpr int kMaxPalmRecords = 65535;
 constexpr std::size_t kProductNameLength = 50;
 // The category database holds the indented name (indent and name together) cut to this length,
 // shorter than the names of the category list.
@@ -211,9 +211,9 @@ class ReferenceExport {
 
   // Starts a new record, refusing the one a Palm database could not count.
   void AppendRecord() {
-    if (pt_.RecordCount() >= kMaxPalmRecords)
+    if (pt_.RecordCount() >= core::kPalmMaxRecords)
       throw ETooManyRecords("В базе " + std::string(current_->fileName) + " не может быть больше " +
-                            std::to_string(kMaxPalmRecords) + " записей");
+                            std::to_string(core::kPalmMaxRecords) + " записей");
     pt_.Append();
   }
 

@@ -4,7 +4,7 @@
 
 #include "app/ODBCErrorHandler.h"
 #include "gui/TmODBCErrorDlg.h"
-#include "odbc/mSession.h"
+#include "odbc/TmSession.h"
 
 namespace gui {
 

@@ -73,7 +73,7 @@ int TSyaPacker::PackDatabase(std::string_view directory, std::string_view fileNa
   } catch (const std::exception&) {
     return syaCannotOpen;
   }
-  if (container_->RecordCount() > kContainerRecordsBeforePack || names_.size() >= kMaxPalmRecords) {
+  if (container_->RecordCount() > kContainerRecordsBeforePack || names_.size() >= core::kPalmMaxRecords) {
     return syaContainerFull;
   }
 
@@ -174,7 +174,7 @@ int TSyaPacker::AppendToStream(core::ByteSpan bytes) {
       bytes = bytes.subspan(take);
       continue;
     }
-    if (container_->RecordCount() >= kMaxPalmRecords) return syaContainerFull;
+    if (container_->RecordCount() >= core::kPalmMaxRecords) return syaContainerFull;
     core::Bytes record;
     record.reserve(limit);
     const std::size_t take = std::min(bytes.size(), limit);

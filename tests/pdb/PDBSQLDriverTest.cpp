@@ -275,7 +275,7 @@ TEST(PDBSQLDriverDataSet, EveryTypeRoundTripsThroughTheDataSet) {
     PrepareDataSet(ds, dir, TEngine::SWSQLDriver);
     define(ds);
     ds.Open();
-    EXPECT_THROW(ds.FieldByName("RowID"), EDatabaseError);  // the engine's own field
+    EXPECT_THROW(ds.FieldByName("RowID"), dataset::EDatabaseError);  // the engine's own field
     for (int i = 0; i < 3; ++i) {
       ds.Append();
       ds.FieldByName("C").AsString(std::string("row ") + static_cast<char>('A' + i));

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace pdb {
+namespace dataset {
 
 class TDataSet;
 class TField;
@@ -60,4 +60,4 @@ class TMemBlobStream {
   std::int64_t position_ = 0;
 };
 
-}  // namespace pdb
+}  // namespace dataset

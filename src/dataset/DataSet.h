@@ -14,7 +14,7 @@
 //
 // A store in short (rows kept as a vector of its own):
 //
-//   class TRowsDataSet : public pdb::TDataSet {
+//   class TRowsDataSet : public dataset::TDataSet {
 //     std::vector<Row> rows_;
 //     void InternalOpen() override { FieldDefs.Clear(); FieldDefs.Add("Id", TFieldType::Integer); }
 //     void InternalClose() override { rows_.clear(); }
@@ -40,218 +40,22 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <unordered_map>
-#include <variant>
 #include <vector>
 
-#include "core/DateTime.h"
+#include "dataset/DatabaseError.h"
+#include "dataset/Field.h"
+#include "dataset/FieldDefs.h"
+#include "dataset/FieldType.h"
+#include "dataset/RecordBuffer.h"
+#include "dataset/RecordLayout.h"
+#include "dataset/Value.h"
 
-namespace pdb {
-
-class TDataSet;
-class TMemBlobStream;
-
-// A failure of the data-set framework (state errors, unknown fields).
-class EDatabaseError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// The kinds of field the data sets keep. Unknown is a type no store can hold: opening a data
-// set with such a definition fails with "Field '%s' is of an unknown type".
-enum class TFieldType { Unknown, String, Integer, LargeInt, Float, Boolean, DateTime, Blob };
+namespace dataset {
 
 enum class TDataSetState { Inactive, Browse, Edit, Insert };
-
-// One field definition. Size matters for strings only (the most characters kept).
-struct TFieldDef {
-  std::string Name;
-  TFieldType DataType = TFieldType::String;
-  int Size = 0;
-};
-
-// The ordered field definitions a data set builds its fields from when it opens. Changing them
-// while the data set is open has no effect until the next Open.
-class TFieldDefs {
- public:
-  // Adds a definition; a name already present (letter case ignored) or a negative size fails
-  // with EDatabaseError, since the second field of a name could never be reached.
-  TFieldDef& Add(std::string name, TFieldType type, int size = 0);
-  void Clear() { defs_.clear(); }
-  int Count() const { return static_cast<int>(defs_.size()); }
-  bool Empty() const { return defs_.empty(); }
-  const TFieldDef& operator[](int index) const { return defs_.at(static_cast<std::size_t>(index)); }
-  // The definition of that name (letter case ignored), or nullptr.
-  const TFieldDef* Find(std::string_view name) const;
-  auto begin() const { return defs_.begin(); }
-  auto end() const { return defs_.end(); }
-
- private:
-  std::vector<TFieldDef> defs_;
-};
-
-// Where one field lives in a record: the presence byte at Offset, the value right after it
-// (Size bytes: a string of N characters takes N + 1), or the blob string BlobIndex.
-struct TFieldSlot {
-  TFieldType Type = TFieldType::Unknown;
-  std::size_t Offset = 0;
-  std::size_t Size = 0;
-  int BlobIndex = -1;
-};
-
-// The record layout computed from the field definitions when a data set opens: the fields in
-// definition order, each non-blob field taking 1 + its value size.
-class TRecordLayout {
- public:
-  TRecordLayout() = default;
-  // Fails with "Field '%s' is of an unknown type" for a definition of type Unknown.
-  explicit TRecordLayout(const TFieldDefs& defs);
-  std::size_t DataSize() const { return dataSize_; }
-  int BlobCount() const { return blobCount_; }
-  int FieldCount() const { return static_cast<int>(slots_.size()); }
-  const TFieldSlot& Slot(int field) const { return slots_[static_cast<std::size_t>(field)]; }
-
- private:
-  std::vector<TFieldSlot> slots_;
-  std::size_t dataSize_ = 0;
-  int blobCount_ = 0;
-};
-
-// A bookmark: an opaque record key a store hands out (the in-memory store uses record IDs).
-// No value is the absent bookmark.
-using TBookmark = std::optional<std::int64_t>;
-
-// One record's values in the layout of its data set, with raw typed access by field index and
-// no state checks or conversions. Stores use it to fill and read records in their hooks; every
-// accessor requires the field to be of the kind it names (std::logic_error otherwise).
-class TRecordBuffer {
- public:
-  TRecordBuffer() = default;
-  explicit TRecordBuffer(const TRecordLayout& layout);
-
-  // All fields null, blobs empty, no bookmark.
-  void Reset();
-
-  // The fixed block (presence bytes and values) and the blob strings, for stores that copy
-  // whole records.
-  std::span<std::byte> Data() { return data_; }
-  std::span<const std::byte> Data() const { return data_; }
-  std::vector<std::string>& Blobs() { return blobs_; }
-  const std::vector<std::string>& Blobs() const { return blobs_; }
-
-  // The key of the stored record this buffer was read from (absent for a new record).
-  TBookmark Bookmark;
-
-  bool IsNull(int field) const;
-  void SetNull(int field);
-  // String and blob fields. A string longer than the field's size is cut to it, and an empty
-  // string is stored as null; a blob keeps every byte (empty = null).
-  std::string_view GetString(int field) const;
-  void SetString(int field, std::string_view value);
-  std::int32_t GetInteger(int field) const;
-  void SetInteger(int field, std::int32_t value);
-  std::int64_t GetLargeInt(int field) const;
-  void SetLargeInt(int field, std::int64_t value);
-  double GetFloat(int field) const;
-  void SetFloat(int field, double value);
-  bool GetBoolean(int field) const;
-  void SetBoolean(int field, bool value);
-  core::TDateTime GetDateTime(int field) const;
-  void SetDateTime(int field, core::TDateTime value);
-
- private:
-  const TFieldSlot& Checked(int field, TFieldType type) const;
-  const TFieldSlot& Checked(int field, TFieldType a, TFieldType b) const;
-  const TRecordLayout* layout_ = nullptr;
-  std::vector<std::byte> data_;
-  std::vector<std::string> blobs_;
-};
-
-// A field object: one per field definition, built when the data set opens and freed when it
-// closes (references to it are valid only while the data set stays open).
-//
-// Reading: a null field reads as "" (AsString), 0 (AsInteger, AsLargeInt, AsFloat), no date
-// (AsDateTime) and false (AsBoolean); for string and blob fields the null value is the empty
-// text, which the numeric and date readers refuse like any other text that does not convert
-// (core::EConvertError). So does an integer reading of a number outside the integer's range.
-// Writing: only in edit or insert state ("Dataset not in edit or insert mode") and not on a
-// read-only field ("Field '%s' cannot be modified"). Writing an empty text to a non-string
-// field clears it. Booleans and date-times do not convert into each other ("Cannot access
-// field '%s' as type %s").
-class TField {
- public:
-  TField(TDataSet& dataSet, int index, const TFieldDef& def, const TFieldSlot& slot);
-
-  const std::string& FieldName() const { return name_; }
-  // The name used in messages (the field name).
-  const std::string& DisplayName() const { return name_; }
-  TFieldType DataType() const { return slot_.Type; }
-  int Size() const { return size_; }
-  int Index() const { return index_; }
-  TDataSet& DataSet() const { return *dataSet_; }
-  // A read-only field refuses every write.
-  bool ReadOnly = false;
-
-  bool IsNull() const;
-  void Clear();
-
-  std::string AsString() const;
-  void AsString(std::string_view value);
-  std::int32_t AsInteger() const;
-  void AsInteger(std::int32_t value);
-  std::int64_t AsLargeInt() const;
-  void AsLargeInt(std::int64_t value);
-  double AsFloat() const;
-  void AsFloat(double value);
-  core::TDateTime AsDateTime() const;
-  void AsDateTime(core::TDateTime value);
-  bool AsBoolean() const;
-  void AsBoolean(bool value);
-
- private:
-  friend class TDataSet;
-  friend class TMemBlobStream;
-  const TRecordBuffer* Record() const;
-  TRecordBuffer& WriteTarget();
-  void Changed();
-  [[noreturn]] void AccessError(const char* typeName) const;
-
-  TDataSet* dataSet_;
-  int index_;
-  std::string name_;
-  int size_;
-  TFieldSlot slot_;
-};
-
-// A value to look for with Locate: none (null), text, whole number, float, boolean or
-// date-time.
-class TValue {
- public:
-  using Variant = std::variant<std::monostate, std::string, std::int64_t, double, bool, core::TDateTime>;
-  TValue() = default;
-  TValue(std::nullptr_t) {}
-  TValue(const char* text) : value_(std::string(text)) {}
-  TValue(std::string_view text) : value_(std::string(text)) {}
-  TValue(std::string text) : value_(std::move(text)) {}
-  template <typename T>
-    requires(std::is_integral_v<T> && !std::is_same_v<T, bool>)
-  TValue(T number) : value_(static_cast<std::int64_t>(number)) {}
-  TValue(double number) : value_(number) {}
-  TValue(bool flag) : value_(flag) {}
-  TValue(core::TDateTime date) : value_(date) {}
-
-  bool IsNull() const { return std::holds_alternative<std::monostate>(value_); }
-  const Variant& Get() const { return value_; }
-  // The value as a data-set text would show it ("" for null, general float format, "True").
-  std::string AsText() const;
-
- private:
-  Variant value_;
-};
 
 struct TLocateOptions {
   bool CaseInsensitive = false;
@@ -480,4 +284,4 @@ class TDataSet {
   int disableCount_ = 0;
 };
 
-}  // namespace pdb
+}  // namespace dataset

@@ -1,4 +1,4 @@
-#include "odbc/mSession.h"
+#include "odbc/TmSession.h"
 
 #include <sqlext.h>
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "odbc/mDataBas.h"
-#include "odbc/mExcept.h"
-#include "odbc/mParams.h"
+#include "odbc/ESQLerror.h"
+#include "odbc/TmDataBase.h"
+#include "odbc/TmParams.h"
 
 namespace odbc {
 
@@ -35,7 +35,7 @@ struct TmCursorCapabilities {
 // `offset`.
 struct TODBCFieldDef {
   std::string name;
-  TFieldType dataType = TFieldType::ftUnknown;
+  dataset::TFieldType dataType = dataset::TFieldType::Unknown;
   int size = 0;
   int precision = 0;
   bool required = false;
@@ -130,19 +130,14 @@ class TmStatement {
   const std::vector<TODBCFieldDef>& ODBCFieldDefs() const { return fieldDefs_; }
   const TODBCFieldDef* FindFieldDef(std::string_view name) const;
 
-  // --- state used by the data-set half
+  // --- state of the statement and its cursor
   SQLHSTMT StatementHandle() const { return hstmt_; }
   bool StatementAllocated() const { return hstmt_ != SQL_NULL_HSTMT; }
   bool Prepared() const { return prepared_; }
   bool CursorOpen() const { return cursorOpen_; }
-  bool EndReached() const { return endReached_; }
-  void SetEndReached(bool reached) { endReached_ = reached; }
   bool Modifiable() const { return modifiable_; }
   const TmCursorCapabilities& Capabilities() const { return caps_; }
   bool UseBookmarks() const { return useBookmarks_; }
-  SQLLEN BookmarkSize() const { return bookmarkSize_; }
-  // With ODBC bookmarks the row starts with the bookmark (offset 0) and its indicator here.
-  std::size_t BookmarkIndicatorOffset() const;
   std::size_t RowSize() const { return rowSize_; }
   std::size_t StringSlots() const { return stringSlots_; }
   const TOdbcApi& Api() const;
@@ -150,6 +145,13 @@ class TmStatement {
   void Check(SQLRETURN code) const;
 
  protected:
+  // --- state only the data-set half uses
+  bool EndReached() const { return endReached_; }
+  void SetEndReached(bool reached) { endReached_ = reached; }
+  SQLLEN BookmarkSize() const { return bookmarkSize_; }
+  // With ODBC bookmarks the row starts with the bookmark (offset 0) and its indicator here.
+  std::size_t BookmarkIndicatorOffset() const;
+
   // Closes the open cursor: SQLFreeStmt(SQL_CLOSE) unchecked, cursor bits cleared. The data set
   // extends it with its buffers.
   virtual void CloseCursor() noexcept;
@@ -164,7 +166,14 @@ class TmStatement {
   friend class TmDataBase;
   void DataBaseGone(TmDataBase* db) noexcept;
   void AllocateStatement();
+  // Negotiates the cursor with the driver, in these steps, and reads what it can do.
   void SetupCursor();
+  void LowerCursorTypeToOffered();
+  void RequestCursorType();
+  void ReadCursorCapabilities();
+  void SetupBookmarks();
+  void LimitPositionedOperations();
+  void SetupConcurrency();
   void DescribeColumn(SQLUSMALLINT column);
   void BindParams(const std::vector<const TmParam*>& markers);
   // SQL_RESET_PARAMS when something is bound; forgets the bindings.

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "odbc/mExcept.h"
-#include "odbc/mSession.h"
+#include "odbc/ESQLerror.h"
+#include "odbc/TmSession.h"
 
 namespace odbc {
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "core/NumberFormat.h"
-#include "pdb/DataSet.h"
-#include "pdb/PDBVirtualDataSet.h"
+#include "dataset/DataSet.h"
+#include "dataset/PDBVirtualDataSet.h"
 
-namespace pdb {
+namespace dataset {
 namespace {
 
 using ::testing::ElementsAre;
@@ -64,7 +64,7 @@ class TRowStore : public TDataSet {
         case TFieldType::Float: cells.emplace_back(buffer.GetFloat(i)); break;
         case TFieldType::Boolean: cells.emplace_back(buffer.GetBoolean(i)); break;
         case TFieldType::DateTime: cells.emplace_back(buffer.GetDateTime(i)); break;
-        case TFieldType::Unknown: cells.emplace_back(); break;
+        default: cells.emplace_back(); break;
       }
     }
     const auto at = rows.begin() + position;
@@ -488,4 +488,4 @@ TEST(DataSetOpen, FieldDefsRefuseDuplicatesAndNegativeSizes) {
 }
 
 }  // namespace
-}  // namespace pdb
+}  // namespace dataset

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "odbc/odbchelper.h"
+#include "odbc/TOdbcDriverManager.h"
 
 namespace odbc {
 

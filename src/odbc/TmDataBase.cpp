@@ -1,4 +1,4 @@
-#include "odbc/mDataBas.h"
+#include "odbc/TmDataBase.h"
 
 #include <sqlext.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "odbc/mQuery.h"
+#include "odbc/TmStatement.h"
 
 namespace odbc {
 

@@ -1,12 +1,12 @@
-#include "pdb/MemBlobStream.h"
+#include "dataset/MemBlobStream.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "core/Encoding.h"
-#include "pdb/DataSet.h"
+#include "dataset/DataSet.h"
 
-namespace pdb {
+namespace dataset {
 
 TMemBlobStream::TMemBlobStream(TField& field, TBlobStreamMode mode)
     : field_(field),
@@ -87,4 +87,4 @@ std::int64_t TMemBlobStream::Seek(std::int64_t offset, TSeekOrigin origin) {
   return position_;
 }
 
-}  // namespace pdb
+}  // namespace dataset

@@ -1,4 +1,4 @@
-#include "odbc/mParams.h"
+#include "odbc/TmParams.h"
 
 #include <stdexcept>
 
@@ -69,7 +69,7 @@ TParsedSQL ParseSQLParams(std::string_view sql) {
   return result;
 }
 
-void TmParam::Set(TFieldType type, Value value) {
+void TmParam::Set(dataset::TFieldType type, Value value) {
   dataType_ = type;
   value_ = std::move(value);
   bound_ = true;

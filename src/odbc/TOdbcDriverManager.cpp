@@ -1,4 +1,4 @@
-#include "odbc/odbchelper.h"
+#include "odbc/TOdbcDriverManager.h"
 
 #include <stdexcept>
 

@@ -9,14 +9,10 @@
 #include <vector>
 
 #include "core/DateTime.h"
+#include "dataset/FieldType.h"
 
 namespace odbc {
 
-// Field and parameter types, named as the data-set framework names them.
-enum class TFieldType {
-  ftUnknown, ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency, ftBCD,
-  ftDate, ftTime, ftDateTime, ftAutoInc, ftBlob, ftMemo, ftLargeint
-};
 enum class TParamType { ptUnknown, ptInput, ptOutput, ptInputOutput, ptResult };
 
 // The statement text with every parameter replaced by "?", and the parameter names in the
@@ -43,8 +39,8 @@ class TmParam {
 
   const std::string& Name() const { return name_; }
   TParamType ParamType() const { return paramType_; }
-  TFieldType DataType() const { return dataType_; }
-  void SetDataType(TFieldType type) { dataType_ = type; }
+  dataset::TFieldType DataType() const { return dataType_; }
+  void SetDataType(dataset::TFieldType type) { dataType_ = type; }
   // Whether a value (null included) was assigned to the parameter itself.
   bool Bound() const { return bound_; }
   void SetBound(bool bound) { bound_ = bound; }
@@ -53,18 +49,18 @@ class TmParam {
 
   // Makes the value null; the data type stays.
   void Clear();
-  void SetAsString(std::string value) { Set(TFieldType::ftString, std::move(value)); }
-  void SetAsMemo(std::string value) { Set(TFieldType::ftMemo, std::move(value)); }
-  void SetAsBlob(std::string bytes) { Set(TFieldType::ftBlob, std::move(bytes)); }
-  void SetAsSmallInt(std::int16_t value) { Set(TFieldType::ftSmallint, std::int64_t{value}); }
-  void SetAsWord(std::uint16_t value) { Set(TFieldType::ftWord, std::int64_t{value}); }
-  void SetAsInteger(std::int32_t value) { Set(TFieldType::ftInteger, std::int64_t{value}); }
-  void SetAsBoolean(bool value) { Set(TFieldType::ftBoolean, value); }
-  void SetAsFloat(double value) { Set(TFieldType::ftFloat, value); }
-  void SetAsCurrency(double value) { Set(TFieldType::ftCurrency, value); }
-  void SetAsDate(core::TDateTime value) { Set(TFieldType::ftDate, value); }
-  void SetAsTime(core::TDateTime value) { Set(TFieldType::ftTime, value); }
-  void SetAsDateTime(core::TDateTime value) { Set(TFieldType::ftDateTime, value); }
+  void SetAsString(std::string value) { Set(dataset::TFieldType::String, std::move(value)); }
+  void SetAsMemo(std::string value) { Set(dataset::TFieldType::Memo, std::move(value)); }
+  void SetAsBlob(std::string bytes) { Set(dataset::TFieldType::Blob, std::move(bytes)); }
+  void SetAsSmallInt(std::int16_t value) { Set(dataset::TFieldType::Smallint, std::int64_t{value}); }
+  void SetAsWord(std::uint16_t value) { Set(dataset::TFieldType::Word, std::int64_t{value}); }
+  void SetAsInteger(std::int32_t value) { Set(dataset::TFieldType::Integer, std::int64_t{value}); }
+  void SetAsBoolean(bool value) { Set(dataset::TFieldType::Boolean, value); }
+  void SetAsFloat(double value) { Set(dataset::TFieldType::Float, value); }
+  void SetAsCurrency(double value) { Set(dataset::TFieldType::Currency, value); }
+  void SetAsDate(core::TDateTime value) { Set(dataset::TFieldType::Date, value); }
+  void SetAsTime(core::TDateTime value) { Set(dataset::TFieldType::Time, value); }
+  void SetAsDateTime(core::TDateTime value) { Set(dataset::TFieldType::DateTime, value); }
 
   // Readers; they throw std::invalid_argument for a value of another kind (null reads as empty
   // text, 0, false).
@@ -78,11 +74,11 @@ class TmParam {
   void AssignValue(const TmParam& other);
 
  private:
-  void Set(TFieldType type, Value value);
+  void Set(dataset::TFieldType type, Value value);
 
   std::string name_;
   TParamType paramType_;
-  TFieldType dataType_ = TFieldType::ftUnknown;
+  dataset::TFieldType dataType_ = dataset::TFieldType::Unknown;
   Value value_;
   bool bound_ = false;
 };

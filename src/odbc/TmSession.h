@@ -3,7 +3,7 @@
 
 #include <sql.h>
 
-#include "odbc/odbchelper.h"
+#include "odbc/TOdbcDriverManager.h"
 
 namespace odbc {
 

@@ -1,4 +1,4 @@
-#include "odbc/mQuery.h"
+#include "odbc/TmStatement.h"
 
 #include <sqlext.h>
 
@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "core/Encoding.h"
+#include "odbc/OdbcDateTime.h"
 
 namespace odbc {
 
@@ -45,9 +46,9 @@ void PrepareParam(const TmParam& param, TBoundParam& bound) {
   bound.indicator = 0;
   const bool null = param.IsNull();
   switch (param.DataType()) {
-    case TFieldType::ftString:
-    case TFieldType::ftMemo: {
-      bound.sqlType = param.DataType() == TFieldType::ftString ? SQL_CHAR : SQL_LONGVARCHAR;
+    case dataset::TFieldType::String:
+    case dataset::TFieldType::Memo: {
+      bound.sqlType = param.DataType() == dataset::TFieldType::String ? SQL_CHAR : SQL_LONGVARCHAR;
       bound.cType = SQL_C_CHAR;
       const std::string text = null ? std::string() : param.AsString();
       bound.columnSize = std::max<SQLULEN>(text.size(), 1);
@@ -58,7 +59,7 @@ void PrepareParam(const TmParam& param, TBoundParam& bound) {
       }
       break;
     }
-    case TFieldType::ftBlob: {
+    case dataset::TFieldType::Blob: {
       bound.sqlType = SQL_LONGVARBINARY;
       bound.cType = SQL_C_BINARY;
       const std::string bytes = null ? std::string() : param.AsString();
@@ -69,13 +70,13 @@ void PrepareParam(const TmParam& param, TBoundParam& bound) {
       }
       break;
     }
-    case TFieldType::ftSmallint:
+    case dataset::TFieldType::Smallint:
       bound.sqlType = SQL_SMALLINT;
       bound.cType = SQL_C_SSHORT;
       bound.columnSize = sizeof(SQLSMALLINT);
       if (!null) StoreValue(bound, static_cast<SQLSMALLINT>(param.AsInteger()));
       break;
-    case TFieldType::ftWord:
+    case dataset::TFieldType::Word:
       // Unsigned in C, so that a value above 32767 reaches the driver as itself (and is
       // refused there if the column cannot hold it) instead of turning negative.
       bound.sqlType = SQL_SMALLINT;
@@ -83,70 +84,52 @@ void PrepareParam(const TmParam& param, TBoundParam& bound) {
       bound.columnSize = sizeof(SQLUSMALLINT);
       if (!null) StoreValue(bound, static_cast<SQLUSMALLINT>(param.AsInteger()));
       break;
-    case TFieldType::ftInteger:
-    case TFieldType::ftAutoInc:
+    case dataset::TFieldType::Integer:
+    case dataset::TFieldType::AutoInc:
       bound.sqlType = SQL_INTEGER;
       bound.cType = SQL_C_SLONG;
       bound.columnSize = sizeof(SQLINTEGER);
       if (!null) StoreValue(bound, static_cast<SQLINTEGER>(param.AsInteger()));
       break;
-    case TFieldType::ftBoolean:
+    case dataset::TFieldType::Boolean:
       bound.sqlType = SQL_BIT;
       bound.cType = SQL_C_BIT;
       bound.columnSize = 1;
       if (!null) StoreValue(bound, static_cast<unsigned char>(param.AsBoolean() ? 1 : 0));
       break;
-    case TFieldType::ftFloat:
-    case TFieldType::ftCurrency:
-    case TFieldType::ftBCD:
+    case dataset::TFieldType::Float:
+    case dataset::TFieldType::Currency:
+    case dataset::TFieldType::BCD:
       bound.sqlType = SQL_DOUBLE;
       bound.cType = SQL_C_DOUBLE;
       bound.columnSize = sizeof(double);
       if (!null) StoreValue(bound, param.AsFloat());
       break;
-    case TFieldType::ftDate: {
+    case dataset::TFieldType::Date: {
       bound.sqlType = SQL_TYPE_DATE;
       bound.cType = SQL_C_TYPE_DATE;
       bound.columnSize = 10;  // yyyy-mm-dd
       if (!null) {
-        const auto parts = param.AsDateTime().Decode();
-        SQL_DATE_STRUCT date{};
-        date.year = static_cast<SQLSMALLINT>(parts.year);
-        date.month = static_cast<SQLUSMALLINT>(parts.month);
-        date.day = static_cast<SQLUSMALLINT>(parts.day);
-        StoreValue(bound, date);
+        StoreValue(bound, ToOdbcDate(param.AsDateTime()));
       }
       break;
     }
-    case TFieldType::ftTime: {
+    case dataset::TFieldType::Time: {
       bound.sqlType = SQL_TYPE_TIME;
       bound.cType = SQL_C_TYPE_TIME;
       bound.columnSize = 8;  // hh:mm:ss
       if (!null) {
-        const auto parts = param.AsDateTime().Decode();
-        SQL_TIME_STRUCT time{};
-        time.hour = static_cast<SQLUSMALLINT>(parts.hour);
-        time.minute = static_cast<SQLUSMALLINT>(parts.minute);
-        time.second = static_cast<SQLUSMALLINT>(parts.second);
-        StoreValue(bound, time);
+        StoreValue(bound, ToOdbcTime(param.AsDateTime()));
       }
       break;
     }
-    case TFieldType::ftDateTime: {
+    case dataset::TFieldType::DateTime: {
       bound.sqlType = SQL_TYPE_TIMESTAMP;
       bound.cType = SQL_C_TYPE_TIMESTAMP;
       bound.columnSize = 19;  // yyyy-mm-dd hh:mm:ss
       if (!null) {
-        const auto parts = param.AsDateTime().Decode();
-        SQL_TIMESTAMP_STRUCT stamp{};
-        stamp.year = static_cast<SQLSMALLINT>(parts.year);
-        stamp.month = static_cast<SQLUSMALLINT>(parts.month);
-        stamp.day = static_cast<SQLUSMALLINT>(parts.day);
-        stamp.hour = static_cast<SQLUSMALLINT>(parts.hour);
-        stamp.minute = static_cast<SQLUSMALLINT>(parts.minute);
-        stamp.second = static_cast<SQLUSMALLINT>(parts.second);
-        stamp.fraction = static_cast<SQLUINTEGER>(parts.millisecond) * 1000000u;
-        bound.decimalDigits = FractionDigits(parts.millisecond);
+        const SQL_TIMESTAMP_STRUCT stamp = ToOdbcTimestamp(param.AsDateTime());
+        bound.decimalDigits = FractionDigits(static_cast<int>(stamp.fraction / 1000000u));
         if (bound.decimalDigits > 0) bound.columnSize = 20 + static_cast<SQLULEN>(bound.decimalDigits);
         StoreValue(bound, stamp);
       }
@@ -243,10 +226,17 @@ void TmStatement::AllocateStatement() {
 }
 
 void TmStatement::SetupCursor() {
-  TmDataBase& db = *db_;
-  const TOdbcApi& api = Api();
+  LowerCursorTypeToOffered();
+  RequestCursorType();
+  ReadCursorCapabilities();
+  SetupBookmarks();
+  LimitPositionedOperations();
+  SetupConcurrency();
+}
 
-  // a. Lower the wanted cursor to what the driver offers.
+// Lowers the wanted cursor type to what the driver offers.
+void TmStatement::LowerCursorTypeToOffered() {
+  TmDataBase& db = *db_;
   const SQLUINTEGER scroll = db.GetInfoUInt32(SQL_SCROLL_OPTIONS);
   if (cursorType_ == TmCursorTypes::ctDynamicCursor && !(scroll & SQL_SO_DYNAMIC)) {
     cursorType_ = TmCursorTypes::ctKeySetCursor;
@@ -257,8 +247,11 @@ void TmStatement::SetupCursor() {
   if (cursorType_ == TmCursorTypes::ctStaticCursor && !(scroll & SQL_SO_STATIC)) {
     cursorType_ = TmCursorTypes::ctFwdOnlyCursor;
   }
+}
 
-  // b. Ask for it and take what the driver set.
+// Asks for a scrollable cursor type (before execution only) and takes what the driver set.
+void TmStatement::RequestCursorType() {
+  const TOdbcApi& api = Api();
   if (cursorType_ != TmCursorTypes::ctFwdOnlyCursor) {
     if (!cursorOpen_) {
       const SQLULEN wanted = cursorType_ == TmCursorTypes::ctStaticCursor ? SQL_CURSOR_STATIC
@@ -282,8 +275,11 @@ void TmStatement::SetupCursor() {
       default: cursorType_ = TmCursorTypes::ctFwdOnlyCursor; break;
     }
   }
+}
 
-  // c. What the cursor can do; a driver that cannot tell leaves zeros.
+// Reads what the cursor can do; a driver that cannot tell leaves zeros.
+void TmStatement::ReadCursorCapabilities() {
+  TmDataBase& db = *db_;
   caps_ = TmCursorCapabilities{};
   try {
     switch (cursorType_) {
@@ -305,8 +301,12 @@ void TmStatement::SetupCursor() {
     caps_.cursorAttributes1 = 0;
     caps_.sensitivity = 0;
   }
+}
 
-  // d. ODBC bookmarks, when they survive updates and deletes on this cursor.
+// Uses ODBC bookmarks when they survive updates and deletes on this cursor.
+void TmStatement::SetupBookmarks() {
+  TmDataBase& db = *db_;
+  const TOdbcApi& api = Api();
   caps_.bookmarkPersistence = db.GetInfoUInt32(SQL_BOOKMARK_PERSISTENCE);
   useBookmarks_ = (caps_.bookmarkPersistence & SQL_BP_UPDATE) &&
                   cursorType_ != TmCursorTypes::ctFwdOnlyCursor &&
@@ -319,15 +319,21 @@ void TmStatement::SetupCursor() {
       api.SQLSetStmtAttr(hstmt_, SQL_ATTR_USE_BOOKMARKS, AttributeValue(SQL_UB_OFF), SQL_IS_UINTEGER);
     }
   }
+}
 
-  // e. Positioned operations, unless the caller writes through statements of its own.
+// Offers positioned operations only where the caller writes through no statement of its own.
+void TmStatement::LimitPositionedOperations() {
   caps_.canAdd = (caps_.cursorAttributes1 & SQL_CA1_BULK_ADD) && updateSql_[ukInsert].empty();
   caps_.canUpdate = (caps_.cursorAttributes1 & SQL_CA1_POS_UPDATE) && updateSql_[ukModify].empty();
   caps_.canDelete = (caps_.cursorAttributes1 & SQL_CA1_POS_DELETE) && updateSql_[ukDelete].empty();
   if (!caps_.canUpdate) caps_.sensitivity &= ~SQLUINTEGER{SQL_SS_UPDATES};
   if (!caps_.canDelete) caps_.sensitivity &= ~SQLUINTEGER{SQL_SS_DELETIONS};
+}
 
-  // f. Concurrency: the strongest the driver offers for scrollable keyset/dynamic cursors.
+// Asks for the strongest concurrency the driver offers for keyset and dynamic cursors.
+void TmStatement::SetupConcurrency() {
+  TmDataBase& db = *db_;
+  const TOdbcApi& api = Api();
   const SQLUINTEGER concurrency = db.GetInfoUInt32(SQL_SCROLL_CONCURRENCY);
   if (!cursorOpen_ && (cursorType_ == TmCursorTypes::ctKeySetCursor ||
                        cursorType_ == TmCursorTypes::ctDynamicCursor)) {
@@ -538,52 +544,52 @@ void TmStatement::DescribeColumn(SQLUSMALLINT column) {
       const bool bound = size >= 1 && (size <= kMaxBoundStringSize || (fixed && size <= 65535));
       def.bufferType = SQL_C_CHAR;
       if (bound) {
-        def.dataType = TFieldType::ftString;
+        def.dataType = dataset::TFieldType::String;
         def.size = static_cast<int>(size);
         def.bufferLength = static_cast<SQLLEN>(size) + 1;
       } else {
-        def.dataType = TFieldType::ftMemo;
+        def.dataType = dataset::TFieldType::Memo;
       }
       break;
     }
     case SQL_NUMERIC: case SQL_DECIMAL: case SQL_FLOAT: case SQL_REAL: case SQL_DOUBLE: case SQL_BIGINT:
-      def.dataType = TFieldType::ftFloat;
+      def.dataType = dataset::TFieldType::Float;
       def.precision = digits;
       def.bufferType = SQL_C_DOUBLE;
       def.bufferLength = sizeof(double);
       break;
     case SQL_INTEGER:
-      def.dataType = TFieldType::ftInteger;
+      def.dataType = dataset::TFieldType::Integer;
       def.bufferType = SQL_C_SLONG;
       def.bufferLength = sizeof(SQLINTEGER);
       break;
     case SQL_SMALLINT: case SQL_TINYINT:
-      def.dataType = TFieldType::ftSmallint;
+      def.dataType = dataset::TFieldType::Smallint;
       def.bufferType = SQL_C_SSHORT;
       def.bufferLength = sizeof(SQLSMALLINT);
       break;
     case SQL_DATE: case SQL_TYPE_DATE:
-      def.dataType = TFieldType::ftDate;
+      def.dataType = dataset::TFieldType::Date;
       def.bufferType = SQL_C_TYPE_DATE;
       def.bufferLength = sizeof(SQL_DATE_STRUCT);
       break;
     case SQL_TIME: case SQL_TYPE_TIME:
-      def.dataType = TFieldType::ftTime;
+      def.dataType = dataset::TFieldType::Time;
       def.bufferType = SQL_C_TYPE_TIME;
       def.bufferLength = sizeof(SQL_TIME_STRUCT);
       break;
     case SQL_TIMESTAMP: case SQL_TYPE_TIMESTAMP:
-      def.dataType = TFieldType::ftDateTime;
+      def.dataType = dataset::TFieldType::DateTime;
       def.bufferType = SQL_C_TYPE_TIMESTAMP;
       def.bufferLength = sizeof(SQL_TIMESTAMP_STRUCT);
       break;
     case SQL_BIT:
-      def.dataType = TFieldType::ftBoolean;
+      def.dataType = dataset::TFieldType::Boolean;
       def.bufferType = SQL_C_BIT;
       def.bufferLength = 1;
       break;
     case SQL_BINARY: case SQL_VARBINARY: case SQL_LONGVARBINARY:
-      def.dataType = TFieldType::ftBlob;
+      def.dataType = dataset::TFieldType::Blob;
       def.bufferType = SQL_C_BINARY;
       break;
     default:

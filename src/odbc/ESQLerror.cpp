@@ -1,4 +1,4 @@
-#include "odbc/mExcept.h"
+#include "odbc/ESQLerror.h"
 
 #include <sqlext.h>
 

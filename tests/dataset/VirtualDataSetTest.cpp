@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "core/NumberFormat.h"
-#include "pdb/MemBlobStream.h"
-#include "pdb/PDBVirtualDataSet.h"
+#include "dataset/MemBlobStream.h"
+#include "dataset/PDBVirtualDataSet.h"
 
-namespace pdb {
+namespace dataset {
 namespace {
 
 using ::testing::ElementsAre;
@@ -336,13 +336,13 @@ TEST(VirtualDataSetSubclass, FailedLoadLeavesDataSetClosed) {
 }
 
 }  // namespace
-}  // namespace pdb
+}  // namespace dataset
 
 // A plain in-memory store drops a record still being edited when it closes; the Palm data set,
 // whose save step writes from the first record, posts it (its own tests cover that side).
 TEST(VirtualDataSetClose, DropsARecordStillBeingInserted) {
-  pdb::TPDBVirtualDataSet ds;
-  ds.FieldDefs.Add("Name", pdb::TFieldType::String, 20);
+  dataset::TPDBVirtualDataSet ds;
+  ds.FieldDefs.Add("Name", dataset::TFieldType::String, 20);
   ds.Open();
   ds.Append();
   ds.FieldByName("Name").AsString("kept");
@@ -350,7 +350,7 @@ TEST(VirtualDataSetClose, DropsARecordStillBeingInserted) {
   ds.Append();
   ds.FieldByName("Name").AsString("pending");
   std::vector<std::string> seen;
-  ds.BeforeClose = [&](pdb::TDataSet& set) {
+  ds.BeforeClose = [&](dataset::TDataSet& set) {
     for (set.First(); !set.Eof(); set.Next()) seen.push_back(set.FieldByName("Name").AsString());
   };
   ds.Close();
