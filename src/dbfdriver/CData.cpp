@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cstdint>
+#include <iterator>
 #include <limits>
 
 namespace dbf::odbc {
@@ -88,17 +90,58 @@ SQLSMALLINT DefaultCType(const ResultColumn& column) {
   }
 }
 
-// Text and binary data in pieces: what is left from `offset`.
-SQLRETURN StoreBytes(const std::string& bytes, bool terminate, SQLPOINTER target, SQLLEN length, SQLLEN* indicator,
-                     std::size_t& offset, bool& finished, std::vector<Warning>& warnings) {
+// Windows-1251 above 0x7F in Unicode, for applications that read and write wide characters.
+constexpr char16_t kWindows1251High[128] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C,
+    0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0xFFFD, 0x2122, 0x0459, 0x203A,
+    0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, 0x0401, 0x00A9,
+    0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, 0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415,
+    0x0416, 0x0417, 0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F, 0x0420, 0x0421, 0x0422, 0x0423,
+    0x0424, 0x0425, 0x0426, 0x0427, 0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F, 0x0430, 0x0431,
+    0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437, 0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,
+    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447, 0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D,
+    0x044E, 0x044F};
+
+// UTF-16 (native byte order, as SQLWCHAR) of Windows-1251 text.
+std::string WideOf(const std::string& text) {
+  std::string wide;
+  wide.reserve(text.size() * 2);
+  for (unsigned char c : text) {
+    const char16_t unit = c < 0x80 ? c : kWindows1251High[c - 0x80];
+    wide.append(reinterpret_cast<const char*>(&unit), sizeof unit);
+  }
+  return wide;
+}
+
+// Windows-1251 of UTF-16 text; a character it cannot hold becomes "?".
+std::string NarrowOf(const char16_t* units, std::size_t count) {
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) {
+    const char16_t unit = units[i];
+    if (unit < 0x80) {
+      text += static_cast<char>(unit);
+      continue;
+    }
+    const auto* found = std::find(std::begin(kWindows1251High), std::end(kWindows1251High), unit);
+    text += found == std::end(kWindows1251High) ? '?' : static_cast<char>(0x80 + (found - std::begin(kWindows1251High)));
+  }
+  return text;
+}
+
+// Text and binary data in pieces: what is left from `offset`; `terminator` bytes of zero end
+// character data.
+SQLRETURN StoreBytes(const std::string& bytes, std::size_t terminator, SQLPOINTER target, SQLLEN length,
+                     SQLLEN* indicator, std::size_t& offset, bool& finished, std::vector<Warning>& warnings) {
   if (finished) return SQL_NO_DATA;
   const std::size_t left = bytes.size() - std::min(offset, bytes.size());
   if (indicator) *indicator = static_cast<SQLLEN>(left);
-  const std::size_t room = length > 0 ? static_cast<std::size_t>(length) - (terminate ? 1 : 0) : 0;
+  std::size_t room = length > 0 && static_cast<std::size_t>(length) >= terminator ? static_cast<std::size_t>(length) - terminator : 0;
+  room -= room % std::max<std::size_t>(terminator, 1);  // whole characters only
   const std::size_t copied = std::min(left, room);
-  if (target && length > 0) {
+  if (target && length > 0 && static_cast<std::size_t>(length) >= terminator) {
     std::memcpy(target, bytes.data() + offset, copied);
-    if (terminate) static_cast<char*>(target)[copied] = '\0';
+    std::memset(static_cast<char*>(target) + copied, 0, terminator);
   }
   offset += copied;
   if (copied < left) {
@@ -165,6 +208,19 @@ Value ParameterValue(const ParamBinding& binding) {
       }
       return std::string(text, size);
     }
+    case SQL_C_WCHAR: {
+      const auto* units = static_cast<const char16_t*>(v);
+      std::size_t count = 0;
+      if (indicator == SQL_NTS) {
+        const std::size_t limit = binding.bufferLength > 0 ? static_cast<std::size_t>(binding.bufferLength) / 2 : SIZE_MAX;
+        while (count < limit && units[count] != 0) ++count;
+      } else if (indicator >= 0) {
+        count = static_cast<std::size_t>(indicator) / 2;
+      } else {
+        throw DriverError("HY090", "Invalid string or buffer length");
+      }
+      return NarrowOf(units, count);
+    }
     case SQL_C_SLONG: case SQL_C_LONG: return static_cast<double>(Load<SQLINTEGER>(v));
     case SQL_C_ULONG: return static_cast<double>(Load<SQLUINTEGER>(v));
     case SQL_C_SSHORT: case SQL_C_SHORT: return static_cast<double>(Load<SQLSMALLINT>(v));
@@ -201,8 +257,12 @@ SQLRETURN WriteValue(const Value& value, const ResultColumn& column, SQLSMALLINT
   }
   if (cType == SQL_C_DEFAULT) cType = DefaultCType(column);
   if (cType == SQL_C_CHAR || cType == SQL_C_BINARY) {
-    return StoreBytes(TextOf(value, column.field), cType == SQL_C_CHAR, target, length, indicator, offset, finished,
-                      warnings);
+    return StoreBytes(TextOf(value, column.field), cType == SQL_C_CHAR ? 1 : 0, target, length, indicator, offset,
+                      finished, warnings);
+  }
+  if (cType == SQL_C_WCHAR) {
+    return StoreBytes(WideOf(TextOf(value, column.field)), sizeof(char16_t), target, length, indicator, offset,
+                      finished, warnings);
   }
   if (finished) return SQL_NO_DATA;
   finished = true;
