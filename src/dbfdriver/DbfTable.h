@@ -35,7 +35,8 @@ TableData ReadTable(const std::filesystem::path& path);
 // File identity used to notice changes made by others: size and modification time.
 struct FileStamp {
   std::uintmax_t size = 0;
-  std::filesystem::file_time_type modified{};
+  long long seconds = 0;
+  long long nanoseconds = 0;
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 FileStamp StampOf(const std::filesystem::path& path);

@@ -133,11 +133,15 @@ Value ResultSet::At(std::size_t row, std::size_t column) const {
   return DecodeField(field, std::string_view(record).substr(offset, static_cast<std::size_t>(field.width)));
 }
 
-std::filesystem::path Executor::PathOf(const std::string& table) const { return ResolveTablePath(directory_, table); }
+std::filesystem::path Executor::PathOf(const std::string& table) const { return workspace_.Resolve(directory_, table); }
 
 TableData& Executor::Existing(const std::string& table, std::filesystem::path& path) {
   path = PathOf(table);
   TableData* data = workspace_.Find(path);
+  if (!data) {
+    path = PathOf(table);  // searched again: another spelling may exist now
+    data = workspace_.Find(path);
+  }
   if (!data) throw DriverError("42S02", "Table not found: " + table + " (" + path.string() + ")");
   return *data;
 }

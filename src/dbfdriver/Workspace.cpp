@@ -19,6 +19,15 @@ void SyncDirectory(const std::filesystem::path& directory) {
 
 }  // namespace
 
+std::filesystem::path Workspace::Resolve(const std::filesystem::path& directory, const std::string& name) {
+  const auto key = std::make_pair(directory, name);
+  const auto it = resolved_.find(key);
+  if (it != resolved_.end()) return it->second;
+  std::filesystem::path path = ResolveTablePath(directory, name);
+  resolved_.emplace(key, path);
+  return path;
+}
+
 Workspace::Entry* Workspace::Load(const std::filesystem::path& path) {
   auto it = entries_.find(path);
   if (it != entries_.end()) {
@@ -28,7 +37,10 @@ Workspace::Entry* Workspace::Load(const std::filesystem::path& path) {
     entries_.erase(it);  // changed by someone else since: read it again
   }
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return nullptr;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    resolved_.clear();  // the name may mean another file now
+    return nullptr;
+  }
   Entry entry;
   entry.table = ReadTable(path);
   entry.exists = true;

@@ -16,6 +16,12 @@ namespace dbf {
 
 class Workspace {
  public:
+  // The file a statement's table name means (see ResolveTablePath), remembered per name so
+  // that a statement run many times does not search the directory each time.
+  std::filesystem::path Resolve(const std::filesystem::path& directory, const std::string& name);
+  // Forgets remembered names, after a name led to no table.
+  void ForgetNames() { resolved_.clear(); }
+
   // The table at `path`, read from its file on first use (or again after another program
   // changed the file); nullptr when there is none.
   TableData* Find(const std::filesystem::path& path);
@@ -57,6 +63,7 @@ class Workspace {
   void WriteEntry(const std::filesystem::path& path, Entry& entry);
 
   std::map<std::filesystem::path, Entry> entries_;
+  std::map<std::pair<std::filesystem::path, std::string>, std::filesystem::path> resolved_;
   bool autocommit_ = true;
 };
 
