@@ -23,14 +23,8 @@ constexpr int kRows = 60000;
 constexpr double kTarget = 1.5;
 constexpr int kRounds = 3;
 
-struct Line {
-  int idOrder;
-  int idProduct;
-  double quantity;
-  double price;
-};
-
-Line LineAt(int i) { return {i / 8 + 1, 1000 + i % 500, (i % 7) + 0.5, 10.0 + (i % 100) * 0.25}; }
+using Line = bench::OrderLine;
+using bench::OrderLineAt;
 
 void Exec(odbc::TmDataBase& db, const std::string& sql) {
   odbc::TmStatement statement;
@@ -54,7 +48,7 @@ void InsertThroughQuery(const std::filesystem::path& dir, bool transaction) {
   query.SetRequestLive(true);
   query.Open();
   for (int i = 0; i < kRows; ++i) {
-    const Line line = LineAt(i);
+    const Line line = OrderLineAt(i);
     query.Append();
     query.FieldByName("IdOrder").AsInteger(line.idOrder);
     query.FieldByName("IdProduct").AsInteger(line.idProduct);
@@ -75,7 +69,7 @@ void WriteDirectly(const std::filesystem::path& dir) {
   DBFAddNativeFieldType(dbf, "QUANTITY", 'N', 19, 6);
   DBFAddNativeFieldType(dbf, "PRICE", 'N', 19, 6);
   for (int i = 0; i < kRows; ++i) {
-    const Line line = LineAt(i);
+    const Line line = OrderLineAt(i);
     DBFWriteIntegerAttribute(dbf, i, 0, line.idOrder);
     DBFWriteIntegerAttribute(dbf, i, 1, line.idProduct);
     DBFWriteDoubleAttribute(dbf, i, 2, line.quantity);
