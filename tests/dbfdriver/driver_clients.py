@@ -124,6 +124,13 @@ class ClientTest(unittest.TestCase):
         self.assertIn("| tea", out)
         self.assertIn("[Vestibo][dBase Driver]Column not found: nope", out)
         self.assertTrue(os.path.exists(os.path.join(self.dir, "Goods.dbf")))
+        # The same directory through a data source name.
+        ini = os.path.join(self.dir, "odbc.ini")
+        with open(ini, "w") as f:
+            f.write(f"[office]\nDriver={DRIVER}\nDefaultDir={self.dir}\n")
+        result = subprocess.run(["isql", "-b", "office"], input=b"SELECT id FROM goods\n", capture_output=True,
+                                timeout=60, env=dict(os.environ, ODBCINI=ini))
+        self.assertIn("| 7", result.stdout.decode(errors="replace"))
 
     def test_parameters_and_types(self):
         cur = self.connect().cursor()
