@@ -101,6 +101,55 @@ class ConversionTest(unittest.TestCase):
                     self.check_files(dest, layout)
 
 
+# What PostgreSQL needs to stand in for a dBase directory (see tests/app): "orderItem.dbf" names
+# the order-line table there.
+STAND_IN = r"""
+CREATE FUNCTION dbf_stand_in() RETURNS event_trigger LANGUAGE plpgsql AS $$
+DECLARE command record; name text;
+BEGIN
+  FOR command IN SELECT * FROM pg_event_trigger_ddl_commands() WHERE command_tag = 'CREATE TABLE' LOOP
+    SELECT relname INTO name FROM pg_class WHERE oid = command.objid;
+    IF name = 'orderitem.dbf' THEN CREATE VIEW "orderItem.dbf" AS SELECT * FROM "orderitem.dbf"; END IF;
+  END LOOP;
+END $$;
+CREATE EVENT TRIGGER dbf_stand_in ON ddl_command_end WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION dbf_stand_in();
+"""
+
+
+@unittest.skipUnless(os.environ.get("VESTIBO_PG_SOCKET") or os.environ.get("CI") == "true",
+                     "no PostgreSQL test server (scripts/test-services/postgres.sh)")
+class SameRowsAsPostgresTest(unittest.TestCase):
+    """The same container through the PostgreSQL driver gives the same orders.dbf rows."""
+
+    def psql(self, database, sql):
+        return subprocess.run(["psql", "-X", "-q", "-A", "-t", "-F", "\x1f", "-v", "ON_ERROR_STOP=1", "-d", database],
+                              input=sql.encode("cp1251"), capture_output=True, check=True, timeout=60,
+                              env={k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}).stdout
+
+    def test_orders_rows(self):
+        database = f"vestibo_dbf_cmp_{os.getpid()}"
+        self.psql("postgres", f"CREATE DATABASE {database} ENCODING 'SQL_ASCII' LC_COLLATE 'C' LC_CTYPE 'C' "
+                              "TEMPLATE template0")
+        self.addCleanup(self.psql, "postgres", f"DROP DATABASE {database}")
+        self.psql(database, STAND_IN)
+        with tempfile.TemporaryDirectory() as registry, tempfile.TemporaryDirectory() as dest:
+            with open(os.path.join(os.environ["ODBCSYSINI"], "odbcinst.ini")) as ours, \
+                    open(os.path.join(registry, "odbcinst.ini"), "w") as ini:
+                ini.write(ours.read() + "\n[PostgreSQL as dBase]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so\n")
+            env = dict(os.environ, ODBCSYSINI=registry, PGDATABASE=database)
+            for driver, where in (((), dest), (("PostgreSQL as dBase",), registry)):
+                result = subprocess.run([os.environ["VESTIBO"], "PDBTODBF", CONTAINER_DIR, where, *driver],
+                                        env={k: v for k, v in env.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")},
+                                        capture_output=True, timeout=120)
+                self.assertEqual(result.returncode, 0, result.stderr.decode(errors="replace"))
+            ours = [[r[f.name] or "" for f in read_table(os.path.join(dest, "orders.dbf")).fields]
+                    for r in read_table(os.path.join(dest, "orders.dbf")).records]
+            theirs = [[v.rstrip(" ") for v in line.split("\x1f")]
+                      for line in self.psql(database, 'SELECT * FROM "orders.dbf" ORDER BY ctid').decode("cp1251").splitlines()]
+            self.assertTrue(ours)
+            self.assertEqual(ours, theirs)
+
+
 class ClientTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp()
