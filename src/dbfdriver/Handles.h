@@ -42,7 +42,6 @@ struct Handle {
   SQLSMALLINT handleType;
   std::vector<DiagRecord> diagnostics;
   SQLRETURN lastReturn = SQL_SUCCESS;
-  SQLLEN diagnosticRowCount = 0;
 };
 
 struct Connection;

@@ -185,6 +185,27 @@ TEST_F(DriverTest, EveryStatementLeavesAValidFile) {
   EXPECT_EQ(rows, 5);  // deleted records are never shown
 }
 
+TEST(DriverConnectTest, CompletesTheConnectionString) {
+  testsupport::TempDir dir;
+  SQLHENV env = SQL_NULL_HENV;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+  SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+  const std::string in = std::string("DRIVER={") + VESTIBO_DBF_DRIVER + "};SourceDB=" + dir.Str() + ";Exclusive=No";
+  SQLCHAR out[1024] = {};
+  SQLSMALLINT length = 0;
+  EXPECT_EQ(SQLDriverConnect(dbc, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(in.c_str())), SQL_NTS, out,
+                             sizeof out, &length, SQL_DRIVER_NOPROMPT),
+            SQL_SUCCESS);
+  const std::string completed(reinterpret_cast<char*>(out), static_cast<std::size_t>(length));
+  EXPECT_NE(completed.find("SourceDB=" + dir.Str()), std::string::npos) << completed;
+  EXPECT_NE(completed.find("Exclusive=No"), std::string::npos) << completed;
+  SQLDisconnect(dbc);
+  SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+}
+
 TEST(DriverConnectTest, DirectoryMustExist) {
   testsupport::TempDir dir;
   dir.WriteFile("plain.txt", "x");
