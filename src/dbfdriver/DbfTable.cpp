@@ -193,7 +193,11 @@ FileStamp StampOf(const std::filesystem::path& path) {
 }
 
 DbfFile DbfFile::Create(const std::filesystem::path& path, const TableData& table) {
-  const std::string name = path.string();
+  // The header is written under a temporary name and the file renamed into place, so that the
+  // table's name never shows a file without a whole header.
+  std::filesystem::path temporary = path;
+  temporary += ".new";
+  const std::string name = temporary.string();
   SAHooks hooks = Hooks();
   DBFHandle raw = nullptr;
   {
@@ -202,12 +206,21 @@ DbfFile DbfFile::Create(const std::filesystem::path& path, const TableData& tabl
   }
   if (!raw) FailOn(path, "it cannot be created");
   DbfFile file(path, raw);
-  for (const FieldDef& field : table.fields) {
-    if (DBFAddNativeFieldType(raw, field.name.c_str(), field.type, field.width, field.decimals) < 0)
-      FailOn(path, "field " + field.name + " cannot be added");
+  std::error_code error;
+  try {
+    for (const FieldDef& field : table.fields) {
+      if (DBFAddNativeFieldType(raw, field.name.c_str(), field.type, field.width, field.decimals) < 0)
+        FailOn(path, "field " + field.name + " cannot be added");
+    }
+    DBFSetWriteEndOfFileChar(raw, 1);
+    file.Finish();
+    std::filesystem::rename(temporary, path, error);
+    if (error) FailOn(path, error.message());
+  } catch (...) {
+    file.handle_.reset();
+    std::filesystem::remove(temporary, error);
+    throw;
   }
-  DBFSetWriteEndOfFileChar(raw, 1);
-  file.Finish();  // the header is on disk before any record
   return file;
 }
 
