@@ -99,7 +99,6 @@ std::uint32_t LittleEndian(const unsigned char* p, int bytes) {
 }
 
 constexpr std::size_t kFileHeaderSize = 32;
-constexpr std::size_t kFieldDescriptorSize = 32;
 
 HeaderCounts CheckHeader(const std::filesystem::path& path) {
   std::error_code error;
