@@ -1,6 +1,7 @@
 #include "dbfdriver/DbfTable.h"
 
 #include <shapefil.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,6 +53,76 @@ double HookAtof(const char* text) {
   return value;
 }
 
+// Files written by the driver: each read and write is one pread/pwrite at a position kept
+// here, so shapelib's seeks cost no system call and nothing waits in a buffer when a statement
+// ends (a statement's records and header count reach the system at once).
+struct PositionedFile {
+  int fd = -1;
+  std::uint64_t position = 0;
+  bool failed = false;
+};
+PositionedFile& AsPositioned(SAFile file) { return *reinterpret_cast<PositionedFile*>(file); }
+
+SAFile PositionedOpen(const char* name, const char* access) {
+  if (EndsWithNoCase(name, ".cpg")) return nullptr;
+  const std::string_view mode(access);
+  const int flags = mode.find('w') != std::string_view::npos ? O_RDWR | O_CREAT | O_TRUNC : O_RDWR;
+  const int fd = ::open(tl_openTarget ? tl_openTarget : name, flags | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  // Owned by shapelib's handle from here; PositionedClose takes it back.
+  auto file = std::make_unique<PositionedFile>();
+  file->fd = fd;
+  return reinterpret_cast<SAFile>(file.release());
+}
+SAOffset PositionedRead(void* p, SAOffset size, SAOffset count, SAFile handle) {
+  PositionedFile& file = AsPositioned(handle);
+  const std::size_t wanted = static_cast<std::size_t>(size) * count;
+  std::size_t done = 0;
+  while (done < wanted) {
+    const ssize_t n = ::pread(file.fd, static_cast<char*>(p) + done, wanted - done,
+                              static_cast<off_t>(file.position + done));
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  file.position += done;
+  return size == 0 ? 0 : done / size;
+}
+SAOffset PositionedWrite(void* p, SAOffset size, SAOffset count, SAFile handle) {
+  PositionedFile& file = AsPositioned(handle);
+  const std::size_t wanted = static_cast<std::size_t>(size) * count;
+  std::size_t done = 0;
+  while (done < wanted) {
+    const ssize_t n = ::pwrite(file.fd, static_cast<const char*>(p) + done, wanted - done,
+                               static_cast<off_t>(file.position + done));
+    if (n <= 0) {
+      file.failed = true;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  file.position += done;
+  return size == 0 ? 0 : done / size;
+}
+SAOffset PositionedSeek(SAFile handle, SAOffset offset, int whence) {
+  PositionedFile& file = AsPositioned(handle);
+  if (whence == SEEK_SET) {
+    file.position = offset;
+  } else if (whence == SEEK_CUR) {
+    file.position += offset;
+  } else {
+    struct stat status {};
+    if (::fstat(file.fd, &status) != 0) return static_cast<SAOffset>(-1);
+    file.position = static_cast<std::uint64_t>(status.st_size) + offset;
+  }
+  return 0;
+}
+SAOffset PositionedTell(SAFile handle) { return static_cast<SAOffset>(AsPositioned(handle).position); }
+int PositionedFlush(SAFile handle) { return AsPositioned(handle).failed ? -1 : 0; }
+int PositionedClose(SAFile handle) {
+  const std::unique_ptr<PositionedFile> file(&AsPositioned(handle));
+  return ::close(file->fd);
+}
+
 SAHooks Hooks() {
   SAHooks hooks{};
   hooks.FOpen = HookOpen;
@@ -64,6 +135,18 @@ SAHooks Hooks() {
   hooks.Remove = HookRemove;
   hooks.Error = HookError;
   hooks.Atof = HookAtof;
+  return hooks;
+}
+
+SAHooks PositionedHooks() {
+  SAHooks hooks = Hooks();
+  hooks.FOpen = PositionedOpen;
+  hooks.FRead = PositionedRead;
+  hooks.FWrite = PositionedWrite;
+  hooks.FSeek = PositionedSeek;
+  hooks.FTell = PositionedTell;
+  hooks.FFlush = PositionedFlush;
+  hooks.FClose = PositionedClose;
   return hooks;
 }
 
@@ -197,7 +280,7 @@ DbfFile DbfFile::Create(const std::filesystem::path& path, const TableData& tabl
   std::filesystem::path temporary = path;
   temporary += ".new";
   const std::string name = temporary.string();
-  SAHooks hooks = Hooks();
+  SAHooks hooks = PositionedHooks();
   DBFHandle raw = nullptr;
   {
     OpenTarget target(name);
@@ -225,7 +308,7 @@ DbfFile DbfFile::Create(const std::filesystem::path& path, const TableData& tabl
 
 DbfFile DbfFile::Open(const std::filesystem::path& path) {
   const std::string name = path.string();
-  SAHooks hooks = Hooks();
+  SAHooks hooks = PositionedHooks();
   DBFHandle raw = nullptr;
   {
     OpenTarget target(name);
@@ -251,12 +334,11 @@ void DbfFile::Finish() {
   DBFSetLastModifiedDate(raw, local.tm_year, local.tm_mon + 1, local.tm_mday);
   tl_lastError.clear();
   DBFUpdateHeader(raw);
-  if (!tl_lastError.empty() || std::ferror(AsFile(raw->fp))) FailOn(path_, "its header cannot be written");
+  if (!tl_lastError.empty() || AsPositioned(raw->fp).failed) FailOn(path_, "its header cannot be written");
 }
 
 void DbfFile::Sync() {
-  FILE* file = AsFile(handle_->fp);
-  if (std::fflush(file) != 0 || ::fsync(fileno(file)) != 0) FailOn(path_, "it cannot be synced");
+  if (::fsync(AsPositioned(handle_->fp).fd) != 0) FailOn(path_, "it cannot be synced");
 }
 
 }  // namespace dbf
