@@ -162,6 +162,13 @@ class OpenTarget {
   OpenTarget& operator=(const OpenTarget&) = delete;
 };
 
+// One shapelib open or create call on `name` through `hooks` (shapelib keeps a copy of them).
+template <typename Call>
+DBFHandle OpenThrough(const std::string& name, SAHooks hooks, Call call) {
+  OpenTarget target(name);
+  return call(name.c_str(), &hooks);
+}
+
 [[noreturn]] void FailOn(const std::filesystem::path& path, const std::string& why) {
   std::string message = "Table file " + path.string() + " cannot be used: " + why;
   if (!tl_lastError.empty()) message += " (" + tl_lastError + ")";
@@ -227,12 +234,7 @@ void DbfFile::Closer::operator()(DBFInfo* handle) const noexcept { DBFClose(hand
 TableData ReadTable(const std::filesystem::path& path) {
   const HeaderCounts counts = CheckHeader(path);
   const std::string name = path.string();
-  SAHooks hooks = Hooks();
-  DBFHandle raw = nullptr;
-  {
-    OpenTarget target(name);
-    raw = DBFOpenLL(name.c_str(), "rb", &hooks);
-  }
+  DBFHandle raw = OpenThrough(name, Hooks(), [](const char* n, SAHooks* h) { return DBFOpenLL(n, "rb", h); });
   if (!raw) FailOn(path, "it is no dBase table");
   const std::unique_ptr<DBFInfo, void (*)(DBFInfo*)> handle(raw, [](DBFInfo* h) { DBFClose(h); });
 
@@ -280,12 +282,8 @@ DbfFile DbfFile::Create(const std::filesystem::path& path, const TableData& tabl
   std::filesystem::path temporary = path;
   temporary += ".new";
   const std::string name = temporary.string();
-  SAHooks hooks = PositionedHooks();
-  DBFHandle raw = nullptr;
-  {
-    OpenTarget target(name);
-    raw = DBFCreateLL(name.c_str(), "LDID/201", &hooks);
-  }
+  DBFHandle raw =
+      OpenThrough(name, PositionedHooks(), [](const char* n, SAHooks* h) { return DBFCreateLL(n, "LDID/201", h); });
   if (!raw) FailOn(path, "it cannot be created");
   DbfFile file(path, raw);
   std::error_code error;
@@ -308,12 +306,7 @@ DbfFile DbfFile::Create(const std::filesystem::path& path, const TableData& tabl
 
 DbfFile DbfFile::Open(const std::filesystem::path& path) {
   const std::string name = path.string();
-  SAHooks hooks = PositionedHooks();
-  DBFHandle raw = nullptr;
-  {
-    OpenTarget target(name);
-    raw = DBFOpenLL(name.c_str(), "rb+", &hooks);
-  }
+  DBFHandle raw = OpenThrough(name, PositionedHooks(), [](const char* n, SAHooks* h) { return DBFOpenLL(n, "rb+", h); });
   if (!raw) FailOn(path, "it cannot be opened for writing");
   DBFSetWriteEndOfFileChar(raw, 1);
   return DbfFile(path, raw);
