@@ -22,6 +22,15 @@ namespace bench {
 
 namespace fs = std::filesystem;
 
+// The order lines the insert benchmarks write: the i-th of a run, the same in every run.
+struct OrderLine {
+  int idOrder;
+  int idProduct;
+  double quantity;
+  double price;
+};
+inline OrderLine OrderLineAt(int i) { return {i / 8 + 1, 1000 + i % 500, (i % 7) + 0.5, 10.0 + (i % 100) * 0.25}; }
+
 // The block size containers are packed with.
 inline constexpr std::size_t kPackBlock = 30000;
 

@@ -29,14 +29,8 @@ constexpr double kTarget = 1.3;
 constexpr const char* kSqliteDriver = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
 constexpr const char* kPostgresDriver = "/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so";
 
-struct Line {
-  int idOrder;
-  int idProduct;
-  double quantity;
-  double price;
-};
-
-Line LineAt(int i) { return {i / 8 + 1, 1000 + i % 500, (i % 7) + 0.5, 10.0 + (i % 100) * 0.25}; }
+using Line = bench::OrderLine;
+using bench::OrderLineAt;
 
 void Exec(odbc::TmDataBase& db, const std::string& sql) {
   odbc::TmStatement statement;
@@ -65,7 +59,7 @@ void InsertThroughQuery(odbc::TmDataBase& db, const std::string& table) {
   query.SetRequestLive(true);
   query.Open();
   for (int i = 0; i < kRows; ++i) {
-    const Line line = LineAt(i);
+    const Line line = OrderLineAt(i);
     query.Append();
     query.FieldByName("IdOrder").AsInteger(line.idOrder);
     query.FieldByName("IdProduct").AsInteger(line.idProduct);
@@ -99,7 +93,7 @@ void InsertDirectly(odbc::TmDataBase& db, const std::string& table) {
     Check(api, api.SQLBindParameter(statement, 3, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &line.quantity, 0, &floatLength), statement);
     Check(api, api.SQLBindParameter(statement, 4, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &line.price, 0, &floatLength), statement);
     for (int i = 0; i < kRows; ++i) {
-      line = LineAt(i);
+      line = OrderLineAt(i);
       idOrder = line.idOrder;
       idProduct = line.idProduct;
       Check(api, api.SQLExecute(statement), statement);

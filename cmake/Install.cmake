@@ -14,14 +14,10 @@ else()
 endif()
 set(VESTIBO_INSTALL_ODBCDIR ${_odbcdir} CACHE STRING "Where the dBase ODBC driver goes, relative to the prefix")
 
-if(TARGET vestibo)
-  install(TARGETS vestibo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-if(TARGET vestibo_dbf)
-  # Not executable, like Debian's other shared objects.
-  install(TARGETS vestibo_dbf LIBRARY DESTINATION ${VESTIBO_INSTALL_ODBCDIR} NAMELINK_SKIP
-          PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-endif()
+install(TARGETS vestibo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Not executable, like Debian's other shared objects.
+install(TARGETS vestibo_dbf LIBRARY DESTINATION ${VESTIBO_INSTALL_ODBCDIR} NAMELINK_SKIP
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 # Manual pages and the changelog carry the version.
 configure_file(${_packaging}/vestibo.1 ${CMAKE_BINARY_DIR}/packaging/en/vestibo.1 @ONLY)
@@ -89,22 +85,20 @@ endif()
 
 # The maintainer scripts register the driver library under its three names; each script gets the
 # shared registration code and the library's installed path pasted in.
-if(TARGET vestibo_dbf)
-  set(VESTIBO_DRIVER_LIBRARY "${CPACK_PACKAGING_INSTALL_PREFIX}/${VESTIBO_INSTALL_ODBCDIR}/$<TARGET_FILE_NAME:vestibo_dbf>")
-  file(READ ${_packaging}/odbc-registration.sh VESTIBO_ODBC_REGISTRATION)
-  string(CONFIGURE "${VESTIBO_ODBC_REGISTRATION}" VESTIBO_ODBC_REGISTRATION @ONLY)
-  foreach(script postinst prerm)
-    configure_file(${_packaging}/${script}.in ${CMAKE_BINARY_DIR}/packaging/${script}.in @ONLY)
-    file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/packaging/debian/${script} INPUT ${CMAKE_BINARY_DIR}/packaging/${script}.in)
-  endforeach()
-  configure_file(${_packaging}/postrm ${CMAKE_BINARY_DIR}/packaging/debian/postrm COPYONLY)
-  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/debian/postinst
-      ${CMAKE_BINARY_DIR}/packaging/debian/prerm ${CMAKE_BINARY_DIR}/packaging/debian/postrm)
-  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-endif()
+set(VESTIBO_DRIVER_LIBRARY "${CPACK_PACKAGING_INSTALL_PREFIX}/${VESTIBO_INSTALL_ODBCDIR}/$<TARGET_FILE_NAME:vestibo_dbf>")
+file(READ ${_packaging}/odbc-registration.sh VESTIBO_ODBC_REGISTRATION)
+string(CONFIGURE "${VESTIBO_ODBC_REGISTRATION}" VESTIBO_ODBC_REGISTRATION @ONLY)
+foreach(script postinst prerm)
+  configure_file(${_packaging}/${script}.in ${CMAKE_BINARY_DIR}/packaging/${script}.in @ONLY)
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/packaging/debian/${script} INPUT ${CMAKE_BINARY_DIR}/packaging/${script}.in)
+endforeach()
+configure_file(${_packaging}/postrm ${CMAKE_BINARY_DIR}/packaging/debian/postrm COPYONLY)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/debian/postinst
+    ${CMAKE_BINARY_DIR}/packaging/debian/prerm ${CMAKE_BINARY_DIR}/packaging/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)
 
-if(VESTIBO_BUILD_TESTS AND EXISTS ${PROJECT_SOURCE_DIR}/tests/package/CMakeLists.txt)
+if(VESTIBO_BUILD_TESTS)
   add_subdirectory(tests/package)
 endif()

@@ -13,6 +13,7 @@ packages=(
   qt6-base-dev xvfb xauth gnuplot-nox
   clang libclang-rt-14-dev
   txt2pdbdoc
+  libshp-dev python3-dbfread python3-pyodbc
 )
 
 missing=()
