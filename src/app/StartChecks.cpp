@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/ErrorDisplay.h"
+#include "convert/DocumentUnpack.h"
 #include "core/Encoding.h"
 #include "core/Files.h"
 
@@ -34,7 +35,7 @@ std::string SourceFolderOf(Command command, const convert::MainFormState& state)
 }
 
 std::string_view InputFileOf(Command command) {
-  return command == Command::TxtToPdb ? "Product.txt" : "Kestor_Out.pdb";
+  return command == Command::TxtToPdb ? "Product.txt" : convert::kOutContainerFile;
 }
 
 std::optional<std::string> SourceFolderProblem(Command command, const convert::MainFormState& state) {
