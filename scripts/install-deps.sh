@@ -10,7 +10,7 @@ packages=(
   zlib1g-dev nettle-dev libicu-dev
   unixodbc-dev libodbc2 unixodbc libsqliteodbc odbc-postgresql
   postgresql postgresql-client
-  qt6-base-dev xvfb xauth gnuplot-nox
+  qt6-base-dev qt6-translations-l10n libqt6svg6 xvfb xauth gnuplot-nox
   clang libclang-rt-14-dev
   txt2pdbdoc
   libshp-dev python3-dbfread python3-pyodbc

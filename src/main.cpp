@@ -1,8 +1,8 @@
 // Vestibo: converts between the office's text files and dBase tables and the handheld's Palm
-// databases. With a display it opens its window (or runs one command and ends); without one it
-// runs a command on the console and never waits for an answer.
+// databases. With a display it opens its window (or runs one command and ends); without one, or
+// with one that cannot be opened, or with --console, it runs a command on the console and never
+// waits for an answer.
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -21,24 +21,15 @@
 #include "odbc/TmSession.h"
 
 #ifdef VESTIBO_WITH_GUI
+#include "gui/DisplayProbe.h"
 #include "gui/WindowedStart.h"
 #endif
 
-namespace {
+#ifndef VESTIBO_VERSION
+#define VESTIBO_VERSION "unknown"
+#endif
 
-#ifdef VESTIBO_WITH_GUI
-bool HasDisplay() {
-#ifdef _WIN32
-  return true;
-#else
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') return true;
-  }
-  return false;
-#endif
-}
-#endif
+namespace {
 
 bool StderrIsTerminal() {
 #ifdef _WIN32
@@ -51,18 +42,21 @@ bool StderrIsTerminal() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const app::Console console{std::cout, std::cerr, StderrIsTerminal(), app::ConsoleEncoding::ForLocale()};
   try {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const app::StartupPlan plan = app::EvaluateCommandLine(args, app::DefaultKeyDirectory());
+    const app::ProgramOptions options = app::ParseProgramOptions(args);
+    if (const auto answered = app::AnswerOption(options, console, VESTIBO_VERSION)) return app::ToInt(*answered);
+    const app::StartupPlan plan = app::EvaluateCommandLine(options.arguments, app::DefaultKeyDirectory());
     // The process-wide ODBC objects exist before anything can raise an ODBC error (no ODBC call
     // is made here).
     odbc::DefaultSession();
 #ifdef VESTIBO_WITH_GUI
-    if (HasDisplay()) return gui::RunWindowed(argc, argv, plan);
+    if (!options.console && gui::DisplayCanBeOpened(argc, argv)) return gui::RunWindowed(argc, argv, plan);
 #endif
-    return app::ToInt(app::RunConsole(plan, std::cout, std::cerr, StderrIsTerminal(), app::InstallODBCConsoleHandler));
+    return app::ToInt(app::RunConsole(plan, console, app::InstallODBCConsoleHandler));
   } catch (const std::exception& e) {
-    std::cerr << core::kApplicationTitle << ": " << e.what() << '\n';
+    std::cerr << core::kApplicationTitle << ": " << console.encoding(e.what()) << '\n';
   } catch (...) {
     std::cerr << core::kApplicationTitle << ": Unknown error\n";
   }

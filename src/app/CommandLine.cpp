@@ -18,6 +18,40 @@ const std::string_view kUsageMessage =
     "PALM базы данных в формате DBF. Если не указано имя драйвера используется \"Microsoft dBase Driver "
     "(*.dbf)\"";
 
+const std::string_view kOptionsHelp =
+    "Параметры перед командой:\n"
+    "  --console   работать без окна, даже если есть дисплей (для заданий по расписанию)\n"
+    "  -h, --help  показать эту справку\n"
+    "  --version   показать версию программы";
+
+ProgramOptions ParseProgramOptions(std::span<const std::string> args) {
+  ProgramOptions options;
+  std::size_t i = 0;
+  for (; i < args.size(); ++i) {
+    const std::string& word = args[i];
+    if (word == "--") {
+      ++i;
+      break;
+    }
+    if (word != "-h" && !word.starts_with("--")) break;
+    using Info = ProgramOptions::Info;
+    if (word == "--console") {
+      options.console = true;
+    } else if (options.info == Info::None) {
+      if (word == "-h" || word == "--help") {
+        options.info = Info::Help;
+      } else if (word == "--version") {
+        options.info = Info::Version;
+      } else {
+        options.info = Info::Unknown;
+        options.unknownOption = word;
+      }
+    }
+  }
+  options.arguments.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+  return options;
+}
+
 namespace {
 
 // Compared in this order; the first exact match wins.

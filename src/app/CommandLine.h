@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "convert/MainFormState.h"
 
@@ -33,6 +34,25 @@ struct StartupPlan {
   // One argument containing "?": the usage message is shown.
   bool usageRequested = false;
 };
+
+// The options a Linux user may put before the command word. Only words that begin with "--",
+// and "-h", are options (a lone "--" ends them); "/?", "-?" and the like stay the one-argument
+// usage request, and Qt's own single-dash options stay untouched.
+struct ProgramOptions {
+  enum class Info { None, Help, Version, Unknown };
+  // Run on the console even when a display is available.
+  bool console = false;
+  // The first of --help/-h, --version or an unknown option; it decides the whole start.
+  Info info = Info::None;
+  std::string unknownOption;
+  // The arguments after the options, for EvaluateCommandLine.
+  std::vector<std::string> arguments;
+};
+
+ProgramOptions ParseProgramOptions(std::span<const std::string> args);
+
+// The options as the help lists them, after the usage text.
+extern const std::string_view kOptionsHelp;
 
 // Evaluates the arguments (without the program name). `defaultDirectory` is what both boxes
 // show for an interactive start (see DefaultKeyDirectory).

@@ -16,17 +16,18 @@ std::string ToLineFeeds(std::string_view text) {
   return out;
 }
 
-ConsoleReporter::ConsoleReporter(std::ostream& out, std::ostream& err, bool showProgress)
-    : out_(out), err_(err), showProgress_(showProgress) {
-  if (showProgress_) {
-    gauge_.SetListener([this](int percent) {
-      err_ << '\r' << percent << '%' << std::flush;
-      progressLineOpen_ = true;
-    });
-  }
+ConsoleReporter::ConsoleReporter(std::ostream& out, std::ostream& err, bool showProgress, ConsoleEncoding encoding,
+                                 StepName stepName)
+    : out_(out), err_(err), showProgress_(showProgress), encoding_(std::move(encoding)), stepName_(std::move(stepName)) {
+  if (showProgress_) gauge_.SetListener([this](int percent) { WriteProgressLine(percent); });
 }
 
 ConsoleReporter::~ConsoleReporter() { EndProgressLine(); }
+
+void ConsoleReporter::WriteProgressLine(int percent) {
+  err_ << '\r' << step_ << percent << '%' << std::flush;
+  progressLineOpen_ = true;
+}
 
 void ConsoleReporter::EndProgressLine() {
   if (!progressLineOpen_) return;
@@ -36,18 +37,26 @@ void ConsoleReporter::EndProgressLine() {
 
 void ConsoleReporter::ShowMessage(std::string_view text) {
   EndProgressLine();
-  out_ << ToLineFeeds(text) << '\n' << std::flush;
+  out_ << encoding_(ToLineFeeds(text)) << '\n' << std::flush;
 }
 
 void ConsoleReporter::ShowError(std::string_view caption, std::string_view text) {
+  ++errorsShown_;
   EndProgressLine();
-  if (!caption.empty()) err_ << caption << ": ";
-  err_ << ToLineFeeds(text) << '\n' << std::flush;
+  if (!caption.empty()) err_ << encoding_(caption) << ": ";
+  err_ << encoding_(ToLineFeeds(text)) << '\n' << std::flush;
 }
 
 void ConsoleReporter::ProgressStart(int maximum) {
   EndProgressLine();
+  if (showProgress_) {
+    step_ = stepName_ ? stepName_() : std::string();
+    if (!step_.empty()) step_ = encoding_(step_) + ' ';
+  }
+  // Each walk gets a line of its own, shown from its start (the gauge tells only of changes).
+  const int before = gauge_.Percent();
   gauge_.Start(maximum);
+  if (showProgress_ && gauge_.Percent() == before) WriteProgressLine(gauge_.Percent());
 }
 
 void ConsoleReporter::ProgressStep() { gauge_.Step(); }

@@ -1,12 +1,14 @@
 // Talks to the person on the console, for command mode without a display: messages on stdout,
-// errors on stderr, never waiting for an answer. Texts are UTF-8; the carriage returns that
-// separate the lines of a message become line feeds.
+// errors on stderr, never waiting for an answer. Texts are written in the console's character
+// set; the carriage returns that separate the lines of a message become line feeds.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
 
+#include "app/ConsoleEncoding.h"
 #include "app/ProgressGauge.h"
 #include "core/Reporter.h"
 
@@ -14,9 +16,13 @@ namespace app {
 
 class ConsoleReporter : public core::Reporter {
  public:
-  // With `showProgress` the percentage is written to `err` as one line that rewrites itself
-  // (meant for a terminal); without it progress is quiet.
-  ConsoleReporter(std::ostream& out, std::ostream& err, bool showProgress);
+  // The name of the walk that a ProgressStart begins (the database being read or written).
+  using StepName = std::function<std::string()>;
+
+  // With `showProgress` each walk is one line on `err` ("Kestor_ProductDB.pdb 45%") that
+  // rewrites itself (meant for a terminal); without it progress is quiet.
+  ConsoleReporter(std::ostream& out, std::ostream& err, bool showProgress, ConsoleEncoding encoding = ConsoleEncoding(),
+                  StepName stepName = {});
   ~ConsoleReporter() override;
   ConsoleReporter(const ConsoleReporter&) = delete;
   ConsoleReporter& operator=(const ConsoleReporter&) = delete;
@@ -26,13 +32,21 @@ class ConsoleReporter : public core::Reporter {
   void ProgressStart(int maximum) override;
   void ProgressStep() override;
 
+  // How many errors have been shown so far.
+  int ErrorsShown() const { return errorsShown_; }
+
  private:
+  void WriteProgressLine(int percent);
   void EndProgressLine();
 
   std::ostream& out_;
   std::ostream& err_;
   bool showProgress_;
+  ConsoleEncoding encoding_;
+  StepName stepName_;
+  std::string step_;
   bool progressLineOpen_ = false;
+  int errorsShown_ = 0;
   ProgressGauge gauge_;
 };
 

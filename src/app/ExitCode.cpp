@@ -15,4 +15,10 @@ ExitCode ExitCodeFor(RunOutcome outcome) {
   return ExitCode::ConversionStopped;
 }
 
+RunOutcome WithErrorsShown(RunOutcome outcome, int errorsShown) {
+  if (errorsShown > 0 && (outcome == RunOutcome::Done || outcome == RunOutcome::NothingToDo))
+    return RunOutcome::FailureReported;
+  return outcome;
+}
+
 }  // namespace app

@@ -9,13 +9,19 @@ namespace app {
 // start can fail, so that a calling script can tell them apart.
 enum class ExitCode : int {
   Success = 0,              // conversion did its work, found nothing to do, or the window was closed
-  ConversionFailed = 1,     // the conversion reported a failure (packer code, missing column ...)
-  ConversionStopped = 2,    // an error stopped the conversion (bad number, database, ODBC ...)
+  ConversionFailed = 1,     // the conversion reported a failure or showed an error (packer code,
+                            // missing column, missing customer.txt ...), even if it made its output
+  ConversionStopped = 2,    // an error stopped the conversion (missing source folder, bad number,
+                            // database, ODBC ...)
   UnrecognisedCommand = 3,  // three or more arguments, the first no command
   NoDisplay = 4,            // no command and no display to open the window on; usage printed
 };
 
 ExitCode ExitCodeFor(RunOutcome outcome);
+
+// A run that showed an error has failed, even when it went on and made its output (the
+// container without customer.txt): Done and NothingToDo become FailureReported.
+RunOutcome WithErrorsShown(RunOutcome outcome, int errorsShown);
 
 inline int ToInt(ExitCode code) { return static_cast<int>(code); }
 

@@ -1,11 +1,16 @@
 #include "gui/TfrmMain.h"
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <algorithm>
 
+#include "app/ExitCode.h"
 #include "gui/QtReporter.h"
 
 namespace gui {
@@ -15,6 +20,9 @@ namespace {
 constexpr int kClientWidth = 428;
 constexpr int kClientHeight = 153;
 constexpr int kGaugeHeight = 22;
+// Space between a label and its box, and between the buttons and the gauge, as designed.
+constexpr int kLabelGap = 4;
+constexpr int kGaugeGap = 10;
 
 const char* const kPickerTitle = "Укажите каталог";
 
@@ -30,7 +38,10 @@ class TfrmMain::WindowReporter : public core::Reporter {
  public:
   WindowReporter(core::Reporter& messages, app::ProgressGauge& gauge) : messages_(messages), gauge_(gauge) {}
   void ShowMessage(std::string_view text) override { messages_.ShowMessage(text); }
-  void ShowError(std::string_view caption, std::string_view text) override { messages_.ShowError(caption, text); }
+  void ShowError(std::string_view caption, std::string_view text) override {
+    ++errorsShown_;
+    messages_.ShowError(caption, text);
+  }
   void ProgressStart(int maximum) override {
     gauge_.Start(maximum);
     messages_.ProgressStart(maximum);
@@ -39,10 +50,14 @@ class TfrmMain::WindowReporter : public core::Reporter {
     gauge_.Step();
     messages_.ProgressStep();
   }
+  // Errors shown since the last reset (one run).
+  int ErrorsShown() const { return errorsShown_; }
+  void ResetErrors() { errorsShown_ = 0; }
 
  private:
   core::Reporter& messages_;
   app::ProgressGauge& gauge_;
+  int errorsShown_ = 0;
 };
 
 TfrmMain::TfrmMain(convert::MainFormState state) : TfrmMain(std::move(state), Options{}) {}
@@ -130,11 +145,70 @@ void TfrmMain::BuildControls() {
   setTabOrder(&btnTXTtoPDB, &btnPDBtoTXT);
   setTabOrder(&btnPDBtoTXT, &btnPDBtoDBF);
 
+  FitControlsToText();
+
   connect(&Button1, &QPushButton::clicked, this, &TfrmMain::Button1Click);
   connect(&Button2, &QPushButton::clicked, this, &TfrmMain::Button2Click);
   connect(&btnTXTtoPDB, &QPushButton::clicked, this, &TfrmMain::btnTXTtoPDBClick);
   connect(&btnPDBtoTXT, &QPushButton::clicked, this, &TfrmMain::btnPDBtoTXTClick);
   connect(&btnPDBtoDBF, &QPushButton::clicked, this, &TfrmMain::btnPDBtoDBFClick);
+}
+
+void TfrmMain::FitControlsToText() {
+  // The designed sizes suit the original 8 pt face; the face actually used here may be wider.
+  // Controls keep their places and grow to their texts; the boxes and pickers move right only
+  // as far as the widened labels need.
+  const QFontMetrics metrics(font());
+  for (QLabel* label : {&Label1, &Label2}) {
+    const int margins = 2 * label->margin() + label->contentsMargins().left() + label->contentsMargins().right();
+    label->resize(std::max(label->width(), metrics.horizontalAdvance(label->text()) + margins),
+                  std::max(label->height(), metrics.height()));
+  }
+  const int buttonMargins =
+      style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, this) +
+      2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
+  for (QPushButton* button : {&Button1, &Button2, &btnTXTtoPDB, &btnPDBtoTXT, &btnPDBtoDBF}) {
+    button->resize(std::max(button->width(), metrics.horizontalAdvance(button->text()) + buttonMargins),
+                   std::max(button->height(), metrics.height() + buttonMargins));
+  }
+  const int labelsEnd = std::max(Label1.x() + Label1.width(), Label2.x() + Label2.width());
+  if (const int shift = labelsEnd + kLabelGap - edtSource.x(); shift > 0) {
+    for (QWidget* w : std::initializer_list<QWidget*>{&edtSource, &Button1, &edtDest, &Button2})
+      w->move(w->x() + shift, w->y());
+  }
+
+  // The window never gets so small that the buttons slide under the gauge or off its right edge.
+  int right = 0;
+  int bottom = 0;
+  for (QWidget* w : std::initializer_list<QWidget*>{&Label1, &edtSource, &Button1, &Label2, &edtDest, &Button2,
+                                                    &btnTXTtoPDB, &btnPDBtoTXT, &btnPDBtoDBF}) {
+    right = std::max(right, w->x() + w->width());
+    bottom = std::max(bottom, w->y() + w->height());
+  }
+  const int leftMargin = Label1.x();
+  setMinimumSize(right + leftMargin, bottom + kGaugeGap + kGaugeHeight);
+  resize(std::max(width(), minimumWidth()), std::max(height(), minimumHeight()));
+  p.setGeometry(0, height() - kGaugeHeight, width(), kGaugeHeight);
+}
+
+QPoint PlaceOnScreen(const QRect& frame, const QRect& available) {
+  const auto fit = [](int pos, int size, int start, int length) {
+    return std::max(start, std::min(pos, start + length - size));
+  };
+  return {fit(frame.x(), frame.width(), available.x(), available.width()),
+          fit(frame.y(), frame.height(), available.y(), available.height())};
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (placed_) return;
+  placed_ = true;
+  // The designed start position may leave the window partly off a small (or scaled) screen.
+  if (QScreen* s = screen()) {
+    const QRect frame = frameGeometry();
+    const QPoint corner = PlaceOnScreen(frame, s->availableGeometry());
+    if (corner != frame.topLeft()) move(corner);
+  }
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event) {
@@ -150,7 +224,8 @@ void TfrmMain::ShowPercent(int percent) {
 }
 
 void TfrmMain::PickInto(QLineEdit& box) {
-  if (std::optional<QString> dir = picker_->PickFolder(this, QString::fromUtf8(kPickerTitle))) box.setText(*dir);
+  if (std::optional<QString> dir = picker_->PickFolder(this, QString::fromUtf8(kPickerTitle), StartFolderFor(box.text())))
+    box.setText(*dir);
 }
 
 void TfrmMain::Button1Click() { PickInto(edtSource); }
@@ -163,19 +238,29 @@ app::RunOutcome TfrmMain::RunConversion(app::Command command) {
   state_.edtSource = BoxText(edtSource);
   state_.edtDest = BoxText(edtDest);
   convert::ConversionContext context{state_, Reporter(), objects_};
+  reporter_->ResetErrors();
   app::RunOutcome outcome = app::RunOutcome::Stopped;
   try {
-    outcome = runner_(command, context, errors_);
+    outcome = app::RunChecked(command, context, errors_, runner_);
   } catch (...) {
     // The default runner shows every error itself; a custom one may not.
     errors_.Show(std::current_exception());
   }
+  outcome = app::WithErrorsShown(outcome, reporter_->ErrorsShown());
+  // A full gauge reads as success.
+  if (outcome == app::RunOutcome::Stopped || outcome == app::RunOutcome::FailureReported) gauge_.Start(0);
   running_ = false;
   return outcome;
 }
 
-void TfrmMain::btnTXTtoPDBClick() { RunConversion(app::Command::TxtToPdb); }
-void TfrmMain::btnPDBtoTXTClick() { RunConversion(app::Command::PdbToTxt); }
-void TfrmMain::btnPDBtoDBFClick() { RunConversion(app::Command::PdbToDbf); }
+void TfrmMain::RunFromButton(app::Command command) {
+  if (running_) return;
+  if (RunConversion(command) == app::RunOutcome::NothingToDo)
+    Reporter().ShowMessage(app::NothingToDoNotice(command, state_));
+}
+
+void TfrmMain::btnTXTtoPDBClick() { RunFromButton(app::Command::TxtToPdb); }
+void TfrmMain::btnPDBtoTXTClick() { RunFromButton(app::Command::PdbToTxt); }
+void TfrmMain::btnPDBtoDBFClick() { RunFromButton(app::Command::PdbToDbf); }
 
 }  // namespace gui

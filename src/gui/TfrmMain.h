@@ -15,6 +15,7 @@
 #include "app/ErrorDisplay.h"
 #include "convert/MainFormState.h"
 #include "app/ProgressGauge.h"
+#include "app/StartChecks.h"
 #include "gui/FolderPicker.h"
 
 namespace gui {
@@ -23,8 +24,7 @@ class TfrmMain : public QWidget {
   Q_OBJECT
 
  public:
-  using ConversionRunner =
-      std::function<app::RunOutcome(app::Command, convert::ConversionContext&, const app::ErrorDisplay&)>;
+  using ConversionRunner = app::ConversionRunner;
 
   // Everything the window can be given instead of its defaults (tests use them).
   struct Options {
@@ -37,9 +37,13 @@ class TfrmMain : public QWidget {
   TfrmMain(convert::MainFormState state, Options options);
   ~TfrmMain() override;
 
-  // Runs one conversion on the window's thread with the boxes' current texts; returns when it
-  // is complete or stopped (its error then shown).
+  // Runs one conversion on the window's thread with the boxes' current texts (a source folder
+  // that cannot be read stops it before it starts); returns when it is complete or stopped (its
+  // error then shown). A run that showed an error counts as failed and leaves the gauge at 0.
   app::RunOutcome RunConversion(app::Command command);
+  // RunConversion as a button starts it: a run that found nothing to do says which file was
+  // not found where.
+  void RunFromButton(app::Command command);
 
   convert::MainFormState& State() { return state_; }
   convert::MainFormObjects& Objects() { return objects_; }
@@ -64,6 +68,7 @@ class TfrmMain : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private slots:
   void Button1Click();
@@ -76,6 +81,7 @@ class TfrmMain : public QWidget {
   class WindowReporter;
 
   void BuildControls();
+  void FitControlsToText();
   void PickInto(QLineEdit& box);
   void ShowPercent(int percent);
 
@@ -91,6 +97,11 @@ class TfrmMain : public QWidget {
   std::unique_ptr<WindowReporter> reporter_;
   app::ErrorDisplay errors_;
   bool running_ = false;
+  bool placed_ = false;
 };
+
+// The top-left corner that keeps a window of `frame` inside `available` when it can (its own
+// corner when it fits already); a window larger than the screen keeps its top-left corner on it.
+QPoint PlaceOnScreen(const QRect& frame, const QRect& available);
 
 }  // namespace gui

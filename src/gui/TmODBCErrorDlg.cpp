@@ -36,7 +36,7 @@ TmODBCErrorDlg::TmODBCErrorDlg(QWidget* parent)
 
   IconImage.setObjectName("IconImage");
   IconImage.setGeometry(10, 10, 34, 34);
-  IconImage.setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(34, 34));
+  UpdateIcon();
 
   ScrollBox.setObjectName("ScrollBox");
   ScrollBox.setFrameShape(QFrame::NoFrame);
@@ -91,8 +91,16 @@ void TmODBCErrorDlg::Unload() {
 
 void TmODBCErrorDlg::reject() { accept(); }
 
+void TmODBCErrorDlg::UpdateIcon() {
+  // Drawn by the style for the screen's pixel ratio, so that it stays sharp on HiDPI screens.
+  IconImage.setPixmap(style()
+                          ->standardIcon(QStyle::SP_MessageBoxCritical, nullptr, this)
+                          .pixmap(IconImage.size(), devicePixelRatioF()));
+}
+
 void TmODBCErrorDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  UpdateIcon();
   if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
   OKBtn.setFocus();
 }

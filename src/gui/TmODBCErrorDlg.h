@@ -53,6 +53,7 @@ class TmODBCErrorDlg : public QDialog {
 
  private:
   void Refresh();
+  void UpdateIcon();
 
   app::ODBCErrorDialogModel model_;
 };

@@ -105,6 +105,35 @@ TEST(CommandLine, OneArgumentOpensAnEmptyWindowAndAsksForUsageOnlyWithAQuestionM
   }
 }
 
+TEST(CommandLine, OptionsBeforeTheCommandWordAreTakenOffTheArguments) {
+  using Info = ProgramOptions::Info;
+  struct Case {
+    Args args;
+    bool console;
+    Info info;
+    Args rest;
+  };
+  const std::vector<Case> cases = {
+      {{"--console", "TXTTOPDB", "a", "b"}, true, Info::None, {"TXTTOPDB", "a", "b"}},
+      {{"TXTTOPDB", "--console", "--help"}, false, Info::None, {"TXTTOPDB", "--console", "--help"}},
+      {{"-h"}, false, Info::Help, {}},
+      {{"--version", "--bogus"}, false, Info::Version, {}},
+      {{"--bogus", "--console"}, true, Info::Unknown, {}},
+      {{"--", "--console", "a"}, false, Info::None, {"--console", "a"}},
+      // The one-argument usage request and Qt's single-dash options are no options of ours.
+      {{"-?"}, false, Info::None, {"-?"}},
+      {{"-style", "fusion"}, false, Info::None, {"-style", "fusion"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    const ProgramOptions options = ParseProgramOptions(c.args);
+    EXPECT_EQ(options.console, c.console);
+    EXPECT_EQ(options.info, c.info);
+    EXPECT_EQ(options.arguments, c.rest);
+  }
+  EXPECT_EQ(ParseProgramOptions(Args{"--bogus"}).unknownOption, "--bogus");
+}
+
 TEST(CommandLine, UsageTextIsFiveLinesSeparatedByCarriageReturnsOnly) {
   const std::vector<std::string> lines = {
       R"x(Допустимые параметры:)x",

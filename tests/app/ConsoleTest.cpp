@@ -3,22 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
 
+#include "app/ConsoleEncoding.h"
 #include "app/ConsoleReporter.h"
 #include "app/ConsoleStart.h"
 #include "app/ConversionRun.h"
 #include "app/ErrorDisplay.h"
 #include "app/ExitCode.h"
 #include "app/ProgressGauge.h"
+#include "app/StartChecks.h"
 #include "support/RecordingReporter.h"
+#include "support/TempDir.h"
 
 namespace app {
 namespace {
-
-using convert::ConversionResult;
 
 TEST(ProgressGauge, NotifiesOnlyWhenTheWholePercentageChanges) {
   ProgressGauge gauge;
@@ -75,19 +77,48 @@ TEST(ConsoleReporter, MessagesGoToStdoutErrorsToStderrWithLineFeeds) {
   EXPECT_EQ(err.str(), "Vestibo: 'x' is not a valid integer value\n");
 }
 
-TEST(ConsoleReporter, ProgressOnATerminalRewritesOneLineAndEndsItBeforeOtherOutput) {
+TEST(ConsoleReporter, ProgressOnATerminalIsOneUpdatingLinePerWalkWithItsName) {
   std::ostringstream out, err;
+  std::string step = "Kestor_ProductDB.pdb";
   {
-    ConsoleReporter reporter(out, err, true);
+    ConsoleReporter reporter(out, err, true, ConsoleEncoding(), [&] { return step; });
     reporter.ProgressStart(4);
     reporter.ProgressStep();
     reporter.ProgressStep();
     reporter.ShowError("Vestibo", "stop");
+    step = "Kestor_CustomerDB.pdb";
     reporter.ProgressStart(2);
     reporter.ProgressStep();
+    step.clear();
+    reporter.ProgressStart(1);
+    reporter.ProgressStep();
+    EXPECT_EQ(reporter.ErrorsShown(), 1);
   }
-  EXPECT_EQ(err.str(), "\r25%\r50%\nVestibo: stop\n\r0%\r50%\n");
+  EXPECT_EQ(err.str(),
+            "\rKestor_ProductDB.pdb 0%\rKestor_ProductDB.pdb 25%\rKestor_ProductDB.pdb 50%\nVestibo: stop\n"
+            "\rKestor_CustomerDB.pdb 0%\rKestor_CustomerDB.pdb 50%\n\r0%\r100%\n");
   EXPECT_EQ(out.str(), "");
+}
+
+TEST(ConsoleEncoding, TheLocaleNamesTheCharacterSet) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"ru_RU.UTF-8", "UTF-8"}, {"C.utf8", "utf8"},       {"ru_RU.KOI8-R@euro", "KOI8-R"},
+      {"C", "US-ASCII"},        {"POSIX", "US-ASCII"},    {"", "US-ASCII"},
+      {"xx_NOWHERE", "US-ASCII"}};
+  for (const auto& [locale, charset] : cases) EXPECT_EQ(CharsetOfLocale(locale), charset) << locale;
+}
+
+TEST(ConsoleEncoding, CyrillicIsKeptWhereTheSetHoldsItAndTransliteratedWhereNot) {
+  const std::string text = "Ошибка в ратаметрах: \"/tmp/x\" №1";
+  EXPECT_EQ(ConsoleEncoding("UTF-8")(text), text);
+  EXPECT_EQ(ConsoleEncoding("utf8")(text), text);
+  // KOI8-R holds the letters but not the numero sign.
+  EXPECT_EQ(ConsoleEncoding("KOI8-R")("Ошибка"), "\xEF\xDB\xC9\xC2\xCB\xC1");
+  EXPECT_EQ(ConsoleEncoding("KOI8-R")("Ошибка №1"), "\xEF\xDB\xC9\xC2\xCB\xC1 No1");
+  for (const char* ascii : {"US-ASCII", "ANSI_X3.4-1968"})
+    EXPECT_EQ(ConsoleEncoding(ascii)(text), "Oshibka v ratametrakh: \"/tmp/x\" No1") << ascii;
+  // An emoji has no Latin form: what is left becomes "?".
+  EXPECT_EQ(ConsoleEncoding("US-ASCII")("\xF0\x9F\x98\x80!"), "?!");
 }
 
 TEST(ErrorDisplay, SpecialHandlersFirstNewestFirstThenThePlainErrorBox) {
@@ -136,11 +167,11 @@ TEST(ErrorDisplay, AFailingHandlerDoesNotHideTheError) {
 TEST(Conversions, GuardedRunTellsTheOutcomesApartAndShowsStoppingErrors) {
   testsupport::RecordingReporter reporter;
   ErrorDisplay display(reporter);
-  EXPECT_EQ(RunGuarded([] { return ConversionResult::Done; }, display), RunOutcome::Done);
-  EXPECT_EQ(RunGuarded([] { return ConversionResult::NothingToDo; }, display), RunOutcome::NothingToDo);
-  EXPECT_EQ(RunGuarded([] { return ConversionResult::FailureReported; }, display), RunOutcome::FailureReported);
+  EXPECT_EQ(RunGuarded([] { return convert::ConversionResult::Done; }, display), RunOutcome::Done);
+  EXPECT_EQ(RunGuarded([] { return convert::ConversionResult::NothingToDo; }, display), RunOutcome::NothingToDo);
+  EXPECT_EQ(RunGuarded([] { return convert::ConversionResult::FailureReported; }, display), RunOutcome::FailureReported);
   EXPECT_TRUE(reporter.entries.empty());
-  EXPECT_EQ(RunGuarded([]() -> ConversionResult { throw std::runtime_error("'1.5x' is not a valid floating point value"); },
+  EXPECT_EQ(RunGuarded([]() -> convert::ConversionResult { throw std::runtime_error("'1.5x' is not a valid floating point value"); },
                        display),
             RunOutcome::Stopped);
   ASSERT_EQ(reporter.entries.size(), 1u);
@@ -157,6 +188,18 @@ TEST(Conversions, ExitCodesTellSuccessFromEachKindOfFailure) {
     EXPECT_NE(failures[i], 0);
     for (std::size_t j = i + 1; j < failures.size(); ++j) EXPECT_NE(failures[i], failures[j]);
   }
+}
+
+TEST(Conversions, AnErrorShownMakesADoneRunAFailure) {
+  struct Case {
+    RunOutcome outcome;
+    int errors;
+    RunOutcome expected;
+  };
+  for (const Case& c : {Case{RunOutcome::Done, 0, RunOutcome::Done}, Case{RunOutcome::Done, 1, RunOutcome::FailureReported},
+                        Case{RunOutcome::NothingToDo, 2, RunOutcome::FailureReported},
+                        Case{RunOutcome::Stopped, 1, RunOutcome::Stopped}})
+    EXPECT_EQ(WithErrorsShown(c.outcome, c.errors), c.expected) << static_cast<int>(c.outcome) << " " << c.errors;
 }
 
 TEST(ConsoleStart, WithoutACommandPrintsTheUsageWithLineFeedsAndFails) {
@@ -177,6 +220,91 @@ TEST(ConsoleStart, AnUnrecognisedCommandPrintsTheParameterErrorAndTheUsage) {
   EXPECT_EQ(RunConsole(EvaluateCommandLine(args, "/k"), out, err, false), ExitCode::UnrecognisedCommand);
   EXPECT_EQ(err.str().rfind("Vestibo: Ошибка в ратаметрах\n", 0), 0u);
   EXPECT_NE(err.str().find("Допустимые параметры:\n"), std::string::npos);
+}
+
+TEST(ConsoleStart, HelpVersionAndUnknownOptionsAnswerAndEnd) {
+  struct Case {
+    std::vector<std::string> args;
+    std::optional<ExitCode> code;
+    std::string outStart, errStart;
+  };
+  const std::vector<Case> cases = {
+      {{"--help"}, ExitCode::Success, "Допустимые параметры:\n", ""},
+      {{"--console", "-h", "TXTTOPDB", "a", "b"}, ExitCode::Success, "Допустимые параметры:\n", ""},
+      {{"--version", "--help"}, ExitCode::Success, "vestibo 9.8\n", ""},
+      {{"--frobnicate", "--help"}, ExitCode::UnrecognisedCommand, "",
+       "Vestibo: Ошибка в ратаметрах\nНеизвестный параметр --frobnicate\nДопустимые параметры:\n"},
+      {{"--console", "TXTTOPDB", "--help", "b"}, std::nullopt, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front() + " ... " + c.args.back());
+    std::ostringstream out, err;
+    EXPECT_EQ(AnswerOption(ParseProgramOptions(c.args), Console{out, err}, "9.8"), c.code);
+    EXPECT_EQ(out.str().rfind(c.outStart, 0), 0u) << out.str();
+    EXPECT_EQ(err.str().rfind(c.errStart, 0), 0u) << err.str();
+    if (c.code == ExitCode::Success && c.outStart != "vestibo 9.8\n") {
+      EXPECT_NE(out.str().find("--console"), std::string::npos);
+      EXPECT_EQ(err.str(), "");
+    }
+  }
+}
+
+TEST(ConsoleStart, AMissingSourceFolderStopsTheCommandAndAnEmptyOneHasNothingToDo) {
+  testsupport::TempDir source, dest;
+  struct Case {
+    std::string command, sourceDir;
+    ExitCode code;
+    std::string outText, errText;
+  };
+  const std::vector<Case> cases = {
+      {"TXTTOPDB", source.Str() + "/missing", ExitCode::ConversionStopped, "",
+       "Vestibo: Каталог \"" + source.Str() + "/missing\" не найден\nNo such file or directory\n"},
+      {"PDBTOTXT", source.Str() + "/", ExitCode::Success,
+       "Нечего делать: в каталоге \"" + source.Str() + "\" нет файла Kestor_Out.pdb\n", ""},
+      {"txttopdb", source.Str(), ExitCode::Success,
+       "Нечего делать: в каталоге \"" + source.Str() + "\" нет файла Product.txt\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command + " " + c.sourceDir);
+    std::ostringstream out, err;
+    const std::vector<std::string> args = {c.command, c.sourceDir, dest.Str()};
+    EXPECT_EQ(RunConsole(EvaluateCommandLine(args, "/k"), out, err, false), c.code);
+    EXPECT_EQ(out.str(), c.outText);
+    EXPECT_EQ(err.str(), c.errText);
+  }
+  EXPECT_TRUE(dest.List().empty());
+}
+
+TEST(StartChecks, DirectoriesLoseTrailingSeparatorsButRootsStay) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"/data/out/", "/data/out"}, {"/data/out//", "/data/out"}, {"/data/out", "/data/out"}, {"/", "/"},
+      {"", ""},                     {"out/ ", "out/ "},          {"c:/", "c:/"},            {"c:/Out/", "c:/Out"}};
+  for (const auto& [typed, used] : cases) EXPECT_EQ(WithoutTrailingSeparators(typed), used) << typed;
+}
+
+TEST(StartChecks, TheRunnerGetsCheckedFoldersAndNeverStartsOnAnUnreadableSource) {
+  testsupport::TempDir source;
+  source.WriteFile("plain", "x");
+  testsupport::RecordingReporter reporter;
+  ErrorDisplay errors(reporter);
+  convert::MainFormObjects objects;
+  std::vector<std::string> seen;
+  const ConversionRunner runner = [&](Command, convert::ConversionContext& context, const ErrorDisplay&) {
+    seen.push_back(context.state.edtSource + "|" + context.state.edtDest);
+    return RunOutcome::Done;
+  };
+
+  convert::MainFormState state;
+  state.edtSource = source.Str() + "//";
+  state.edtDest = "/out/";
+  convert::ConversionContext context{state, reporter, objects};
+  EXPECT_EQ(RunChecked(Command::TxtToPdb, context, errors, runner), RunOutcome::Done);
+  EXPECT_EQ(seen, std::vector<std::string>{source.Str() + "|/out"});
+
+  state.edtSource = (source / "plain").string();
+  EXPECT_EQ(RunChecked(Command::PdbToTxt, context, errors, runner), RunOutcome::Stopped);
+  EXPECT_EQ(seen.size(), 1u);
+  EXPECT_EQ(reporter.Texts(), std::vector<std::string>{"\"" + state.edtSource + "\" не является каталогом\nNot a directory"});
 }
 
 }  // namespace

@@ -25,6 +25,9 @@ TEST_F(TmODBCErrorDlgTest, ButtonsWalkThreeRecordsInTheirOrderAndRoles) {
   EXPECT_EQ(dialog.BackBtn.nextInFocusChain(), &dialog.NextBtn);
   EXPECT_LT(dialog.BackBtn.x(), dialog.NextBtn.x());
   EXPECT_LT(dialog.NextBtn.x(), dialog.OKBtn.x());
+  // The style's icon at its own size, never scaled beyond the 34 x 34 place.
+  EXPECT_FALSE(dialog.IconImage.pixmap().isNull());
+  EXPECT_LE(dialog.IconImage.pixmap().deviceIndependentSize().width(), 34);
 
   dialog.Load({{"42S01", 1, "table exists"}, {"01000", 0, "warning"}, {"HY000", 5, "general error"}}, "");
   EXPECT_EQ(dialog.ErrorLabel.text(), "42S01:table exists");

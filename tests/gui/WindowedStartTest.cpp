@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QLineEdit>
+#include <sstream>
 #include <stdexcept>
 
 #include "support/RecordingReporter.h"
+#include "support/TempDir.h"
 
 namespace gui {
 namespace {
@@ -13,7 +16,8 @@ namespace {
 class WindowedStartTest : public ::testing::Test {
  protected:
   // Runs the plan on a window whose conversions end as `outcome` (or throw for Stopped).
-  app::ExitCode Start(const std::vector<std::string>& args, app::RunOutcome outcome = app::RunOutcome::Done) {
+  app::ExitCode Start(const std::vector<std::string>& args, app::RunOutcome outcome = app::RunOutcome::Done,
+                      bool showsError = false) {
     plan = app::EvaluateCommandLine(args, "/home/agent/Key");
     TfrmMain::Options options;
     options.messages = &recorder;
@@ -23,6 +27,7 @@ class WindowedStartTest : public ::testing::Test {
       interactive = context.state.Interactive;
       return app::RunGuarded(
           [&]() -> convert::ConversionResult {
+            if (showsError) context.reporter.ShowError("Vestibo", "Файл customer.txt не найден");
             switch (outcome) {
               case app::RunOutcome::Done:
                 return convert::ConversionResult::Done;
@@ -39,11 +44,19 @@ class WindowedStartTest : public ::testing::Test {
           errors);
     };
     window = std::make_unique<TfrmMain>(plan.state, options);
-    return StartWindow(*window, plan, [&] {
-      ++loops;
-      shownDuringLoop = window->isVisible();
-    });
+    out.str("");
+    return StartWindow(
+        *window, plan,
+        [&] {
+          ++loops;
+          shownDuringLoop = window->isVisible();
+        },
+        out);
   }
+
+  testsupport::TempDir source;
+  const std::string in = source.Str();
+  std::ostringstream out;
 
   app::StartupPlan plan;
   testsupport::RecordingReporter recorder;
@@ -58,14 +71,20 @@ TEST_F(WindowedStartTest, ACommandRunsBeforeTheWindowAndEndsWithoutShowingIt) {
   struct Case {
     app::RunOutcome outcome;
     app::ExitCode code;
+    bool showsError = false;
+    std::string out = {};
   };
+  testsupport::ScopedEnv utf8("LC_ALL", "C.UTF-8");
+  const std::string nothingToDo = "Нечего делать: в каталоге \"" + in + "\" нет файла Product.txt\n";
   for (const Case& c : {Case{app::RunOutcome::Done, app::ExitCode::Success},
-                        Case{app::RunOutcome::NothingToDo, app::ExitCode::Success},
+                        Case{app::RunOutcome::NothingToDo, app::ExitCode::Success, false, nothingToDo},
+                        Case{app::RunOutcome::Done, app::ExitCode::ConversionFailed, true},
                         Case{app::RunOutcome::FailureReported, app::ExitCode::ConversionFailed}}) {
     SCOPED_TRACE(static_cast<int>(c.outcome));
     ran.clear();
     loops = 0;
-    EXPECT_EQ(Start({"txttopdb", "/in", "/out"}, c.outcome), c.code);
+    EXPECT_EQ(Start({"txttopdb", in, "/out"}, c.outcome, c.showsError), c.code);
+    EXPECT_EQ(out.str(), c.out);
     EXPECT_EQ(ran, std::vector<app::Command>{app::Command::TxtToPdb});
     EXPECT_FALSE(interactive);
     EXPECT_EQ(loops, 0);
@@ -74,13 +93,13 @@ TEST_F(WindowedStartTest, ACommandRunsBeforeTheWindowAndEndsWithoutShowingIt) {
 }
 
 TEST_F(WindowedStartTest, AnErrorThatStopsTheCommandOpensTheWindowOnItsDirectories) {
-  EXPECT_EQ(Start({"PDBTODBF", "/in", "/out", "VFP driver"}, app::RunOutcome::Stopped),
+  EXPECT_EQ(Start({"PDBTODBF", in, "/out", "VFP driver"}, app::RunOutcome::Stopped),
             app::ExitCode::ConversionStopped);
   EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"stopped"});
   EXPECT_EQ(recorder.entries[0].caption, "Vestibo");
   EXPECT_EQ(loops, 1);
   EXPECT_TRUE(shownDuringLoop);
-  EXPECT_EQ(window->edtSource.text(), "/in");
+  EXPECT_EQ(window->edtSource.text(), QString::fromStdString(in));
   EXPECT_EQ(window->edtDest.text(), "/out");
   EXPECT_FALSE(window->State().Interactive);
   EXPECT_EQ(window->State().OdbcDriver, "VFP driver");
@@ -106,6 +125,17 @@ TEST_F(WindowedStartTest, WithoutACommandTheWindowOpensAfterTheUsageIfAskedFor) 
   EXPECT_TRUE(recorder.entries.empty());
   EXPECT_EQ(window->edtSource.text(), "/home/agent/Key");
   EXPECT_TRUE(window->State().Interactive);
+}
+
+TEST(QtTranslations, QtsOwnTextsFollowARussianLocaleAndNoneAreLoadedForEnglish) {
+  const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+  EXPECT_TRUE(InstallQtTranslations(QLocale(QLocale::English, QLocale::UnitedStates)).empty());
+  {
+    const auto russian = InstallQtTranslations(QLocale(QLocale::Russian, QLocale::Russia));
+    ASSERT_EQ(russian.size(), 1u) << "qt6-translations-l10n missing?";
+    EXPECT_EQ(cancel(), QStringLiteral("Отмена"));
+  }
+  EXPECT_EQ(cancel(), "Cancel");
 }
 
 }  // namespace
