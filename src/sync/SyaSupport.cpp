@@ -304,10 +304,12 @@ void TPDBDataManager::CreateDatabase() {
   if (core::TrimBlanks(databaseType_).size() != 4) RaisePDBError(2590, 6);
   if (IsBlank(databaseName_)) RaisePDBError(2610, 8);
   try {
-    out_ = std::make_unique<core::AtomicFileWriter>(FilePath());
+    out_ = std::make_unique<core::AtomicFileWriter>(FilePath(), durability_);
   } catch (const std::exception&) {
     RaisePDBError(2600, 7);
   }
+  spool_.reset();
+  spooledSizes_.clear();
   version_ = 0;
   modificationDate_ = core::TDateTime();
   backupDate_ = core::TDateTime();
@@ -322,7 +324,11 @@ void TPDBDataManager::CreateDatabase() {
   active_ = true;
 }
 
-core::Bytes TPDBDataManager::BuildFileHead(const std::vector<RecordNode>& records, bool writeCategories) const {
+core::Bytes TPDBDataManager::BuildFileHead(bool writeCategories) const {
+  const std::vector<RecordNode>& records = records_;
+  const auto dataSize = [&](std::size_t i) -> std::uint64_t {
+    return spool_ ? spooledSizes_[i] : records[i].data.size();
+  };
   const std::uint64_t n = records.size();
   const std::uint64_t listEnd = kPDBHeaderSize + kRecordEntrySize * n + 2;
   const std::uint64_t appInfoSize = (writeCategories ? kCategoryBlockSize : 0) + appInfo_.size();
@@ -330,8 +336,8 @@ core::Bytes TPDBDataManager::BuildFileHead(const std::vector<RecordNode>& record
   const std::uint64_t sortInfoOffset = sortInfo_.empty() ? 0 : listEnd + appInfoSize;
   std::uint64_t dataOffset = listEnd + appInfoSize + sortInfo_.size();
   std::uint64_t total = dataOffset;
-  for (const auto& r : records)
-    if (!(r.attributes & kRecordDelete)) total += r.data.size();
+  for (std::size_t i = 0; i < records.size(); ++i)
+    if (!(records[i].attributes & kRecordDelete)) total += dataSize(i);
   if (total > 0xFFFFFFFFu) throw std::length_error("database larger than 4 GiB");
 
   const core::TDateTime created = creationDate_ >= kEarliestCreationDate ? creationDate_ : core::TDateTime::Now();
@@ -356,13 +362,14 @@ core::Bytes TPDBDataManager::BuildFileHead(const std::vector<RecordNode>& record
   header.Creator = creatorID_;
   header.RecordCount = static_cast<std::uint16_t>(n);
   header.Write(w);
-  for (const auto& r : records) {
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const RecordNode& r = records[i];
     const bool deleted = r.attributes & kRecordDelete;
     core::PalmRecordEntry{.Offset = deleted ? 0 : static_cast<std::uint32_t>(dataOffset),
                           .Attributes = static_cast<std::uint8_t>((r.attributes & 0x0F) << 4),
                           .UniqueID = r.uniqueID}
         .Write(w);
-    if (!deleted) dataOffset += r.data.size();
+    if (!deleted) dataOffset += dataSize(i);
   }
   w.U16(0);
   if (writeCategories) {
@@ -377,13 +384,59 @@ core::Bytes TPDBDataManager::BuildFileHead(const std::vector<RecordNode>& record
 }
 
 void TPDBDataManager::Close() {
+  if (openMode_ == dmModeWriteOnly) {
+    if (auto staged = CloseStaged()) staged->Commit();
+    return;
+  }
+  if (!active_) RaisePDBError(2190, 1);
+  ReleaseAll();
+}
+
+std::unique_ptr<core::AtomicFileWriter> TPDBDataManager::CloseStaged() {
   if (openMode_ == dmModeWriteOnly) BeforeCloseWrite();
   if (!active_) RaisePDBError(2190, 1);
+  std::unique_ptr<core::AtomicFileWriter> staged;
   if (openMode_ == dmModeWriteOnly) {
     WriteDatabase(writeCategories_, *out_);
-    out_->Commit();
+    out_->Seal();
+    staged = std::move(out_);
   }
   ReleaseAll();
+  return staged;
+}
+
+void TPDBDataManager::AppendNode(RecordNode node) {
+  if (streamRecords_) {
+    if (!spool_) spool_ = std::make_unique<core::AtomicFileWriter>(FilePath().string() + ".records",
+                                                                   core::Durability::Unsynced);
+    const bool deleted = node.attributes & kRecordDelete;
+    const auto size = static_cast<std::uint32_t>(deleted ? 0 : node.data.size());
+    if (!deleted) spool_->Write(node.data);
+    spooledSizes_.push_back(size);
+    node.data = core::Bytes();
+  }
+  records_.push_back(std::move(node));
+  recordCount_ = static_cast<std::uint16_t>(records_.size());
+}
+
+void TPDBDataManager::WriteRecordData(core::AtomicFileWriter& out) {
+  if (!spool_) {
+    for (const auto& node : records_)
+      if (!(node.attributes & kRecordDelete)) out.Write(node.data);
+    return;
+  }
+  spool_->Seal();
+  std::ifstream in(spool_->TempPath(), std::ios::binary);
+  constexpr std::size_t kCopyChunk = 256 * 1024;
+  core::Bytes chunk(kCopyChunk);
+  std::uint64_t left = spool_->Size();
+  while (left > 0) {
+    const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyChunk));
+    if (!in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(take)))
+      throw core::FileError("cannot read back " + spool_->TempPath().string());
+    out.Write(core::ByteSpan(chunk).first(take));
+    left -= take;
+  }
 }
 
 void TPDBDataManager::Abandon() {
@@ -402,6 +455,8 @@ void TPDBDataManager::ReleaseAll() {
   entriesLoaded_ = false;
   in_ = std::ifstream();
   out_.reset();  // removes an uncommitted temporary file
+  spool_.reset();
+  spooledSizes_.clear();
   recordCount_ = 0;
   currentIndex_ = -1;
   bof_ = eof_ = true;
@@ -416,13 +471,13 @@ void TPDBDataFields::AppendRecord() {
   if (!Active()) RaisePDBError(2190, 1);
   if (OpenMode() != dmModeWriteOnly) RaisePDBError(2540, 1);
   if (records_.size() >= kMaxPalmRecords) RaisePDBError(2620, 1);
-  records_.push_back(RecordNode{std::move(recordData_), recordCategory_, recordAttributes_, recordUniqueID_});
+  AppendNode(RecordNode{std::move(recordData_), recordCategory_, recordAttributes_, recordUniqueID_});
   recordData_ = core::Bytes();
-  recordCount_ = static_cast<std::uint16_t>(records_.size());
 }
 
 core::Bytes& TPDBDataFields::LastRecordData() {
   if (records_.empty()) throw std::logic_error("no record appended yet");
+  if (StreamRecords()) throw std::logic_error("streamed records stay on disk");
   return records_.back().data;
 }
 
@@ -436,6 +491,7 @@ void TPDBDataFields::ReplaceRecordData(const std::uint8_t* oldBuffer, core::Byte
 }
 
 void TPDBDataFields::TruncateRecordList(std::size_t count) {
+  if (StreamRecords()) throw std::logic_error("streamed records stay on disk");
   if (count < records_.size()) records_.resize(count);
   recordCount_ = static_cast<std::uint16_t>(records_.size());
 }
@@ -456,9 +512,8 @@ void TPDBDataFields::ReleaseRecordData() {
 }
 
 void TPDBDataFields::WriteDatabase(bool writeCategories, core::AtomicFileWriter& out) {
-  out.Write(BuildFileHead(records_, writeCategories));
-  for (const auto& node : records_)
-    if (!(node.attributes & kRecordDelete)) out.Write(node.data);
+  out.Write(BuildFileHead(writeCategories));
+  WriteRecordData(out);
 }
 
 }  // namespace sya

@@ -91,6 +91,15 @@ class TPDBDataManager {
   // Write the standard 276-byte category block in front of the AppInfo bytes.
   bool WriteCategories() const { return writeCategories_; }
   void SetWriteCategories(bool write) { writeCategories_ = write; }
+  // Whether the written file is synced to disk (see core::Durability); a database the same run
+  // deletes again need not be. Synced unless set otherwise before CreateDatabase.
+  core::Durability FileDurability() const { return durability_; }
+  void SetFileDurability(core::Durability durability) { durability_ = durability; }
+  // Write-only, set before CreateDatabase: appended records go to a spool file beside the
+  // database at once and only their entries stay in memory; Close copies them behind the head.
+  // Memory then stays small whatever the database's size, at the cost of writing the data twice.
+  bool StreamRecords() const { return streamRecords_; }
+  void SetStreamRecords(bool stream) { streamRecords_ = stream; }
 
   std::uint16_t RecordCount() const { return recordCount_; }
   std::uint64_t FileSize() const { return fileSize_; }
@@ -107,6 +116,10 @@ class TPDBDataManager {
   void CreateDatabase();
   // Write-only: writes the file. Then releases everything.
   void Close();
+  // Write-only: writes the file into its temporary file and seals it, releases everything and
+  // hands over the writer, whose Commit puts the file in place (destroying it drops the file).
+  // Lets a caller finish several databases before any of them replaces an earlier file.
+  std::unique_ptr<core::AtomicFileWriter> CloseStaged();
   // Releases everything without writing; an unfinished file's temporary file is removed.
   void Abandon();
 
@@ -129,8 +142,12 @@ class TPDBDataManager {
   virtual std::int32_t LastRecordIndex() { return static_cast<std::int32_t>(recordCount_) - 1; }
 
   // The header, entries, category block and AppInfo/SortInfo blocks of the file to write, for
-  // `records` in list order; the record data follow it.
-  core::Bytes BuildFileHead(const std::vector<RecordNode>& records, bool writeCategories) const;
+  // the appended records in list order; the record data follow it.
+  core::Bytes BuildFileHead(bool writeCategories) const;
+  // Write-only: the list takes `node`; with StreamRecords its data go to the spool file.
+  void AppendNode(RecordNode node);
+  // Writes the data of the records not flagged deleted, in list order.
+  void WriteRecordData(core::AtomicFileWriter& out);
 
   // For destructors: an open database is closed (a write-only one written) unless an exception
   // is unwinding the stack, in which case it is abandoned so that no half-built file lands
@@ -176,6 +193,10 @@ class TPDBDataManager {
   std::vector<Entry> entries_;
   bool entriesLoaded_ = false;
   std::unique_ptr<core::AtomicFileWriter> out_;
+  core::Durability durability_ = core::Durability::Synced;
+  bool streamRecords_ = false;
+  std::unique_ptr<core::AtomicFileWriter> spool_;  // StreamRecords: the data of records_
+  std::vector<std::uint32_t> spooledSizes_;         // StreamRecords: each record's data size
 };
 
 // A database with one current record held as raw bytes, an in-memory list that whole records are
@@ -202,7 +223,8 @@ class TPDBDataFields : public TPDBDataManager {
   // Write-only: moves the current record to the end of the record list (RecordData is empty
   // afterwards). Refuses a 65536th record (2620).
   void AppendRecord();
-  // The bytes of the last appended record, which the caller may still fill or grow.
+  // The bytes of the last appended record, which the caller may still fill or grow (not with
+  // StreamRecords).
   core::Bytes& LastRecordData();
   // Gives the first listed record whose buffer is `oldBuffer` the new bytes; nothing happens when
   // no record holds that buffer.
