@@ -309,7 +309,8 @@ void TPDBDataManager::CreateDatabase() {
     RaisePDBError(2600, 7);
   }
   spool_.reset();
-  spooledSizes_.clear();
+  entrySpool_.reset();
+  streamedDataBytes_ = 0;
   version_ = 0;
   modificationDate_ = core::TDateTime();
   backupDate_ = core::TDateTime();
@@ -324,27 +325,43 @@ void TPDBDataManager::CreateDatabase() {
   active_ = true;
 }
 
-core::Bytes TPDBDataManager::BuildFileHead(bool writeCategories) const {
-  const std::vector<RecordNode>& records = records_;
-  const auto dataSize = [&](std::size_t i) -> std::uint64_t {
-    return spool_ ? spooledSizes_[i] : records[i].data.size();
-  };
-  const std::uint64_t n = records.size();
+namespace {
+
+// Reads back a sealed spool file in large pieces.
+class TSpoolReader {
+ public:
+  explicit TSpoolReader(const core::AtomicFileWriter& spool) : in_(spool.TempPath(), std::ios::binary), spool_(spool) {}
+  void Read(std::span<std::uint8_t> out) {
+    if (!in_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size())))
+      throw core::FileError("cannot read back " + spool_.TempPath().string());
+  }
+
+ private:
+  std::ifstream in_;
+  const core::AtomicFileWriter& spool_;
+};
+
+constexpr std::size_t kCopyChunk = 256 * 1024;
+
+}  // namespace
+
+void TPDBDataManager::WriteFileHead(core::AtomicFileWriter& out, bool writeCategories) {
+  const std::uint64_t n = recordCount_;
   const std::uint64_t listEnd = kPDBHeaderSize + kRecordEntrySize * n + 2;
   const std::uint64_t appInfoSize = (writeCategories ? kCategoryBlockSize : 0) + appInfo_.size();
   const std::uint64_t appInfoOffset = appInfoSize > 0 ? listEnd : 0;
   const std::uint64_t sortInfoOffset = sortInfo_.empty() ? 0 : listEnd + appInfoSize;
   std::uint64_t dataOffset = listEnd + appInfoSize + sortInfo_.size();
-  std::uint64_t total = dataOffset;
-  for (std::size_t i = 0; i < records.size(); ++i)
-    if (!(records[i].attributes & kRecordDelete)) total += dataSize(i);
+  std::uint64_t total = dataOffset + streamedDataBytes_;
+  for (const auto& r : records_)
+    if (!(r.attributes & kRecordDelete)) total += r.data.size();
   if (total > 0xFFFFFFFFu) throw std::length_error("database larger than 4 GiB");
 
   const core::TDateTime created = creationDate_ >= kEarliestCreationDate ? creationDate_ : core::TDateTime::Now();
   const std::uint32_t createdSeconds = PalmSecondsFromDate(created);
 
   core::Bytes head;
-  head.reserve(static_cast<std::size_t>(dataOffset));
+  head.reserve(kCopyChunk);
   core::BigEndianWriter w(head);
   // The unique-ID seed and the next record list are written as 0.
   core::PalmDatabaseHeader header;
@@ -362,14 +379,28 @@ core::Bytes TPDBDataManager::BuildFileHead(bool writeCategories) const {
   header.Creator = creatorID_;
   header.RecordCount = static_cast<std::uint16_t>(n);
   header.Write(w);
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    const RecordNode& r = records[i];
-    const bool deleted = r.attributes & kRecordDelete;
+  const auto entry = [&](std::uint8_t attributes, std::uint32_t uniqueID, std::uint32_t size) {
+    const bool deleted = attributes & kRecordDelete;
     core::PalmRecordEntry{.Offset = deleted ? 0 : static_cast<std::uint32_t>(dataOffset),
-                          .Attributes = static_cast<std::uint8_t>((r.attributes & 0x0F) << 4),
-                          .UniqueID = r.uniqueID}
+                          .Attributes = static_cast<std::uint8_t>((attributes & 0x0F) << 4),
+                          .UniqueID = uniqueID}
         .Write(w);
-    if (!deleted) dataOffset += dataSize(i);
+    if (!deleted) dataOffset += size;
+    if (head.size() >= kCopyChunk) {
+      out.Write(head);
+      head.clear();
+    }
+  };
+  if (entrySpool_) {
+    entrySpool_->Seal();
+    TSpoolReader in(*entrySpool_);
+    std::array<std::uint8_t, kSpooledEntrySize> raw{};
+    for (std::uint64_t i = 0; i < n; ++i) {
+      in.Read(raw);
+      entry(raw[0], core::LoadBE32(raw.data()) & 0xFFFFFF, core::LoadBE32(raw.data() + 4));
+    }
+  } else {
+    for (const auto& r : records_) entry(r.attributes, r.uniqueID, static_cast<std::uint32_t>(r.data.size()));
   }
   w.U16(0);
   if (writeCategories) {
@@ -380,7 +411,7 @@ core::Bytes TPDBDataManager::BuildFileHead(bool writeCategories) const {
   }
   w.Append(appInfo_);
   w.Append(sortInfo_);
-  return head;
+  out.Write(head);
 }
 
 void TPDBDataManager::Close() {
@@ -406,17 +437,26 @@ std::unique_ptr<core::AtomicFileWriter> TPDBDataManager::CloseStaged() {
 }
 
 void TPDBDataManager::AppendNode(RecordNode node) {
-  if (streamRecords_) {
-    if (!spool_) spool_ = std::make_unique<core::AtomicFileWriter>(FilePath().string() + ".records",
-                                                                   core::Durability::Unsynced);
-    const bool deleted = node.attributes & kRecordDelete;
-    const auto size = static_cast<std::uint32_t>(deleted ? 0 : node.data.size());
-    if (!deleted) spool_->Write(node.data);
-    spooledSizes_.push_back(size);
-    node.data = core::Bytes();
+  if (!streamRecords_) {
+    records_.push_back(std::move(node));
+    recordCount_ = static_cast<std::uint16_t>(records_.size());
+    return;
   }
-  records_.push_back(std::move(node));
-  recordCount_ = static_cast<std::uint16_t>(records_.size());
+  if (!spool_) {
+    const std::string path = FilePath().string();
+    entrySpool_ = std::make_unique<core::AtomicFileWriter>(path + ".entries", core::Durability::Unsynced);
+    spool_ = std::make_unique<core::AtomicFileWriter>(path + ".records", core::Durability::Unsynced);
+  }
+  // Attribute byte, unique ID, data size.
+  const bool deleted = node.attributes & kRecordDelete;
+  const auto size = static_cast<std::uint32_t>(deleted ? 0 : node.data.size());
+  std::array<std::uint8_t, kSpooledEntrySize> raw{};
+  core::StoreBE32(raw.data(), (node.uniqueID & 0xFFFFFF) | (std::uint32_t{node.attributes} << 24));
+  core::StoreBE32(raw.data() + 4, size);
+  entrySpool_->Write(raw);
+  if (!deleted) spool_->Write(node.data);
+  streamedDataBytes_ += size;
+  ++recordCount_;
 }
 
 void TPDBDataManager::WriteRecordData(core::AtomicFileWriter& out) {
@@ -426,14 +466,11 @@ void TPDBDataManager::WriteRecordData(core::AtomicFileWriter& out) {
     return;
   }
   spool_->Seal();
-  std::ifstream in(spool_->TempPath(), std::ios::binary);
-  constexpr std::size_t kCopyChunk = 256 * 1024;
+  TSpoolReader in(*spool_);
   core::Bytes chunk(kCopyChunk);
-  std::uint64_t left = spool_->Size();
-  while (left > 0) {
+  for (std::uint64_t left = spool_->Size(); left > 0;) {
     const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyChunk));
-    if (!in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(take)))
-      throw core::FileError("cannot read back " + spool_->TempPath().string());
+    in.Read(std::span(chunk).first(take));
     out.Write(core::ByteSpan(chunk).first(take));
     left -= take;
   }
@@ -456,7 +493,8 @@ void TPDBDataManager::ReleaseAll() {
   in_ = std::ifstream();
   out_.reset();  // removes an uncommitted temporary file
   spool_.reset();
-  spooledSizes_.clear();
+  entrySpool_.reset();
+  streamedDataBytes_ = 0;
   recordCount_ = 0;
   currentIndex_ = -1;
   bof_ = eof_ = true;
@@ -470,14 +508,14 @@ TPDBDataFields::~TPDBDataFields() { CloseOnDestroy(); }
 void TPDBDataFields::AppendRecord() {
   if (!Active()) RaisePDBError(2190, 1);
   if (OpenMode() != dmModeWriteOnly) RaisePDBError(2540, 1);
-  if (records_.size() >= kMaxPalmRecords) RaisePDBError(2620, 1);
+  if (RecordCount() >= kMaxPalmRecords) RaisePDBError(2620, 1);
   AppendNode(RecordNode{std::move(recordData_), recordCategory_, recordAttributes_, recordUniqueID_});
   recordData_ = core::Bytes();
 }
 
 core::Bytes& TPDBDataFields::LastRecordData() {
-  if (records_.empty()) throw std::logic_error("no record appended yet");
   if (StreamRecords()) throw std::logic_error("streamed records stay on disk");
+  if (records_.empty()) throw std::logic_error("no record appended yet");
   return records_.back().data;
 }
 
@@ -512,7 +550,7 @@ void TPDBDataFields::ReleaseRecordData() {
 }
 
 void TPDBDataFields::WriteDatabase(bool writeCategories, core::AtomicFileWriter& out) {
-  out.Write(BuildFileHead(writeCategories));
+  WriteFileHead(out, writeCategories);
   WriteRecordData(out);
 }
 

@@ -95,9 +95,9 @@ class TPDBDataManager {
   // deletes again need not be. Synced unless set otherwise before CreateDatabase.
   core::Durability FileDurability() const { return durability_; }
   void SetFileDurability(core::Durability durability) { durability_ = durability; }
-  // Write-only, set before CreateDatabase: appended records go to a spool file beside the
-  // database at once and only their entries stay in memory; Close copies them behind the head.
-  // Memory then stays small whatever the database's size, at the cost of writing the data twice.
+  // Write-only, set before CreateDatabase: appended records go at once to spool files beside the
+  // database (entries and data), which Close copies into the file. Memory then stays at a few
+  // buffers whatever the database's size, at the cost of writing the data twice.
   bool StreamRecords() const { return streamRecords_; }
   void SetStreamRecords(bool stream) { streamRecords_ = stream; }
 
@@ -141,9 +141,9 @@ class TPDBDataManager {
   virtual std::int32_t FirstRecordIndex() { return 0; }
   virtual std::int32_t LastRecordIndex() { return static_cast<std::int32_t>(recordCount_) - 1; }
 
-  // The header, entries, category block and AppInfo/SortInfo blocks of the file to write, for
-  // the appended records in list order; the record data follow it.
-  core::Bytes BuildFileHead(bool writeCategories) const;
+  // Writes the header, entries, category block and AppInfo/SortInfo blocks of the file, for the
+  // appended records in list order; the record data follow them.
+  void WriteFileHead(core::AtomicFileWriter& out, bool writeCategories);
   // Write-only: the list takes `node`; with StreamRecords its data go to the spool file.
   void AppendNode(RecordNode node);
   // Writes the data of the records not flagged deleted, in list order.
@@ -195,8 +195,10 @@ class TPDBDataManager {
   std::unique_ptr<core::AtomicFileWriter> out_;
   core::Durability durability_ = core::Durability::Synced;
   bool streamRecords_ = false;
-  std::unique_ptr<core::AtomicFileWriter> spool_;  // StreamRecords: the data of records_
-  std::vector<std::uint32_t> spooledSizes_;         // StreamRecords: each record's data size
+  // StreamRecords: the appended records' entries (kSpooledEntrySize bytes each) and data.
+  static constexpr std::size_t kSpooledEntrySize = 8;
+  std::unique_ptr<core::AtomicFileWriter> entrySpool_, spool_;
+  std::uint64_t streamedDataBytes_ = 0;
 };
 
 // A database with one current record held as raw bytes, an in-memory list that whole records are
