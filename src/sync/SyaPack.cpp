@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <new>
 
 #include "core/Files.h"
@@ -66,29 +67,35 @@ void TSyaPacker::RollBackTo(const StreamMark& mark) {
   if (mark.records > 0) container_->LastRecordData().resize(mark.lastRecordSize);
 }
 
-int TSyaPacker::SettlePending() {
-  if (!pendingMark_) return syaOK;
+int TSyaPacker::AllOrNothing(const StreamMark& mark, const std::function<int()>& step) {
   const auto takeBack = [&] {
     compressor_.DiscardAll();
-    RollBackTo(*pendingMark_);
-    names_.pop_back();
-    pendingMark_.reset();
+    RollBackTo(mark);
   };
-  int rc = syaOK;
+  int rc;
   try {
-    while (rc == syaOK && !compressor_.Empty()) rc = AppendOldestBlock();
+    rc = step();
   } catch (const std::bad_alloc&) {
     rc = syaNoBuffer;
   } catch (...) {
     takeBack();
     throw;
   }
-  if (rc != syaOK) {
-    takeBack();
-    return rc;
-  }
-  pendingMark_.reset();
-  return syaOK;
+  if (rc != syaOK) takeBack();
+  return rc;
+}
+
+int TSyaPacker::SettlePending() {
+  if (!pending_) return syaOK;
+  const PendingDatabase pending = std::move(*pending_);
+  pending_.reset();
+  const int rc = AllOrNothing(pending.before, [&] {
+    int blockRc = syaOK;
+    while (blockRc == syaOK && !compressor_.Empty()) blockRc = AppendOldestBlock();
+    return blockRc;
+  });
+  if (rc == syaOK) names_.push_back(pending.name);
+  return rc;
 }
 
 int TSyaPacker::PackDatabase(std::string_view directory, std::string_view fileName, std::size_t maxRecordSize) {
@@ -117,26 +124,9 @@ int TSyaPacker::PackDatabase(std::string_view directory, std::string_view fileNa
   // Whatever this database appends is taken back if it fails part-way, so that the container
   // never carries half a database.
   const StreamMark before = MarkStream();
-  const auto rollBack = [&] {
-    compressor_.DiscardAll();
-    RollBackTo(before);
-  };
   maxRecordSize_ = maxRecordSize;
-  int rc;
-  try {
-    rc = PackOpenedSource(source);
-  } catch (const std::bad_alloc&) {
-    rc = syaNoBuffer;
-  } catch (...) {
-    rollBack();
-    throw;
-  }
-  if (rc != syaOK) {
-    rollBack();
-    return rc;
-  }
-  names_.push_back(HeaderOf(source).name);
-  pendingMark_ = before;
+  if (int rc = AllOrNothing(before, [&] { return PackOpenedSource(source); })) return rc;
+  pending_ = PendingDatabase{before, HeaderOf(source).name};
   // Blocks that might take the container past its record limit join it now, so that the call
   // that packs too much is the one that says so.
   if (compressor_.QueuedBound() > StreamRoom()) return SettlePending();
@@ -266,7 +256,7 @@ int TSyaPacker::EndPack() {
 int TSyaPacker::AbandonPack() {
   if (!container_) return syaNotPacking;
   compressor_.DiscardAll();
-  pendingMark_.reset();
+  pending_.reset();
   container_->Abandon();
   container_.reset();
   names_.clear();

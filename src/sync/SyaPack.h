@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,6 +64,9 @@ class TSyaPacker {
     std::size_t lastRecordSize = 0;
   };
   StreamMark MarkStream();
+  // Runs `step`; when it fails (a code, or an exception passed on) the blocks queued and the
+  // stream appended since `mark` are taken back. Memory running out gives 1007.
+  int AllOrNothing(const StreamMark& mark, const std::function<int()>& step);
   // The stream bytes the container can still take before its record count reaches 65535.
   std::size_t StreamRoom();
   void RollBackTo(const StreamMark& mark);
@@ -77,9 +81,13 @@ class TSyaPacker {
   std::vector<std::string> names_;
   std::size_t maxRecordSize_ = kMaxContainerRecordSize;
   TBlockCompressor compressor_;
-  // Where the stream ended before the last packed database while some of its blocks may still
-  // be compressing.
-  std::optional<StreamMark> pendingMark_;
+  // The last packed database while some of its blocks may still be compressing: where the
+  // stream ended before it, and its name, which joins the directory once its blocks are in.
+  struct PendingDatabase {
+    StreamMark before;
+    std::string name;
+  };
+  std::optional<PendingDatabase> pending_;
 };
 
 // The process's packer, created on first use and destroyed at exit (dropping an unfinished
