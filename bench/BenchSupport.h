@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/HandheldDatabases.h"
+#include "convert/HandheldDatabases.h"
 #include "core/DateTime.h"
 #include "pdb/PDBDataSet.h"
 #include "sync/SyaPack.h"
@@ -65,8 +65,8 @@ inline std::uintmax_t DirectoryBytes(const fs::path& dir) {
 // ---- handheld container ----------------------------------------------------------------------
 
 // Opens `pt` to write a new handheld database in `work`.
-inline void OpenHandheldDatabase(pdb::TPDBDataSet& pt, const fs::path& work, const app::HandheldDatabase& db) {
-  app::PrepareDataSet(pt, work.string(), db);
+inline void OpenHandheldDatabase(pdb::TPDBDataSet& pt, const fs::path& work, const convert::HandheldDatabase& db) {
+  convert::PrepareDataSet(pt, work.string(), db);
   pt.SetDatabaseName(std::string(db.name));
   pt.SetDatabaseType("DATA");
   pt.Open();

@@ -27,8 +27,9 @@
 
 #include "BenchReport.h"
 #include "BenchSupport.h"
-#include "app/Conversion.h"
-#include "app/HandheldDatabases.h"
+#include "app/ConversionRun.h"
+#include "convert/Conversion.h"
+#include "convert/HandheldDatabases.h"
 #include "core/Files.h"
 #include "core/Reporter.h"
 #include "pdb/PDBDataSet.h"
@@ -103,7 +104,7 @@ void WriteContainer(const fs::path& dir, int orders, int lines) {
   std::mt19937 gen(11);
   pdb::TPDBDataSet pt;
   const core::TDateTime day = *core::TDateTime::FromDate(2026, 3, 14);
-  bench::OpenHandheldDatabase(pt, work, app::kOrderDb);
+  bench::OpenHandheldDatabase(pt, work, convert::kOrderDb);
   for (int i = 1; i <= orders; ++i) {
     bench::AppendOrder(pt, day,
                        {.id = i,
@@ -114,7 +115,7 @@ void WriteContainer(const fs::path& dir, int orders, int lines) {
                         .note2 = ""});
   }
   pt.Close();
-  bench::OpenHandheldDatabase(pt, work, app::kOrderItemDb);
+  bench::OpenHandheldDatabase(pt, work, convert::kOrderItemDb);
   for (int i = 0; i < lines; ++i) {
     bench::AppendOrderLine(pt, {.order = 1 + i / 3,
                                 .product = static_cast<int>(gen() % 60000),
@@ -129,20 +130,20 @@ void WriteContainer(const fs::path& dir, int orders, int lines) {
 
 int RunChild(const std::string& command, const std::string& source, const std::string& dest,
              const std::string& report) {
-  app::MainFormState state;
+  convert::MainFormState state;
   state.edtSource = source;
   state.edtDest = dest;
-  state.CategorySource = app::ECategorySource::TextFile;
+  state.CategorySource = convert::CategorySource::TextFile;
   core::SilentReporter reporter;
-  app::MainFormObjects objects;
-  app::ConversionContext context{state, reporter, objects};
+  convert::MainFormObjects objects;
+  convert::ConversionContext context{state, reporter, objects};
   const long baseline = bench::StatusKiB("VmRSS");
   const auto start = std::chrono::steady_clock::now();
-  const app::ConversionResult result =
-      app::RunConversion(command == "txt2pdb" ? app::ECommand::TxtToPdb : app::ECommand::PdbToTxt, context);
+  const convert::ConversionResult result =
+      app::RunConversion(command == "txt2pdb" ? app::Command::TxtToPdb : app::Command::PdbToTxt, context);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::ofstream(report) << seconds << ' ' << bench::StatusKiB("VmHWM") << ' ' << baseline << '\n';
-  return result == app::ConversionResult::Done ? 0 : 1;
+  return result == convert::ConversionResult::Done ? 0 : 1;
 }
 
 struct ChildRun {

@@ -20,7 +20,7 @@
 #include "BenchReport.h"
 #include "BenchSupport.h"
 #include "odbc/TmQuery.h"
-#include "odbc/mDataBas.h"
+#include "odbc/TmDataBase.h"
 
 namespace {
 

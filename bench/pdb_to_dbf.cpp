@@ -29,13 +29,13 @@
 
 #include "BenchReport.h"
 #include "BenchSupport.h"
-#include "app/Conversion.h"
-#include "app/HandheldDatabases.h"
-#include "app/PdbToDbf.h"
+#include "convert/Conversion.h"
+#include "convert/HandheldDatabases.h"
+#include "convert/PdbToDbf.h"
 #include "core/NumberFormat.h"
 #include "core/Reporter.h"
-#include "odbc/mDataBas.h"
-#include "odbc/mExcept.h"
+#include "odbc/TmDataBase.h"
+#include "odbc/ESQLerror.h"
 #include "pdb/PDBDataSet.h"
 #include "sync/SyaPack.h"
 
@@ -117,7 +117,7 @@ void WriteContainer(const fs::path& dir, const std::vector<Order>& orders, const
   fs::create_directories(work);
   pdb::TPDBDataSet pt;
   const core::TDateTime day = *core::TDateTime::FromDate(2026, 3, 14);
-  bench::OpenHandheldDatabase(pt, work, app::kOrderDb);
+  bench::OpenHandheldDatabase(pt, work, convert::kOrderDb);
   for (const Order& o : orders) {
     bench::AppendOrder(pt, day,
                        {.id = o.id,
@@ -128,7 +128,7 @@ void WriteContainer(const fs::path& dir, const std::vector<Order>& orders, const
                         .note2 = ""});
   }
   pt.Close();
-  bench::OpenHandheldDatabase(pt, work, app::kOrderItemDb);
+  bench::OpenHandheldDatabase(pt, work, convert::kOrderItemDb);
   for (const Line& l : lines) {
     bench::AppendOrderLine(pt, {.order = l.order,
                                 .product = l.product,
@@ -316,16 +316,16 @@ int main() {
 
     // The program's connect lines name no database: the driver takes libpq's PGDATABASE.
     setenv("PGDATABASE", converted.c_str(), 1);
-    app::MainFormState state;
+    convert::MainFormState state;
     state.edtSource = (root / "handheld").string();
     state.edtDest = (root / "office").string();
     state.OdbcDriver = kDriverName;
     core::SilentReporter reporter;
-    app::MainFormObjects objects;
-    app::ConversionContext context{state, reporter, objects};
-    app::ConversionResult result{};
-    const double conversion = bench::BestSeconds([&] { result = app::PdbToDbf(context); }, 1);
-    if (result != app::ConversionResult::Done) throw std::runtime_error("the conversion did not run");
+    convert::MainFormObjects objects;
+    convert::ConversionContext context{state, reporter, objects};
+    convert::ConversionResult result{};
+    const double conversion = bench::BestSeconds([&] { result = convert::PdbToDbf(context); }, 1);
+    if (result != convert::ConversionResult::Done) throw std::runtime_error("the conversion did not run");
     const std::string counts = PsqlValue(root, converted,
                                          "SELECT (SELECT count(*) FROM \"order.dbf\") || ' ' || (SELECT count(*) FROM "
                                          "\"orderitem.dbf\") || ' ' || (SELECT count(*) FROM \"orders.dbf\")");

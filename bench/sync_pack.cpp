@@ -254,7 +254,7 @@ int main(int argc, char** argv) {
   // One database of a tenth of the records against one of all of them (ten times the size).
   std::vector<Bytes> all;
   for (const auto& records : data) all.insert(all.end(), records.begin(), records.end());
-  all.resize(std::min<std::size_t>(all.size(), sya::kMaxPalmRecords));
+  all.resize(std::min<std::size_t>(all.size(), core::kPalmMaxRecords));
   const std::vector<Bytes> tenth(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(all.size() / 10));
   const auto packOne = [&](const std::string& name, const std::vector<Bytes>& records) {
     WriteDatabase(dir, name, records);

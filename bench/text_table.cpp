@@ -23,7 +23,7 @@
 
 #include "BenchReport.h"
 #include "BenchSupport.h"
-#include "app/CategoryTree.h"
+#include "convert/CategoryTree.h"
 #include "core/ByteIO.h"
 #include "core/Files.h"
 #include "core/Reporter.h"
@@ -138,11 +138,11 @@ bool IndexCase(const fs::path& dir, const char* column, double referenceSeconds,
 bool TreeCase(const char* title, const fs::path& dir, const std::vector<std::pair<int, int>>& categories) {
   WriteCategoryFile(dir / "category.txt", categories);
   core::SilentReporter reporter;
-  app::CategoryList list;
+  convert::CategoryList list;
   const double flatSeconds = bench::BestSeconds(
-      [&] { list = app::ReadCategoryList(app::CategorySource::TextFile, dir.string(), reporter); }, kRuns);
+      [&] { list = convert::ReadCategoryList(convert::CategorySource::TextFile, dir.string(), reporter); }, kRuns);
   std::size_t rows = 0;
-  const double treeSeconds = bench::BestSeconds([&] { rows = app::BuildCategoryTree(list).Size(); }, kRuns);
+  const double treeSeconds = bench::BestSeconds([&] { rows = convert::BuildCategoryTree(list).Size(); }, kRuns);
   const double ratio = treeSeconds / flatSeconds;
   const bool pass = ratio <= kTreeTargetRatio && rows == categories.size();
   std::printf("%-28s flat list %8.1f ms  tree %8.1f ms (%zu rows)  tree/flat %5.2f  target <= %.0f  %s\n", title,

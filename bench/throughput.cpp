@@ -24,8 +24,9 @@
 
 #include "BenchReport.h"
 #include "BenchSupport.h"
-#include "app/Conversion.h"
-#include "app/HandheldDatabases.h"
+#include "app/ConversionRun.h"
+#include "convert/Conversion.h"
+#include "convert/HandheldDatabases.h"
 #include "core/Reporter.h"
 #include "pdb/PDBDataSet.h"
 #include "sync/SyaPack.h"
@@ -107,7 +108,7 @@ void WriteContainer(const fs::path& dir, double bytes) {
   const int orders = std::clamp(static_cast<int>(bytes / 400), 50, kMaxRecords / 3);
   pdb::TPDBDataSet pt;
   const core::TDateTime day = *core::TDateTime::FromDate(2026, 3, 14);
-  bench::OpenHandheldDatabase(pt, work, app::kOrderDb);
+  bench::OpenHandheldDatabase(pt, work, convert::kOrderDb);
   for (int i = 1; i <= orders; ++i) {
     bench::AppendOrder(pt, day,
                        {.id = i,
@@ -118,7 +119,7 @@ void WriteContainer(const fs::path& dir, double bytes) {
                         .note2 = Letters(gen, 100)});
   }
   pt.Close();
-  bench::OpenHandheldDatabase(pt, work, app::kOrderItemDb);
+  bench::OpenHandheldDatabase(pt, work, convert::kOrderItemDb);
   for (int i = 0; i < 3 * orders; ++i) {
     bench::AppendOrderLine(pt, {.order = 1 + i / 3,
                                 .product = static_cast<int>(gen() % 60000),
@@ -126,7 +127,7 @@ void WriteContainer(const fs::path& dir, double bytes) {
                                 .price = static_cast<double>(gen() % 10000) / 100});
   }
   pt.Close();
-  bench::OpenHandheldDatabase(pt, work, app::kCashDb);
+  bench::OpenHandheldDatabase(pt, work, convert::kCashDb);
   for (int i = 1; i <= orders; ++i) {
     pt.Append();
     pt.FieldByName("Id").AsInteger(i);
@@ -198,16 +199,16 @@ std::vector<std::string> WritePackInput(const fs::path& dir, double bytes) {
   return files;
 }
 
-app::ConversionResult Convert(app::ECommand command, const fs::path& source, const fs::path& dest) {
+convert::ConversionResult Convert(app::Command command, const fs::path& source, const fs::path& dest) {
   fs::remove_all(dest);
   fs::create_directories(dest);
-  app::MainFormState state;
+  convert::MainFormState state;
   state.edtSource = source.string();
   state.edtDest = dest.string();
-  state.CategorySource = app::ECategorySource::TextFile;
+  state.CategorySource = convert::CategorySource::TextFile;
   core::SilentReporter reporter;
-  app::MainFormObjects objects;
-  app::ConversionContext context{state, reporter, objects};
+  convert::MainFormObjects objects;
+  convert::ConversionContext context{state, reporter, objects};
   return app::RunConversion(command, context);
 }
 
@@ -270,7 +271,7 @@ int main(int argc, char** argv) {
     WriteOffice(root / "office", bytes);
     const double textBytes = static_cast<double>(bench::DirectoryBytes(root / "office"));
     const double toPdb = bench::BestSeconds(
-        [&] { ok &= Convert(app::ECommand::TxtToPdb, root / "office", root / "to-handheld") == app::ConversionResult::Done; },
+        [&] { ok &= Convert(app::Command::TxtToPdb, root / "office", root / "to-handheld") == convert::ConversionResult::Done; },
         repeats);
     points["TXT -> PDB"].push_back({textBytes, toPdb});
     Print("TXT -> PDB", points["TXT -> PDB"].back());
@@ -281,7 +282,7 @@ int main(int argc, char** argv) {
     WriteContainer(root / "handheld", bytes);
     const double outBytes = static_cast<double>(fs::file_size(root / "handheld" / "Kestor_Out.pdb"));
     const double toTxt = bench::BestSeconds(
-        [&] { ok &= Convert(app::ECommand::PdbToTxt, root / "handheld", root / "office-in") == app::ConversionResult::Done; },
+        [&] { ok &= Convert(app::Command::PdbToTxt, root / "handheld", root / "office-in") == convert::ConversionResult::Done; },
         repeats);
     points["PDB -> TXT"].push_back({outBytes, toTxt});
     Print("PDB -> TXT", points["PDB -> TXT"].back());

@@ -1,14 +1,11 @@
-# Dependencies that name a project library which does not exist (yet) are left out, so that an
-# area can join the build before every area it will use has landed.
-function(vestibo_existing_deps out)
-  set(result)
+# Every project library (vestibo_*) a target names must already be defined: the areas are added
+# in dependency order, so a misspelt or missing one stops the configure step here.
+function(vestibo_check_deps target)
   foreach(dep IN LISTS ARGN)
     if(dep MATCHES "^vestibo_" AND NOT TARGET ${dep})
-      continue()
+      message(FATAL_ERROR "${target} depends on ${dep}, which is no library of this project (or is added later)")
     endif()
-    list(APPEND result ${dep})
   endforeach()
-  set(${out} ${result} PARENT_SCOPE)
 endfunction()
 
 # vestibo_library(<area> DEPS <targets...>)
@@ -17,12 +14,12 @@ function(vestibo_library area)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
-    return()
+    message(FATAL_ERROR "src/${area} has no sources")
   endif()
-  vestibo_existing_deps(deps ${ARG_DEPS})
+  vestibo_check_deps(vestibo_${area} ${ARG_DEPS})
   add_library(vestibo_${area} STATIC ${sources})
   target_include_directories(vestibo_${area} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(vestibo_${area} PUBLIC ${deps})
+  target_link_libraries(vestibo_${area} PUBLIC ${ARG_DEPS})
 endfunction()
 
 # vestibo_test(<area> DEPS <targets...> [ENV <VAR=value...>])
@@ -31,12 +28,12 @@ function(vestibo_test area)
   cmake_parse_arguments(ARG "" "" "DEPS;ENV" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
-    return()
+    message(FATAL_ERROR "tests/${area} has no sources")
   endif()
-  vestibo_existing_deps(deps ${ARG_DEPS})
+  vestibo_check_deps(${area}_tests ${ARG_DEPS})
   add_executable(${area}_tests ${sources})
   target_include_directories(${area}_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${area}_tests PRIVATE ${deps} vestibo_testsupport GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${area}_tests PRIVATE ${ARG_DEPS} vestibo_testsupport GTest::gtest GTest::gtest_main GTest::gmock)
   # GCC 12 at -O2 and above reports libstdc++'s own string and vector copies inlined into the
   # tests' literal-building code as overlapping or out of bounds (known false positives, fixed
   # in GCC 13). The tests run unoptimised under the sanitizers, where these do not appear.

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "odbc/mParams.h"
+#include "odbc/TmParams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view sql(reinterpret_cast<const char*>(data), size);

@@ -18,7 +18,7 @@
 #include "app/ConsoleStart.h"
 #include "app/ExitCode.h"
 #include "app/ODBCErrorHandler.h"
-#include "odbc/mSession.h"
+#include "odbc/TmSession.h"
 
 #ifdef VESTIBO_WITH_GUI
 #include "gui/WindowedStart.h"
@@ -62,9 +62,9 @@ int main(int argc, char** argv) {
 #endif
     return app::ToInt(app::RunConsole(plan, std::cout, std::cerr, StderrIsTerminal(), app::InstallODBCConsoleHandler));
   } catch (const std::exception& e) {
-    std::cerr << app::kApplicationTitle << ": " << e.what() << '\n';
+    std::cerr << core::kApplicationTitle << ": " << e.what() << '\n';
   } catch (...) {
-    std::cerr << app::kApplicationTitle << ": Unknown error\n";
+    std::cerr << core::kApplicationTitle << ": Unknown error\n";
   }
   return app::ToInt(app::ExitCode::ConversionStopped);
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/HandheldDatabases.h"
-#include "app/PdbToTxt.h"
+#include "convert/DocumentUnpack.h"
+#include "convert/HandheldDatabases.h"
 #include "core/DateTime.h"
 #include "core/Encoding.h"
 #include "core/Files.h"
@@ -57,8 +57,8 @@ const std::vector<Cash> kCash = {
 
 core::TDateTime Date(int day, int month) { return *core::TDateTime::FromDate(2026, month, day); }
 
-void Begin(pdb::TPDBDataSet& pt, const std::string& dir, const app::HandheldDatabase& db) {
-  app::PrepareDataSet(pt, dir, db);
+void Begin(pdb::TPDBDataSet& pt, const std::string& dir, const convert::HandheldDatabase& db) {
+  convert::PrepareDataSet(pt, dir, db);
   pt.SetDatabaseName(std::string(db.name));
   pt.SetDatabaseType("DATA");
   pt.SetCreationDate(Date(15, 3));
@@ -67,7 +67,7 @@ void Begin(pdb::TPDBDataSet& pt, const std::string& dir, const app::HandheldData
 
 void WriteDocuments(const std::string& dir) {
   pdb::TPDBDataSet pt;
-  Begin(pt, dir, app::kOrderDb);
+  Begin(pt, dir, convert::kOrderDb);
   for (const Order& o : kOrders) {
     pt.Append();
     pt.FieldByName("Id").AsInteger(o.id);
@@ -88,7 +88,7 @@ void WriteDocuments(const std::string& dir) {
   }
   pt.Close();
 
-  Begin(pt, dir, app::kOrderItemDb);
+  Begin(pt, dir, convert::kOrderItemDb);
   for (const OrderItem& item : kOrderItems) {
     pt.Append();
     pt.FieldByName("IdOrder").AsInteger(item.order);
@@ -99,7 +99,7 @@ void WriteDocuments(const std::string& dir) {
   }
   pt.Close();
 
-  Begin(pt, dir, app::kCashDb);
+  Begin(pt, dir, convert::kCashDb);
   for (const Cash& c : kCash) {
     pt.Append();
     pt.FieldByName("Id").AsInteger(c.id);
@@ -118,8 +118,8 @@ void WriteDocuments(const std::string& dir) {
 
 int Pack(const std::string& work, const std::string& out) {
   sya::TSyaPacker packer;
-  if (int rc = packer.BeginPack(out, app::kOutContainerFile, "Kestor_Out", "PDBP")) return rc;
-  for (const app::HandheldDatabase* db : {&app::kOrderDb, &app::kOrderItemDb, &app::kCashDb}) {
+  if (int rc = packer.BeginPack(out, convert::kOutContainerFile, "Kestor_Out", "PDBP")) return rc;
+  for (const convert::HandheldDatabase* db : {&convert::kOrderDb, &convert::kOrderItemDb, &convert::kCashDb}) {
     if (int rc = packer.PackDatabase(work, db->fileName, 30000)) return rc;
   }
   return packer.EndPack();
@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
       std::cerr << "packing failed: " << rc << '\n';
       return 1;
     }
-    std::cout << core::JoinPath(out, app::kOutContainerFile) << '\n';
+    std::cout << core::JoinPath(out, convert::kOutContainerFile) << '\n';
     return 0;
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';

@@ -21,13 +21,13 @@ const std::string_view kUsageMessage =
 namespace {
 
 // Compared in this order; the first exact match wins.
-constexpr std::array<std::pair<std::string_view, ECommand>, 3> kCommands{{
-    {"TXTTOPDB", ECommand::TxtToPdb},
-    {"PDBTOTXT", ECommand::PdbToTxt},
-    {"PDBTODBF", ECommand::PdbToDbf},
+constexpr std::array<std::pair<std::string_view, Command>, 3> kCommands{{
+    {"TXTTOPDB", Command::TxtToPdb},
+    {"PDBTOTXT", Command::PdbToTxt},
+    {"PDBTODBF", Command::PdbToDbf},
 }};
 
-std::optional<ECommand> FindCommand(std::string_view word) {
+std::optional<Command> FindCommand(std::string_view word) {
   // Only a-z are upper-cased, so a Cyrillic or accented look-alike never matches.
   const std::string upper = core::UpperAscii(word);
   for (const auto& [name, command] : kCommands)
@@ -37,7 +37,7 @@ std::optional<ECommand> FindCommand(std::string_view word) {
 
 }  // namespace
 
-std::string_view CommandWord(ECommand command) {
+std::string_view CommandWord(Command command) {
   for (const auto& [name, value] : kCommands)
     if (value == command) return name;
   return {};
@@ -45,7 +45,7 @@ std::string_view CommandWord(ECommand command) {
 
 StartupPlan EvaluateCommandLine(std::span<const std::string> args, std::string_view defaultDirectory) {
   StartupPlan plan;
-  MainFormState& s = plan.state;
+  convert::MainFormState& s = plan.state;
   const std::size_t n = args.size();
 
   if (n >= 3) {
@@ -58,12 +58,12 @@ StartupPlan EvaluateCommandLine(std::span<const std::string> args, std::string_v
       return plan;
     }
     switch (*plan.command) {
-      case ECommand::TxtToPdb:
-        s.CategorySource = ECategorySource::TextFile;
+      case Command::TxtToPdb:
+        s.CategorySource = convert::CategorySource::TextFile;
         break;
-      case ECommand::PdbToTxt:
+      case Command::PdbToTxt:
         break;
-      case ECommand::PdbToDbf:
+      case Command::PdbToDbf:
         if (n >= 4) s.OdbcDriver = args[3];
         break;
     }
@@ -79,7 +79,7 @@ StartupPlan EvaluateCommandLine(std::span<const std::string> args, std::string_v
   s.Interactive = true;
   s.edtSource = std::string(defaultDirectory);
   s.edtDest = std::string(defaultDirectory);
-  s.CategorySource = ECategorySource::TextFile;
+  s.CategorySource = convert::CategorySource::TextFile;
   return plan;
 }
 

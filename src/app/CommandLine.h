@@ -7,11 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/MainFormState.h"
+#include "convert/MainFormState.h"
 
 namespace app {
-
-inline constexpr std::string_view kApplicationTitle = "Vestibo";
 
 // Shown for three or more arguments whose first word is not a command.
 inline constexpr std::string_view kParameterError = "Ошибка в ратаметрах";
@@ -20,16 +18,16 @@ inline constexpr std::string_view kParameterError = "Ошибка в ратам�
 extern const std::string_view kUsageMessage;
 
 // The three conversions a command can name.
-enum class ECommand { TxtToPdb, PdbToTxt, PdbToDbf };
+enum class Command { TxtToPdb, PdbToTxt, PdbToDbf };
 
 // The name a command is written with on the command line ("TXTTOPDB" ...).
-std::string_view CommandWord(ECommand command);
+std::string_view CommandWord(Command command);
 
 // What the start-up decided.
 struct StartupPlan {
-  MainFormState state;
+  convert::MainFormState state;
   // The conversion to run at once and then end the program (command mode).
-  std::optional<ECommand> command;
+  std::optional<Command> command;
   // Three or more arguments whose first word is no command.
   bool unrecognisedCommand = false;
   // One argument containing "?": the usage message is shown.

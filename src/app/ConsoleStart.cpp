@@ -1,23 +1,23 @@
 #include "app/ConsoleStart.h"
 
 #include "app/ConsoleReporter.h"
-#include "app/Conversion.h"
+#include "app/ConversionRun.h"
 
 namespace app {
 
 ExitCode RunConsole(const StartupPlan& plan, std::ostream& out, std::ostream& err, bool showProgress,
                     ErrorHandlerInstaller installHandlers) {
   if (plan.command) {
-    MainFormState state = plan.state;
+    convert::MainFormState state = plan.state;
     ConsoleReporter reporter(out, err, showProgress);
     ErrorDisplay errors(reporter);
     if (installHandlers != nullptr) installHandlers(errors, err);
-    MainFormObjects objects;
-    ConversionContext context{state, reporter, objects};
+    convert::MainFormObjects objects;
+    convert::ConversionContext context{state, reporter, objects};
     return ExitCodeFor(RunConversionGuarded(*plan.command, context, errors));
   }
   if (plan.unrecognisedCommand) {
-    err << kApplicationTitle << ": " << kParameterError << '\n' << ToLineFeeds(kUsageMessage) << '\n' << std::flush;
+    err << core::kApplicationTitle << ": " << kParameterError << '\n' << ToLineFeeds(kUsageMessage) << '\n' << std::flush;
     return ExitCode::UnrecognisedCommand;
   }
   err << ToLineFeeds(kUsageMessage) << '\n' << std::flush;

@@ -21,11 +21,11 @@ void ErrorDisplay::Show(const std::exception_ptr& error) const {
       if ((*it)(error)) return;
     } catch (...) {
       // A handler that fails must not hide the original error: show both plainly.
-      fallback_.ShowError(kApplicationTitle, ExceptionText(std::current_exception()));
+      fallback_.ShowError(core::kApplicationTitle, ExceptionText(std::current_exception()));
       break;
     }
   }
-  fallback_.ShowError(kApplicationTitle, ExceptionText(error));
+  fallback_.ShowError(core::kApplicationTitle, ExceptionText(error));
 }
 
 }  // namespace app

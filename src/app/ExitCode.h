@@ -1,7 +1,7 @@
 // Exit status of the program, for callers that run it unattended.
 #pragma once
 
-#include "app/Conversion.h"
+#include "app/ConversionRun.h"
 
 namespace app {
 

@@ -17,9 +17,9 @@ std::string ODBCErrorMessage(const odbc::ESQLerror& error) { return core::AnsiTo
 
 void PrintODBCError(const odbc::ESQLerror& error, std::ostream& err) {
   const auto records = ODBCDiagnosticRecords(error);
-  if (records.empty()) err << kApplicationTitle << ": " << ODBCErrorMessage(error) << '\n';
+  if (records.empty()) err << core::kApplicationTitle << ": " << ODBCErrorMessage(error) << '\n';
   for (const ODBCDiagnosticRecord& record : records) {
-    err << kApplicationTitle << ": " << record.SQLState << " (native " << record.NativeError
+    err << core::kApplicationTitle << ": " << record.SQLState << " (native " << record.NativeError
         << "): " << record.Message << '\n';
   }
   err << std::flush;

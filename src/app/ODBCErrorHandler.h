@@ -11,7 +11,7 @@
 
 #include "app/ErrorDisplay.h"
 #include "app/ODBCErrorDialogModel.h"
-#include "odbc/mExcept.h"
+#include "odbc/ESQLerror.h"
 
 namespace app {
 

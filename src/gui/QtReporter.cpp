@@ -24,7 +24,7 @@ void ShowBox(QWidget* parent, QMessageBox::Icon icon, std::string_view caption, 
 }  // namespace
 
 void QtReporter::ShowMessage(std::string_view text) {
-  ShowBox(parent_.data(), QMessageBox::NoIcon, app::kApplicationTitle, text);
+  ShowBox(parent_.data(), QMessageBox::NoIcon, core::kApplicationTitle, text);
 }
 
 void QtReporter::ShowError(std::string_view caption, std::string_view text) {

@@ -45,9 +45,9 @@ class TfrmMain::WindowReporter : public core::Reporter {
   app::ProgressGauge& gauge_;
 };
 
-TfrmMain::TfrmMain(app::MainFormState state) : TfrmMain(std::move(state), Options{}) {}
+TfrmMain::TfrmMain(convert::MainFormState state) : TfrmMain(std::move(state), Options{}) {}
 
-TfrmMain::TfrmMain(app::MainFormState state, Options options)
+TfrmMain::TfrmMain(convert::MainFormState state, Options options)
     : Label1(QStringLiteral("Откуда"), this),
       edtSource(this),
       Button1(QStringLiteral("..."), this),
@@ -156,13 +156,13 @@ void TfrmMain::PickInto(QLineEdit& box) {
 void TfrmMain::Button1Click() { PickInto(edtSource); }
 void TfrmMain::Button2Click() { PickInto(edtDest); }
 
-app::RunOutcome TfrmMain::RunConversion(app::ECommand command) {
+app::RunOutcome TfrmMain::RunConversion(app::Command command) {
   // A message box of a running conversion runs an event loop; a second start must not nest.
   if (running_) return app::RunOutcome::NothingToDo;
   running_ = true;
   state_.edtSource = BoxText(edtSource);
   state_.edtDest = BoxText(edtDest);
-  app::ConversionContext context{state_, Reporter(), objects_};
+  convert::ConversionContext context{state_, Reporter(), objects_};
   app::RunOutcome outcome = app::RunOutcome::Stopped;
   try {
     outcome = runner_(command, context, errors_);
@@ -174,8 +174,8 @@ app::RunOutcome TfrmMain::RunConversion(app::ECommand command) {
   return outcome;
 }
 
-void TfrmMain::btnTXTtoPDBClick() { RunConversion(app::ECommand::TxtToPdb); }
-void TfrmMain::btnPDBtoTXTClick() { RunConversion(app::ECommand::PdbToTxt); }
-void TfrmMain::btnPDBtoDBFClick() { RunConversion(app::ECommand::PdbToDbf); }
+void TfrmMain::btnTXTtoPDBClick() { RunConversion(app::Command::TxtToPdb); }
+void TfrmMain::btnPDBtoTXTClick() { RunConversion(app::Command::PdbToTxt); }
+void TfrmMain::btnPDBtoDBFClick() { RunConversion(app::Command::PdbToDbf); }
 
 }  // namespace gui

@@ -11,9 +11,9 @@
 #include <functional>
 #include <memory>
 
-#include "app/Conversion.h"
+#include "app/ConversionRun.h"
 #include "app/ErrorDisplay.h"
-#include "app/MainFormState.h"
+#include "convert/MainFormState.h"
 #include "app/ProgressGauge.h"
 #include "gui/FolderPicker.h"
 
@@ -24,7 +24,7 @@ class TfrmMain : public QWidget {
 
  public:
   using ConversionRunner =
-      std::function<app::RunOutcome(app::ECommand, app::ConversionContext&, const app::ErrorDisplay&)>;
+      std::function<app::RunOutcome(app::Command, convert::ConversionContext&, const app::ErrorDisplay&)>;
 
   // Everything the window can be given instead of its defaults (tests use them).
   struct Options {
@@ -33,16 +33,16 @@ class TfrmMain : public QWidget {
     ConversionRunner runner;             // default: app::RunConversionGuarded
   };
 
-  explicit TfrmMain(app::MainFormState state);
-  TfrmMain(app::MainFormState state, Options options);
+  explicit TfrmMain(convert::MainFormState state);
+  TfrmMain(convert::MainFormState state, Options options);
   ~TfrmMain() override;
 
   // Runs one conversion on the window's thread with the boxes' current texts; returns when it
   // is complete or stopped (its error then shown).
-  app::RunOutcome RunConversion(app::ECommand command);
+  app::RunOutcome RunConversion(app::Command command);
 
-  app::MainFormState& State() { return state_; }
-  app::MainFormObjects& Objects() { return objects_; }
+  convert::MainFormState& State() { return state_; }
+  convert::MainFormObjects& Objects() { return objects_; }
   // The reporter the conversions get: messages go to the message boxes (or the given
   // reporter), progress to the gauge.
   core::Reporter& Reporter();
@@ -79,9 +79,9 @@ class TfrmMain : public QWidget {
   void PickInto(QLineEdit& box);
   void ShowPercent(int percent);
 
-  app::MainFormState state_;
+  convert::MainFormState state_;
   // pt, the category tree and the packer: kept for every conversion the window runs.
-  app::MainFormObjects objects_;
+  convert::MainFormObjects objects_;
   std::unique_ptr<FolderPicker> ownPicker_;
   FolderPicker* picker_;
   std::unique_ptr<core::Reporter> ownMessages_;

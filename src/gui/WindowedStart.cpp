@@ -4,7 +4,7 @@
 
 #include "app/ODBCErrorHandler.h"
 #include "gui/TmODBCErrorDlg.h"
-#include "odbc/mSession.h"
+#include "odbc/TmSession.h"
 
 namespace gui {
 
@@ -33,7 +33,7 @@ int RunWindowed(int& argc, char** argv, const app::StartupPlan& plan) {
   odbc::DefaultSession();
   TmODBCErrorDlg odbcErrorDialog;
   QApplication::setApplicationName(
-      QString::fromUtf8(app::kApplicationTitle.data(), static_cast<qsizetype>(app::kApplicationTitle.size())));
+      QString::fromUtf8(core::kApplicationTitle.data(), static_cast<qsizetype>(core::kApplicationTitle.size())));
   TfrmMain window(plan.state);
   // ODBC errors go to the dialog; while it shows one, another passes on to the plain display.
   window.Errors().AddHandler(app::MakeODBCErrorHandler(

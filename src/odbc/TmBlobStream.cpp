@@ -5,11 +5,11 @@
 
 namespace odbc {
 
-TmBlobStream::TmBlobStream(pdb::TField& field, pdb::TBlobStreamMode mode) : field_(field), mode_(mode) {
-  if (field.DataType() != pdb::TFieldType::Blob)
-    throw pdb::EDatabaseError("Field '" + field.DisplayName() + "' is not a long column");
+TmBlobStream::TmBlobStream(dataset::TField& field, dataset::TBlobStreamMode mode) : field_(field), mode_(mode) {
+  if (field.DataType() != dataset::TFieldType::Blob)
+    throw dataset::EDatabaseError("Field '" + field.DisplayName() + "' is not a long column");
   // The field's own write checks tell why writing is not allowed here.
-  if (mode == pdb::TBlobStreamMode::Write) field_.Clear();
+  if (mode == dataset::TBlobStreamMode::Write) field_.Clear();
 }
 
 std::int64_t TmBlobStream::Size() const { return static_cast<std::int64_t>(field_.AsString().size()); }
@@ -33,7 +33,7 @@ std::string TmBlobStream::ReadRest() {
 }
 
 std::size_t TmBlobStream::Write(std::span<const std::byte> data) {
-  if (mode_ == pdb::TBlobStreamMode::Read) throw pdb::EDatabaseError("Cannot write to a stream opened for reading");
+  if (mode_ == dataset::TBlobStreamMode::Read) throw dataset::EDatabaseError("Cannot write to a stream opened for reading");
   std::string value = field_.AsString();
   value.resize(static_cast<std::size_t>(position_), '\0');  // cut what follows, or fill a gap
   value.append(reinterpret_cast<const char*>(data.data()), data.size());
@@ -42,11 +42,11 @@ std::size_t TmBlobStream::Write(std::span<const std::byte> data) {
   return data.size();
 }
 
-std::int64_t TmBlobStream::Seek(std::int64_t offset, pdb::TSeekOrigin origin) {
+std::int64_t TmBlobStream::Seek(std::int64_t offset, dataset::TSeekOrigin origin) {
   std::int64_t base = 0;
-  if (origin == pdb::TSeekOrigin::Current) base = position_;
-  if (origin == pdb::TSeekOrigin::End) base = Size();
-  if (base + offset < 0) throw pdb::EDatabaseError("Invalid stream position");
+  if (origin == dataset::TSeekOrigin::Current) base = position_;
+  if (origin == dataset::TSeekOrigin::End) base = Size();
+  if (base + offset < 0) throw dataset::EDatabaseError("Invalid stream position");
   position_ = base + offset;
   return position_;
 }

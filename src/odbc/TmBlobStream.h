@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "pdb/DataSet.h"
-#include "pdb/MemBlobStream.h"
+#include "dataset/DataSet.h"
+#include "dataset/MemBlobStream.h"
 
 namespace odbc {
 
@@ -19,7 +19,7 @@ class TmBlobStream {
  public:
   // Fails with EDatabaseError for a field that is no long column, and, opened for writing, with
   // "Dataset not in edit or insert mode" / "Field '%s' cannot be modified".
-  TmBlobStream(pdb::TField& field, pdb::TBlobStreamMode mode);
+  TmBlobStream(dataset::TField& field, dataset::TBlobStreamMode mode);
   TmBlobStream(const TmBlobStream&) = delete;
   TmBlobStream& operator=(const TmBlobStream&) = delete;
 
@@ -28,13 +28,13 @@ class TmBlobStream {
   std::size_t Write(std::span<const std::byte> data);
   std::size_t Write(std::string_view data) { return Write(std::as_bytes(std::span(data.data(), data.size()))); }
   // From the beginning, the position or the end of the value; before the start is refused.
-  std::int64_t Seek(std::int64_t offset, pdb::TSeekOrigin origin);
+  std::int64_t Seek(std::int64_t offset, dataset::TSeekOrigin origin);
   std::int64_t Position() const { return position_; }
   std::int64_t Size() const;
 
  private:
-  pdb::TField& field_;
-  pdb::TBlobStreamMode mode_;
+  dataset::TField& field_;
+  dataset::TBlobStreamMode mode_;
   std::int64_t position_ = 0;
 };
 

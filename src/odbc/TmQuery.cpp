@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/Encoding.h"
+#include "odbc/OdbcDateTime.h"
 #include "odbc/TmBlobStream.h"
 
 namespace odbc {
@@ -34,28 +35,6 @@ std::string WithName(const char* pattern, std::string_view ansiName) {
   return text;
 }
 
-pdb::TFieldType DataSetType(TFieldType type) {
-  switch (type) {
-    case TFieldType::ftString: return pdb::TFieldType::String;
-    case TFieldType::ftSmallint:
-    case TFieldType::ftInteger:
-    case TFieldType::ftWord:
-    case TFieldType::ftAutoInc: return pdb::TFieldType::Integer;
-    case TFieldType::ftLargeint: return pdb::TFieldType::LargeInt;
-    case TFieldType::ftFloat:
-    case TFieldType::ftCurrency:
-    case TFieldType::ftBCD: return pdb::TFieldType::Float;
-    case TFieldType::ftBoolean: return pdb::TFieldType::Boolean;
-    case TFieldType::ftDate:
-    case TFieldType::ftTime:
-    case TFieldType::ftDateTime: return pdb::TFieldType::DateTime;
-    case TFieldType::ftBlob:
-    case TFieldType::ftMemo: return pdb::TFieldType::Blob;
-    case TFieldType::ftUnknown: break;
-  }
-  return pdb::TFieldType::Unknown;
-}
-
 bool StartsWithOld(std::string_view name) {
   return name.size() >= 4 && core::AnsiSameText(name.substr(0, 4), "OLD_");
 }
@@ -66,35 +45,15 @@ bool AllBlank(const std::vector<std::string>& lines) {
 
 std::size_t RowWords(std::size_t bytes) { return std::max<std::size_t>(1, (bytes + sizeof(SQLLEN) - 1) / sizeof(SQLLEN)); }
 
-core::TDateTime DateOf(const SQL_DATE_STRUCT& date) {
-  return core::TDateTime::FromDate(date.year, date.month, date.day).value_or(core::TDateTime());
-}
-
-core::TDateTime TimeOf(const SQL_TIME_STRUCT& time) {
-  return core::TDateTime::FromTime(time.hour, time.minute, time.second).value_or(core::TDateTime());
-}
-
-core::TDateTime StampOf(const SQL_TIMESTAMP_STRUCT& stamp) {
-  core::TDateTime::Parts parts;
-  parts.year = stamp.year;
-  parts.month = stamp.month;
-  parts.day = stamp.day;
-  parts.hour = stamp.hour;
-  parts.minute = stamp.minute;
-  parts.second = stamp.second;
-  parts.millisecond = static_cast<int>(stamp.fraction / 1000000u);
-  return core::TDateTime::FromParts(parts).value_or(core::TDateTime());
-}
-
 // A field's value as a data-set value (for Lookup).
-pdb::TValue ValueOf(const pdb::TField& field) {
+dataset::TValue ValueOf(const dataset::TField& field) {
   if (field.IsNull()) return {};
   switch (field.DataType()) {
-    case pdb::TFieldType::Integer:
-    case pdb::TFieldType::LargeInt: return field.AsLargeInt();
-    case pdb::TFieldType::Float: return field.AsFloat();
-    case pdb::TFieldType::Boolean: return field.AsBoolean();
-    case pdb::TFieldType::DateTime: return field.AsDateTime();
+    case dataset::TFieldType::Integer:
+    case dataset::TFieldType::LargeInt: return field.AsLargeInt();
+    case dataset::TFieldType::Float: return field.AsFloat();
+    case dataset::TFieldType::Boolean: return field.AsBoolean();
+    case dataset::TFieldType::DateTime: return field.AsDateTime();
     default: return field.AsString();
   }
 }
@@ -121,9 +80,9 @@ void TmQuery::SetUpdateSQL(UpdateKind kind, std::vector<std::string> lines) {
   UpdateSQL(kind) = std::move(lines);
 }
 
-void TmQuery::SetDataSource(pdb::TDataSet* master) {
-  for (pdb::TDataSet* link = master; link != nullptr;) {
-    if (link == this) throw pdb::EDatabaseError("Circular datalinks are not allowed");
+void TmQuery::SetDataSource(dataset::TDataSet* master) {
+  for (dataset::TDataSet* link = master; link != nullptr;) {
+    if (link == this) throw dataset::EDatabaseError("Circular datalinks are not allowed");
     auto* query = dynamic_cast<TmQuery*>(link);
     link = query ? query->master_ : nullptr;
   }
@@ -163,31 +122,31 @@ void TmQuery::FillParamsFromMaster() {
   for (TmParam& param : Params()) {
     if (param.Bound()) continue;
     if (!master_->Active()) {
-      if (const pdb::TFieldDef* def = master_->FieldDefs.Find(param.Name())) {
+      if (const dataset::TFieldDef* def = master_->FieldDefs.Find(param.Name())) {
         switch (def->DataType) {
-          case pdb::TFieldType::String: param.SetDataType(TFieldType::ftString); break;
-          case pdb::TFieldType::Integer: param.SetDataType(TFieldType::ftInteger); break;
-          case pdb::TFieldType::Float:
-          case pdb::TFieldType::LargeInt: param.SetDataType(TFieldType::ftFloat); break;
-          case pdb::TFieldType::Boolean: param.SetDataType(TFieldType::ftBoolean); break;
-          case pdb::TFieldType::DateTime: param.SetDataType(TFieldType::ftDateTime); break;
-          case pdb::TFieldType::Blob: param.SetDataType(TFieldType::ftBlob); break;
-          case pdb::TFieldType::Unknown: break;
+          case dataset::TFieldType::String: param.SetDataType(dataset::TFieldType::String); break;
+          case dataset::TFieldType::Integer: param.SetDataType(dataset::TFieldType::Integer); break;
+          case dataset::TFieldType::Float:
+          case dataset::TFieldType::LargeInt: param.SetDataType(dataset::TFieldType::Float); break;
+          case dataset::TFieldType::Boolean: param.SetDataType(dataset::TFieldType::Boolean); break;
+          case dataset::TFieldType::DateTime: param.SetDataType(dataset::TFieldType::DateTime); break;
+          case dataset::TFieldType::Blob: param.SetDataType(dataset::TFieldType::Blob); break;
+          default: break;
         }
       }
       continue;
     }
-    const pdb::TField* field = master_->FindField(param.Name());
+    const dataset::TField* field = master_->FindField(param.Name());
     if (!field) continue;
     switch (field->DataType()) {
-      case pdb::TFieldType::String: param.SetAsString(field->AsString()); break;
-      case pdb::TFieldType::Integer: param.SetAsInteger(field->AsInteger()); break;
-      case pdb::TFieldType::Float:
-      case pdb::TFieldType::LargeInt: param.SetAsFloat(field->AsFloat()); break;
-      case pdb::TFieldType::Boolean: param.SetAsBoolean(field->AsBoolean()); break;
-      case pdb::TFieldType::DateTime: param.SetAsDateTime(field->AsDateTime()); break;
-      case pdb::TFieldType::Blob: param.SetAsBlob(field->AsString()); break;
-      case pdb::TFieldType::Unknown: break;
+      case dataset::TFieldType::String: param.SetAsString(field->AsString()); break;
+      case dataset::TFieldType::Integer: param.SetAsInteger(field->AsInteger()); break;
+      case dataset::TFieldType::Float:
+      case dataset::TFieldType::LargeInt: param.SetAsFloat(field->AsFloat()); break;
+      case dataset::TFieldType::Boolean: param.SetAsBoolean(field->AsBoolean()); break;
+      case dataset::TFieldType::DateTime: param.SetAsDateTime(field->AsDateTime()); break;
+      case dataset::TFieldType::Blob: param.SetAsBlob(field->AsString()); break;
+      default: break;
     }
     if (field->IsNull()) param.Clear();
     param.SetBound(false);  // still the master's value: taken again on the next execution
@@ -204,8 +163,8 @@ void TmQuery::InternalOpen() {
   fieldToDef_.clear();
   const auto& defs = ODBCFieldDefs();
   for (std::size_t i = 0; i < defs.size(); ++i) {
-    const pdb::TFieldType type = DataSetType(defs[i].dataType);
-    FieldDefs.Add(defs[i].name, type, type == pdb::TFieldType::String ? defs[i].size : 0);
+    const dataset::TFieldType type = dataset::StorageType(defs[i].dataType);
+    FieldDefs.Add(defs[i].name, type, type == dataset::TFieldType::String ? defs[i].size : 0);
     fieldToDef_.push_back(static_cast<int>(i));
   }
   rowBuffer_.row.assign(RowWords(RowSize()), 0);
@@ -428,7 +387,7 @@ std::optional<int> TmQuery::InternalFindBookmark(std::int64_t bookmark) const {
   return static_cast<int>(hit - entries_.begin());
 }
 
-void TmQuery::InternalReadRecord(int position, pdb::TRecordBuffer& buffer) {
+void TmQuery::InternalReadRecord(int position, dataset::TRecordBuffer& buffer) {
   EnsureCounted();
   TEntry& entry = entries_.at(static_cast<std::size_t>(position));
   if (entry.local) {
@@ -445,7 +404,7 @@ const TODBCFieldDef& TmQuery::DefOf(int field) const {
   return ODBCFieldDefs().at(static_cast<std::size_t>(fieldToDef_[static_cast<std::size_t>(field)]));
 }
 
-void TmQuery::ToFieldValues(const TmRecord& record, pdb::TRecordBuffer& buffer) const {
+void TmQuery::ToFieldValues(const TmRecord& record, dataset::TRecordBuffer& buffer) const {
   buffer.Reset();
   const std::byte* row = record.Bytes();
   for (int i = 0; i < FieldCount(); ++i) {
@@ -471,15 +430,15 @@ void TmQuery::ToFieldValues(const TmRecord& record, pdb::TRecordBuffer& buffer) 
       case SQL_C_SLONG: buffer.SetInteger(i, LoadAt<SQLINTEGER>(value)); break;
       case SQL_C_SSHORT: buffer.SetInteger(i, LoadAt<SQLSMALLINT>(value)); break;
       case SQL_C_BIT: buffer.SetBoolean(i, LoadAt<unsigned char>(value) != 0); break;
-      case SQL_C_TYPE_DATE: buffer.SetDateTime(i, DateOf(LoadAt<SQL_DATE_STRUCT>(value))); break;
-      case SQL_C_TYPE_TIME: buffer.SetDateTime(i, TimeOf(LoadAt<SQL_TIME_STRUCT>(value))); break;
-      case SQL_C_TYPE_TIMESTAMP: buffer.SetDateTime(i, StampOf(LoadAt<SQL_TIMESTAMP_STRUCT>(value))); break;
-      default: throw pdb::EDatabaseError(WithName("Field '%s' is of an unsupported type", def.name));
+      case SQL_C_TYPE_DATE: buffer.SetDateTime(i, FromOdbc(LoadAt<SQL_DATE_STRUCT>(value))); break;
+      case SQL_C_TYPE_TIME: buffer.SetDateTime(i, FromOdbc(LoadAt<SQL_TIME_STRUCT>(value))); break;
+      case SQL_C_TYPE_TIMESTAMP: buffer.SetDateTime(i, FromOdbc(LoadAt<SQL_TIMESTAMP_STRUCT>(value))); break;
+      default: throw dataset::EDatabaseError(WithName("Field '%s' is of an unsupported type", def.name));
     }
   }
 }
 
-TmRecord TmQuery::FromFieldValues(const pdb::TRecordBuffer& buffer, const pdb::TRecordBuffer* old) const {
+TmRecord TmQuery::FromFieldValues(const dataset::TRecordBuffer& buffer, const dataset::TRecordBuffer* old) const {
   TmRecord record;
   record.row.assign(RowWords(RowSize()), 0);
   record.strings.assign(StringSlots(), std::string());
@@ -518,23 +477,13 @@ TmRecord TmQuery::FromFieldValues(const pdb::TRecordBuffer& buffer, const pdb::T
           indicator = 1;
           break;
         case SQL_C_TYPE_DATE: {
-          const auto parts = buffer.GetDateTime(i).Decode();
-          SQL_DATE_STRUCT date{static_cast<SQLSMALLINT>(parts.year), static_cast<SQLUSMALLINT>(parts.month),
-                               static_cast<SQLUSMALLINT>(parts.day)};
+          const SQL_DATE_STRUCT date = ToOdbcDate(buffer.GetDateTime(i));
           StoreAt(value, date);
           indicator = sizeof date;
           break;
         }
         case SQL_C_TYPE_TIMESTAMP: {
-          const auto parts = buffer.GetDateTime(i).Decode();
-          SQL_TIMESTAMP_STRUCT stamp{};
-          stamp.year = static_cast<SQLSMALLINT>(parts.year);
-          stamp.month = static_cast<SQLUSMALLINT>(parts.month);
-          stamp.day = static_cast<SQLUSMALLINT>(parts.day);
-          stamp.hour = static_cast<SQLUSMALLINT>(parts.hour);
-          stamp.minute = static_cast<SQLUSMALLINT>(parts.minute);
-          stamp.second = static_cast<SQLUSMALLINT>(parts.second);
-          stamp.fraction = static_cast<SQLUINTEGER>(parts.millisecond) * 1000000u;
+          const SQL_TIMESTAMP_STRUCT stamp = ToOdbcTimestamp(buffer.GetDateTime(i));
           StoreAt(value, stamp);
           indicator = sizeof stamp;
           break;
@@ -542,11 +491,9 @@ TmRecord TmQuery::FromFieldValues(const pdb::TRecordBuffer& buffer, const pdb::T
         case SQL_C_TYPE_TIME: {
           // Time values cannot be written back through the driver's positioned operations;
           // an unchanged one is simply carried along.
-          const auto parts = buffer.GetDateTime(i).Decode();
           if (old && (old->IsNull(i) || old->GetDateTime(i).Days() != buffer.GetDateTime(i).Days()))
             DatabaseError(kUpdateNotSupported);
-          SQL_TIME_STRUCT time{static_cast<SQLUSMALLINT>(parts.hour), static_cast<SQLUSMALLINT>(parts.minute),
-                               static_cast<SQLUSMALLINT>(parts.second)};
+          const SQL_TIME_STRUCT time = ToOdbcTime(buffer.GetDateTime(i));
           StoreAt(value, time);
           indicator = sizeof time;
           break;
@@ -559,10 +506,10 @@ TmRecord TmQuery::FromFieldValues(const pdb::TRecordBuffer& buffer, const pdb::T
   return record;
 }
 
-int TmQuery::InternalPostRecord(const pdb::TRecordBuffer& buffer, pdb::TPostKind kind, int position) {
+int TmQuery::InternalPostRecord(const dataset::TRecordBuffer& buffer, dataset::TPostKind kind, int position) {
   EnsureCounted();
   if (!Modifiable()) DatabaseError("Cannot modify a read-only dataset");
-  if (kind != pdb::TPostKind::Overwrite) {
+  if (kind != dataset::TPostKind::Overwrite) {
     if (!InsertSQL().empty()) {
       // An appended record's old values are the values being inserted.
       RunUpdateQuery(ukInsert, buffer, buffer);
@@ -575,13 +522,13 @@ int TmQuery::InternalPostRecord(const pdb::TRecordBuffer& buffer, pdb::TPostKind
     entry.key = --lastAppendedKey_;
     entry.local = FromFieldValues(buffer, nullptr);
     const int count = static_cast<int>(entries_.size());
-    const int at = kind == pdb::TPostKind::Append ? count : std::clamp(position, 0, count);
+    const int at = kind == dataset::TPostKind::Append ? count : std::clamp(position, 0, count);
     entries_.insert(entries_.begin() + at, std::move(entry));
     return at;
   }
 
   TEntry& entry = entries_.at(static_cast<std::size_t>(position));
-  pdb::TRecordBuffer old(RecordLayout());
+  dataset::TRecordBuffer old(RecordLayout());
   InternalReadRecord(position, old);
   if (!ModifySQL().empty()) {
     RunUpdateQuery(ukModify, buffer, old);
@@ -607,7 +554,7 @@ void TmQuery::InternalDeleteRecord(int position) {
   TEntry& entry = entries_.at(static_cast<std::size_t>(position));
   const std::int32_t row = entry.cursorRow;
   if (!DeleteSQL().empty()) {
-    pdb::TRecordBuffer current(RecordLayout());
+    dataset::TRecordBuffer current(RecordLayout());
     InternalReadRecord(position, current);
     RunUpdateQuery(ukDelete, current, current);
     deleted_.push_back(entry.key);
@@ -666,7 +613,7 @@ void TmQuery::PositionedPost(const TmRecord& source, SQLUSMALLINT operation) {
   unbindLongColumns();
 }
 
-void TmQuery::RunUpdateQuery(UpdateKind kind, const pdb::TRecordBuffer& current, const pdb::TRecordBuffer& old) {
+void TmQuery::RunUpdateQuery(UpdateKind kind, const dataset::TRecordBuffer& current, const dataset::TRecordBuffer& old) {
   const std::vector<std::string>& lines = UpdateSQL(kind);
   if (AllBlank(lines)) DatabaseError("sql statement not defined");
   std::unique_ptr<TmStatement>& query = updateQueries_.at(kind);
@@ -683,7 +630,7 @@ void TmQuery::RunUpdateQuery(UpdateKind kind, const pdb::TRecordBuffer& current,
     mapping.clear();
     for (const TmParam& param : query->Params()) {
       const bool takesOld = StartsWithOld(param.Name());
-      const pdb::TField* field = FindField(takesOld ? std::string_view(param.Name()).substr(4) : param.Name());
+      const dataset::TField* field = FindField(takesOld ? std::string_view(param.Name()).substr(4) : param.Name());
       mapping.emplace_back(field ? field->Index() : -1, takesOld);
     }
   }
@@ -692,29 +639,29 @@ void TmQuery::RunUpdateQuery(UpdateKind kind, const pdb::TRecordBuffer& current,
   for (std::size_t p = 0; p < params.Count(); ++p) {
     const auto [field, takesOld] = mapping.at(p);
     if (field < 0) continue;  // no such field: the parameter keeps what the caller gave it
-    const pdb::TRecordBuffer& values = takesOld ? old : current;
+    const dataset::TRecordBuffer& values = takesOld ? old : current;
     const TODBCFieldDef& def = DefOf(field);
     TmParam& param = params[p];
     if (values.IsNull(field)) {
-      TFieldType type = def.dataType;
-      if (type == TFieldType::ftWord || type == TFieldType::ftAutoInc) type = TFieldType::ftInteger;
+      dataset::TFieldType type = def.dataType;
+      if (type == dataset::TFieldType::Word || type == dataset::TFieldType::AutoInc) type = dataset::TFieldType::Integer;
       param.SetDataType(type);
       param.Clear();
       continue;
     }
     switch (def.dataType) {
-      case TFieldType::ftString: param.SetAsString(std::string(values.GetString(field))); break;
-      case TFieldType::ftMemo: param.SetAsMemo(std::string(values.GetString(field))); break;
-      case TFieldType::ftBlob: param.SetAsBlob(std::string(values.GetString(field))); break;
-      case TFieldType::ftSmallint: param.SetAsSmallInt(static_cast<std::int16_t>(values.GetInteger(field))); break;
-      case TFieldType::ftInteger:
-      case TFieldType::ftWord:
-      case TFieldType::ftAutoInc: param.SetAsInteger(values.GetInteger(field)); break;
-      case TFieldType::ftBoolean: param.SetAsBoolean(values.GetBoolean(field)); break;
-      case TFieldType::ftDate: param.SetAsDate(values.GetDateTime(field)); break;
-      case TFieldType::ftTime: param.SetAsTime(values.GetDateTime(field)); break;
-      case TFieldType::ftDateTime: param.SetAsDateTime(values.GetDateTime(field)); break;
-      case TFieldType::ftLargeint: param.SetAsFloat(static_cast<double>(values.GetLargeInt(field))); break;
+      case dataset::TFieldType::String: param.SetAsString(std::string(values.GetString(field))); break;
+      case dataset::TFieldType::Memo: param.SetAsMemo(std::string(values.GetString(field))); break;
+      case dataset::TFieldType::Blob: param.SetAsBlob(std::string(values.GetString(field))); break;
+      case dataset::TFieldType::Smallint: param.SetAsSmallInt(static_cast<std::int16_t>(values.GetInteger(field))); break;
+      case dataset::TFieldType::Integer:
+      case dataset::TFieldType::Word:
+      case dataset::TFieldType::AutoInc: param.SetAsInteger(values.GetInteger(field)); break;
+      case dataset::TFieldType::Boolean: param.SetAsBoolean(values.GetBoolean(field)); break;
+      case dataset::TFieldType::Date: param.SetAsDate(values.GetDateTime(field)); break;
+      case dataset::TFieldType::Time: param.SetAsTime(values.GetDateTime(field)); break;
+      case dataset::TFieldType::DateTime: param.SetAsDateTime(values.GetDateTime(field)); break;
+      case dataset::TFieldType::LargeInt: param.SetAsFloat(static_cast<double>(values.GetLargeInt(field))); break;
       default: param.SetAsFloat(values.GetFloat(field)); break;
     }
   }
@@ -729,12 +676,12 @@ void TmQuery::ReportRowsAffected(SQLLEN rows) const {
 
 // ---- lookups and streams -----------------------------------------------------------------
 
-std::optional<std::vector<pdb::TValue>> TmQuery::Lookup(std::string_view keyFields,
-                                                        std::span<const pdb::TValue> keyValues,
+std::optional<std::vector<dataset::TValue>> TmQuery::Lookup(std::string_view keyFields,
+                                                        std::span<const dataset::TValue> keyValues,
                                                         std::string_view resultFields) {
   CheckBrowseMode();
-  const pdb::TBookmark mark = GetBookmark();
-  std::optional<std::vector<pdb::TValue>> result;
+  const dataset::TBookmark mark = GetBookmark();
+  std::optional<std::vector<dataset::TValue>> result;
   DisableControls();
   try {
     if (Locate(keyFields, keyValues)) {
@@ -757,7 +704,7 @@ std::optional<std::vector<pdb::TValue>> TmQuery::Lookup(std::string_view keyFiel
   return result;
 }
 
-std::unique_ptr<TmBlobStream> TmQuery::CreateBlobStream(pdb::TField& field, pdb::TBlobStreamMode mode) {
+std::unique_ptr<TmBlobStream> TmQuery::CreateBlobStream(dataset::TField& field, dataset::TBlobStreamMode mode) {
   return std::make_unique<TmBlobStream>(field, mode);
 }
 

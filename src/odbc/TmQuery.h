@@ -38,9 +38,9 @@
 #include <vector>
 
 #include "core/Reporter.h"
-#include "odbc/mQuery.h"
-#include "pdb/DataSet.h"
-#include "pdb/MemBlobStream.h"
+#include "dataset/DataSet.h"
+#include "dataset/MemBlobStream.h"
+#include "odbc/TmStatement.h"
 
 namespace odbc {
 
@@ -56,7 +56,7 @@ struct TmRecord {
   const std::byte* Bytes() const { return reinterpret_cast<const std::byte*>(row.data()); }
 };
 
-class TmQuery : public TmStatement, public pdb::TDataSet {
+class TmQuery : public TmStatement, public dataset::TDataSet {
  public:
   TmQuery();
   ~TmQuery() override;
@@ -71,8 +71,8 @@ class TmQuery : public TmStatement, public pdb::TDataSet {
 
   // Master data set whose fields give values to parameters nobody assigned. A link that would
   // make a cycle is refused with "Circular datalinks are not allowed".
-  void SetDataSource(pdb::TDataSet* master);
-  pdb::TDataSet* DataSource() const { return master_; }
+  void SetDataSource(dataset::TDataSet* master);
+  dataset::TDataSet* DataSource() const { return master_; }
 
   // Where "No rows affected" / "More then one rows affected" are shown (ShowMessage). They
   // are informational: the post completes either way. Without a reporter nothing is shown.
@@ -84,15 +84,15 @@ class TmQuery : public TmStatement, public pdb::TDataSet {
 
   // The values of `resultFields` (";"-separated) of the first record matching the keys, the
   // cursor left where it was; empty when no record matches.
-  std::optional<std::vector<pdb::TValue>> Lookup(std::string_view keyFields, std::span<const pdb::TValue> keyValues,
+  std::optional<std::vector<dataset::TValue>> Lookup(std::string_view keyFields, std::span<const dataset::TValue> keyValues,
                                                  std::string_view resultFields);
-  std::optional<std::vector<pdb::TValue>> Lookup(std::string_view keyFields, const pdb::TValue& keyValue,
+  std::optional<std::vector<dataset::TValue>> Lookup(std::string_view keyFields, const dataset::TValue& keyValue,
                                                  std::string_view resultFields) {
-    return Lookup(keyFields, std::span<const pdb::TValue>(&keyValue, 1), resultFields);
+    return Lookup(keyFields, std::span<const dataset::TValue>(&keyValue, 1), resultFields);
   }
 
   // A stream over a long (memo or blob) column of the current record.
-  std::unique_ptr<TmBlobStream> CreateBlobStream(pdb::TField& field, pdb::TBlobStreamMode mode);
+  std::unique_ptr<TmBlobStream> CreateBlobStream(dataset::TField& field, dataset::TBlobStreamMode mode);
 
   // The update statement runner of `kind`, once it has been used.
   const TmStatement* UpdateQuery(UpdateKind kind) const { return updateQueries_.at(kind).get(); }
@@ -112,8 +112,8 @@ class TmQuery : public TmStatement, public pdb::TDataSet {
   void InternalLoad() override;
   void InternalClose() override;
   int InternalRecordCount() const override;
-  void InternalReadRecord(int position, pdb::TRecordBuffer& buffer) override;
-  int InternalPostRecord(const pdb::TRecordBuffer& buffer, pdb::TPostKind kind, int position) override;
+  void InternalReadRecord(int position, dataset::TRecordBuffer& buffer) override;
+  int InternalPostRecord(const dataset::TRecordBuffer& buffer, dataset::TPostKind kind, int position) override;
   void InternalDeleteRecord(int position) override;
   std::optional<int> InternalFindBookmark(std::int64_t bookmark) const override;
 
@@ -136,12 +136,12 @@ class TmQuery : public TmStatement, public pdb::TDataSet {
   void CountScrollableRows();
   void EnsureCounted() const;
   void PositionCursorOn(std::int32_t row);
-  void ToFieldValues(const TmRecord& record, pdb::TRecordBuffer& buffer) const;
+  void ToFieldValues(const TmRecord& record, dataset::TRecordBuffer& buffer) const;
   // The record laid out for the driver; `old` tells which time values were changed.
-  TmRecord FromFieldValues(const pdb::TRecordBuffer& buffer, const pdb::TRecordBuffer* old) const;
+  TmRecord FromFieldValues(const dataset::TRecordBuffer& buffer, const dataset::TRecordBuffer* old) const;
   const TODBCFieldDef& DefOf(int field) const;
 
-  void RunUpdateQuery(UpdateKind kind, const pdb::TRecordBuffer& current, const pdb::TRecordBuffer& old);
+  void RunUpdateQuery(UpdateKind kind, const dataset::TRecordBuffer& current, const dataset::TRecordBuffer& old);
   void ReportRowsAffected(SQLLEN rows) const;
   void PositionedPost(const TmRecord& record, SQLUSMALLINT operation);
 
@@ -156,7 +156,7 @@ class TmQuery : public TmStatement, public pdb::TDataSet {
   std::array<std::unique_ptr<TmStatement>, 3> updateQueries_;
   // For each update statement: parameter index -> (field index, takes the old value).
   std::array<std::vector<std::pair<int, bool>>, 3> updateParamFields_;
-  pdb::TDataSet* master_ = nullptr;
+  dataset::TDataSet* master_ = nullptr;
   core::Reporter* reporter_ = nullptr;
   bool closing_ = false;
 };

@@ -35,10 +35,39 @@ constexpr std::initializer_list<TPDBAFFieldType> kNumeric = {AFByte,   AFInteger
 
 constexpr std::int32_t kSizes[] = {1, 2, 4, 4, 0, 1, 4, 8, 8};
 
+constexpr unsigned Types(std::initializer_list<TPDBAFFieldType> types) {
+  unsigned set = 0;
+  for (const TPDBAFFieldType type : types) set |= 1u << type;
+  return set;
+}
+// For each type, the stored types whose every value it holds (a text holds any).
+constexpr unsigned kHolds[] = {
+    Types({AFByte}),                                             // AFByte
+    Types({AFByte, AFInteger}),                                  // AFInteger
+    Types({AFByte, AFInteger, AFLong}),                          // AFLong
+    Types({AFByte, AFInteger, AFSingle}),                        // AFSingle
+    ~0u,                                                         // AFString
+    Types({AFBoolean}),                                          // AFBoolean
+    Types({AFDate}),                                             // AFDate
+    Types({AFByte, AFInteger, AFLong, AFSingle, AFDouble}),      // AFDouble
+    Types({AFByte, AFInteger, AFLong, AFCurrency}),              // AFCurrency
+};
+
 }  // namespace
 
+const char* AFFieldTypeName(TPDBAFFieldType type) {
+  static constexpr const char* kNames[] = {"AFByte",    "AFInteger", "AFLong",   "AFSingle",  "AFString",
+                                           "AFBoolean", "AFDate",    "AFDouble", "AFCurrency"};
+  return type <= AFCurrency ? kNames[type] : "?";
+}
+
+bool AFTypeHolds(TPDBAFFieldType wanted, TPDBAFFieldType stored) {
+  return wanted <= AFCurrency && stored <= AFCurrency && (kHolds[wanted] >> stored & 1u) != 0;
+}
+
 TAFCurrency ValueToCurrency(const TPDBValue& value) {
-  // Whole amounts stay exact; fractions are rounded to four places.
+  // Counts and whole amounts stay exact; fractions are rounded to four places.
+  if (const auto* count = std::get_if<TPDBCurrency>(&value)) return count->tenThousandths;
   if (const auto* whole = std::get_if<std::int64_t>(&value)) {
     constexpr std::int64_t kLimit = std::numeric_limits<std::int64_t>::max() / kAFCurrencyScale;
     if (*whole > kLimit || *whole < -kLimit)
@@ -46,15 +75,15 @@ TAFCurrency ValueToCurrency(const TPDBValue& value) {
     return *whole * kAFCurrencyScale;
   }
   const double amount = ValueToDouble(value) * static_cast<double>(kAFCurrencyScale);
+  // The double nearest the largest amount (a data set holds amounts as doubles) comes to
+  // 2^63, one past the largest count.
+  if (amount == 0x1p63) return std::numeric_limits<TAFCurrency>::max();
   if (!std::isfinite(amount) || amount >= 9.2233720368547758e18 || amount < -9.2233720368547758e18)
     throw core::EConvertError::InvalidFloat(ValueToString(value));
   return core::RoundHalfEven(amount);
 }
 
-TPDBValue CurrencyToValue(TAFCurrency tenThousandths) {
-  if (tenThousandths % kAFCurrencyScale == 0) return std::int64_t{tenThousandths / kAFCurrencyScale};
-  return static_cast<double>(tenThousandths) / static_cast<double>(kAFCurrencyScale);
-}
+TPDBValue CurrencyToValue(TAFCurrency tenThousandths) { return TPDBCurrency{tenThousandths}; }
 
 TPDBAFField::TPDBAFField() { SetDataType(AFString); }
 

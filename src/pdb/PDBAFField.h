@@ -15,7 +15,7 @@ namespace pdb {
 
 // A currency amount as AppForge stores it: a count of ten-thousandths (12.5 is 125000).
 using TAFCurrency = std::int64_t;
-inline constexpr std::int64_t kAFCurrencyScale = 10000;
+inline constexpr std::int64_t kAFCurrencyScale = kPDBCurrencyScale;
 
 class TPDBAFField : public TPDBBaseField {
  public:
@@ -63,8 +63,14 @@ class TPDBAFField : public TPDBBaseField {
 // A value held as an amount (a currency field's value) in ten-thousandths, rounded half to
 // even; fails with core::EConvertError when it does not fit 64 bits.
 TAFCurrency ValueToCurrency(const TPDBValue& value);
-// The amount of a count of ten-thousandths: whole amounts as integers, so that they stay exact.
+// The amount of a count of ten-thousandths, held exactly.
 TPDBValue CurrencyToValue(TAFCurrency tenThousandths);
+
+// The name of an AppForge type as it appears in messages ("AFLong").
+const char* AFFieldTypeName(TPDBAFFieldType type);
+// Whether a value stored as `stored` can be read as `wanted` without loss: the same type, a
+// text, or a number type that holds every value of the stored one.
+bool AFTypeHolds(TPDBAFFieldType wanted, TPDBAFFieldType stored);
 
 // The AppForge field list of an engine or a data set. A new item is a string.
 class TPDBAFFields : public TPDBFieldCollection<TPDBAFField> {};

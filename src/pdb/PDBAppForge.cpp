@@ -109,6 +109,14 @@ struct FieldDescription {
 
 TPDBAppForge::~TPDBAppForge() { CloseOnDestroy(); }
 
+void TPDBAppForge::CheckStoredType(const TPDBAFField& field, TPDBAFFieldType wanted) {
+  if (AFTypeHolds(wanted, field.DataType())) return;
+  throw EPDBException(LoadPDBMessage(kTable, 57020) + "\nField '" + core::AnsiToUtf8(field.FieldName()) +
+                          "' is stored as " + AFFieldTypeName(field.DataType()) + ", defined as " +
+                          AFFieldTypeName(wanted) + ".",
+                      1);
+}
+
 void TPDBAppForge::BeginAppend() { BeginFieldAppend(!fields_.Empty(), kTable, 57030, 57040, 57050); }
 
 core::Bytes TPDBAppForge::BuildAppInfoBlock(const std::string& databaseName) const {

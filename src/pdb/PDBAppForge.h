@@ -33,6 +33,10 @@ class TPDBAppForge : public TPDBBaseMgr {
   // Fails with 57070 when the names do not fit the block's 16-bit offsets.
   core::Bytes BuildAppInfoBlock(const std::string& databaseName) const;
 
+  // Fails with 57020 (code 1), the field's name and both types on a second line, unless the
+  // field as the file stores it can be read as `wanted` (AFTypeHolds).
+  static void CheckStoredType(const TPDBAFField& field, TPDBAFFieldType wanted);
+
  protected:
   // Reads the categories, the database name and the field list from the AppInfo block; a block
   // that is not an AppForge one, or too short for what it names, fails with 57060.

@@ -34,6 +34,36 @@ std::int64_t RoundToInt64(double value, std::string_view shown) {
   return core::RoundHalfEven(value);
 }
 
+// An amount rounded to a whole number, ties to even, without passing through a double.
+std::int64_t RoundCurrency(TPDBCurrency amount) {
+  std::int64_t whole = amount.tenThousandths / kPDBCurrencyScale;
+  const std::int64_t rest = amount.tenThousandths % kPDBCurrencyScale;  // the sign of the amount
+  constexpr std::int64_t kHalf = kPDBCurrencyScale / 2;
+  const bool odd = whole % 2 != 0;
+  if (rest > kHalf || (rest == kHalf && odd)) ++whole;
+  if (rest < -kHalf || (rest == -kHalf && odd)) --whole;
+  return whole;
+}
+
+double CurrencyToDouble(TPDBCurrency amount) {
+  return static_cast<double>(amount.tenThousandths) / static_cast<double>(kPDBCurrencyScale);
+}
+
+std::string CurrencyText(TPDBCurrency amount) {
+  const bool negative = amount.tenThousandths < 0;
+  // Unsigned, so that the most negative count has a magnitude too.
+  const auto count = static_cast<std::uint64_t>(amount.tenThousandths);
+  const std::uint64_t magnitude = negative ? 0 - count : count;
+  const auto scale = static_cast<std::uint64_t>(kPDBCurrencyScale);
+  std::string text = (negative ? "-" : "") + std::to_string(magnitude / scale);
+  if (const std::uint64_t fraction = magnitude % scale) {
+    std::string digits = std::to_string(fraction + scale).substr(1);  // with its leading zeros
+    digits.erase(digits.find_last_not_of('0') + 1);
+    text += core::kDecimalSeparator + digits;
+  }
+  return text;
+}
+
 }  // namespace
 
 std::int64_t ValueToInt64(const TPDBValue& value) {
@@ -47,6 +77,7 @@ std::int64_t ValueToInt64(const TPDBValue& value) {
                           if (auto d = core::ParseFloat(s)) return RoundToInt64(*d, s);
                           throw core::EConvertError::InvalidInteger(s);
                         },
+                        [](TPDBCurrency c) { return RoundCurrency(c); },
                     },
                     value);
 }
@@ -58,6 +89,7 @@ double ValueToDouble(const TPDBValue& value) {
                         [](double d) { return d; },
                         [](core::TDateTime t) { return t.Days(); },
                         [](const std::string& s) { return core::StrToFloat(s); },
+                        [](TPDBCurrency c) { return CurrencyToDouble(c); },
                     },
                     value);
 }
@@ -72,6 +104,7 @@ core::TDateTime ValueToDateTime(const TPDBValue& value) {
                           if (auto t = core::TDateTime::Parse(s)) return *t;
                           throw core::EConvertError::InvalidDateTime(s);
                         },
+                        [](TPDBCurrency c) { return core::TDateTime(CurrencyToDouble(c)); },
                     },
                     value);
 }
@@ -88,6 +121,7 @@ bool ValueToBoolean(const TPDBValue& value) {
                           if (auto d = core::ParseFloat(s)) return *d != 0;
                           throw core::EConvertError("'" + core::AnsiToUtf8(s) + "' is not a valid boolean value");
                         },
+                        [](TPDBCurrency c) { return c.tenThousandths != 0; },
                     },
                     value);
 }
@@ -99,6 +133,7 @@ std::string ValueToString(const TPDBValue& value) {
                         [](double d) { return core::FormatGeneral(d); },
                         [](core::TDateTime t) { return t.FormatDateTimeText(); },
                         [](const std::string& s) { return s; },
+                        [](TPDBCurrency c) { return CurrencyText(c); },
                     },
                     value);
 }

@@ -16,9 +16,17 @@
 
 namespace pdb {
 
+// A currency amount held exactly as a 64-bit count of ten-thousandths (12.5 is 125000): a
+// double keeps only 53 bits of it.
+struct TPDBCurrency {
+  std::int64_t tenThousandths = 0;
+  bool operator==(const TPDBCurrency&) const = default;
+};
+inline constexpr std::int64_t kPDBCurrencyScale = 10000;
+
 // The value of a field. Integers of every width are held as int64; a setter stores the value
 // with its own type and the record codec converts it to the field's type when it encodes.
-using TPDBValue = std::variant<bool, std::int64_t, double, core::TDateTime, std::string>;
+using TPDBValue = std::variant<bool, std::int64_t, double, core::TDateTime, std::string, TPDBCurrency>;
 
 // Conversions between the kinds a value can hold. A text that is no number or date fails with
 // core::EConvertError; a boolean is -1 (all bits set) as a number.
@@ -27,7 +35,7 @@ double ValueToDouble(const TPDBValue& value);
 core::TDateTime ValueToDateTime(const TPDBValue& value);
 bool ValueToBoolean(const TPDBValue& value);
 // Integers in decimal, floats in general format with ",", dates as "dd/mm/yyyy[ hh:nn]",
-// booleans "True"/"False".
+// booleans "True"/"False", currency amounts with every decimal they have ("-12,5").
 std::string ValueToString(const TPDBValue& value);
 
 class TPDBBaseField {

@@ -1,10 +1,7 @@
 #include "pdb/PDBDataManager.h"
 
 #include <algorithm>
-#include <array>
-#include <limits>
 #include <new>
-#include <stdexcept>
 #include <system_error>
 
 #include "core/Encoding.h"
@@ -73,16 +70,12 @@ constexpr core::MessageTable kTable{kMessages};
 
 [[noreturn]] void Raise(int id, std::uint16_t code) { RaisePDBError(kTable, id, code); }
 
-// Header field offsets.
-constexpr std::size_t kOffRecordCount = 76;
-static_assert(kOffRecordCount + 2 == kPDBHeaderSize);
-
-// Bytes of the record list in a file of n records, with the gap behind it.
-constexpr std::uint64_t RecordListEnd(std::uint64_t n) { return kPDBHeaderSize + kPDBRecordEntrySize * n; }
+// Where the record list of a file of n records ends (without the gap behind it).
+constexpr std::uint64_t RecordListEnd(std::uint64_t n) { return core::kPalmHeaderSize + core::kPalmRecordEntrySize * n; }
 
 }  // namespace
 
-TPDBDataManager::TPDBDataManager() { ResetCategories(); }
+TPDBDataManager::TPDBDataManager() : categories_(core::PalmCategoryBlock::Fresh()) {}
 
 TPDBDataManager::~TPDBDataManager() { CloseOnDestroy(); }
 
@@ -98,13 +91,13 @@ void TPDBDataManager::CloseOnDestroy() noexcept {
 // ---- properties ----------------------------------------------------------------------------
 
 void TPDBDataManager::SetPDBFilename(std::string value) {
-  CheckPDBFilename(pdbFilename_, value, kTable, {11000, 11010});
+  CheckProperty(core::PalmProperty::FileName, pdbFilename_, value, kTable, {11000, 11010});
   pdbFilename_ = std::move(value);
 }
 
 void TPDBDataManager::SetDatabaseName(std::string value) {
-  CheckDatabaseName(databaseName_, value, kTable, {10400, 10410});
-  databaseName_ = std::move(value);
+  CheckProperty(core::PalmProperty::DatabaseName, header_.Name, value, kTable, {10400, 10410});
+  header_.Name = std::move(value);
 }
 
 void TPDBDataManager::SetOpenMode(TOpenMode value) {
@@ -113,13 +106,13 @@ void TPDBDataManager::SetOpenMode(TOpenMode value) {
 }
 
 void TPDBDataManager::SetCreatorID(std::string value) {
-  CheckFourCharCode(creatorID_, value, kTable, {10600, 10610});
-  creatorID_ = std::move(value);
+  CheckProperty(core::PalmProperty::CreatorID, header_.Creator, value, kTable, {10600, 10610});
+  header_.Creator = std::move(value);
 }
 
 void TPDBDataManager::SetDatabaseType(std::string value) {
-  CheckFourCharCode(databaseType_, value, kTable, {10800, 10810});
-  databaseType_ = std::move(value);
+  CheckProperty(core::PalmProperty::DatabaseType, header_.Type, value, kTable, {10800, 10810});
+  header_.Type = std::move(value);
 }
 
 std::string TPDBDataManager::FilePath() const {
@@ -130,36 +123,11 @@ std::string TPDBDataManager::FilePath() const {
 
 // ---- reading -------------------------------------------------------------------------------
 
-bool TPDBDataManager::ReadFromFile(std::uint64_t offset, std::span<std::uint8_t> out) {
-  input_.clear();
-  input_.seekg(static_cast<std::streamoff>(offset));
-  if (!input_) return false;
-  if (!out.empty()) input_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-  return static_cast<bool>(input_);
-}
-
-bool TPDBDataManager::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-  constexpr std::size_t kReadWindow = 64 * 1024;
-  if (offset > fileSize_ || out.size() > fileSize_ - offset) return false;
-  if (out.size() >= kReadWindow) return ReadFromFile(offset, out);
-  if (offset < readWindowStart_ || offset + out.size() > readWindowStart_ + readWindow_.size()) {
-    readWindow_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kReadWindow, fileSize_ - offset)));
-    readWindowStart_ = offset;
-    if (!ReadFromFile(offset, readWindow_)) {
-      readWindow_.clear();
-      return false;
-    }
-  }
-  const auto from = readWindow_.begin() + static_cast<std::ptrdiff_t>(offset - readWindowStart_);
-  std::copy(from, from + static_cast<std::ptrdiff_t>(out.size()), out.begin());
-  return true;
-}
-
 void TPDBDataManager::Open() {
   if (openMode_ == dmModeWriteOnly) Raise(14080, 9);
   if (open_) Raise(14000, 1);
-  if (IsBlankText(directory_)) Raise(14010, 2);
-  if (IsBlankText(pdbFilename_)) Raise(14020, 3);
+  if (core::IsBlankText(directory_)) Raise(14010, 2);
+  if (core::IsBlankText(pdbFilename_)) Raise(14020, 3);
 
   // The exact name first; names in the exchange directories match without regard to case.
   fs::path path = FilePath();
@@ -170,20 +138,8 @@ void TPDBDataManager::Open() {
     path = *found;
   }
 
-  input_ = std::ifstream();
-  readWindow_.clear();
-  readWindowStart_ = 0;
-  // Every read seeks first; a stream buffer would be refilled at every seek, so reads go to the
-  // file directly, small ones through the read-ahead window (ReadAt).
-  input_.rdbuf()->pubsetbuf(nullptr, 0);
-  input_.open(path, std::ios::binary);
-  if (!input_) Raise(14050, 6);
-  const auto size = fs::file_size(path, ec);
-  if (ec) {
-    input_.close();
-    Raise(14050, 6);
-  }
-  fileSize_ = size;
+  if (!file_.Open(path)) Raise(14050, 6);
+  fileSize_ = file_.Size();
   appInfoData_.clear();
   sortInfoData_.clear();
   records_.clear();
@@ -192,30 +148,12 @@ void TPDBDataManager::Open() {
 
   ReadHeader();
 
-  if (appInfoOffset_ != 0) {
-    try {
-      const std::uint64_t end = sortInfoOffset_ != 0 ? sortInfoOffset_
-                                : fileRecordCount_ != 0 ? EntryOffset(0)
-                                                        : fileSize_;
-      if (appInfoOffset_ > fileSize_) Raise(13800, 1);
-      if (end < appInfoOffset_ || end > fileSize_) Raise(13810, 2);
-      appInfoData_ = ReadBlock(appInfoOffset_, static_cast<std::uint32_t>(end));
-    } catch (const std::exception&) {
-      ReleaseAll();
-      Raise(14090, 10);
-    }
-  }
-  if (sortInfoOffset_ != 0) {
-    try {
-      const std::uint64_t end = fileRecordCount_ != 0 ? EntryOffset(0) : fileSize_;
-      if (sortInfoOffset_ > fileSize_) Raise(13900, 1);
-      if (end < sortInfoOffset_ || end > fileSize_) Raise(13910, 2);
-      sortInfoData_ = ReadBlock(sortInfoOffset_, static_cast<std::uint32_t>(end));
-    } catch (const std::exception&) {
-      ReleaseAll();
-      Raise(14100, 10);
-    }
-  }
+  // A block runs to the next one, to the first record's data or to the end of the file.
+  const std::uint64_t dataStart = fileRecordCount_ != 0 ? EntryOffset(0) : fileSize_;
+  const std::uint32_t sortInfoOffset = header_.SortInfoOffset;
+  if (header_.AppInfoOffset != 0)
+    appInfoData_ = ReadBlock(header_.AppInfoOffset, sortInfoOffset != 0 ? sortInfoOffset : dataStart, 14090);
+  if (sortInfoOffset != 0) sortInfoData_ = ReadBlock(sortInfoOffset, dataStart, 14100);
 
   open_ = true;
   try {
@@ -229,36 +167,21 @@ void TPDBDataManager::Open() {
 }
 
 void TPDBDataManager::ReadHeader() {
-  std::array<std::uint8_t, kPDBHeaderSize> header{};
   try {
-    if (fileSize_ < kPDBHeaderSize || !ReadAt(0, header)) Raise(14060, 7);
-    core::BigEndianReader in(header);
-    core::PalmDatabaseHeader fields = core::PalmDatabaseHeader::Read(in);
-    databaseName_ = std::move(fields.Name);
-    attributes_ = fields.Attributes;
-    version_ = fields.Version;
-    const std::int32_t bias = core::StandardTimeZoneBiasMinutes();
-    creationDate_ = core::TDateTime::FromHeaderSeconds(fields.CreationSeconds, bias);
-    modificationDate_ = core::TDateTime::FromHeaderSeconds(fields.ModificationSeconds, bias);
-    backupDate_ = core::TDateTime::FromHeaderSeconds(fields.BackupSeconds, bias);
-    modificationNumber_ = fields.ModificationNumber;
-    appInfoOffset_ = fields.AppInfoOffset;
-    sortInfoOffset_ = fields.SortInfoOffset;
-    databaseType_ = std::move(fields.Type);
-    creatorID_ = std::move(fields.Creator);
-    uniqueIDSeed_ = fields.UniqueIDSeed;
-    nextRecordListID_ = fields.NextRecordListID;
-    fileRecordCount_ = fields.RecordCount;
+    const std::optional<core::PalmDatabaseHeader> header = file_.ReadHeader();
+    if (!header) Raise(14060, 7);
+    header_ = core::PalmHeaderValues::FromHeader(*header);
+    fileRecordCount_ = header->RecordCount;
     // The record list must be there in full before any entry is trusted.
     if (RecordListEnd(fileRecordCount_) > fileSize_) Raise(14060, 7);
     // The list is read in one go: records are then read with one seek each.
-    recordList_.assign(kPDBRecordEntrySize * fileRecordCount_, 0);
-    if (!ReadAt(kPDBHeaderSize, recordList_)) Raise(14060, 7);
+    recordList_.assign(core::kPalmRecordEntrySize * fileRecordCount_, 0);
+    if (!ReadAt(core::kPalmHeaderSize, recordList_)) Raise(14060, 7);
     const std::int32_t count = AdjustRecordCount(static_cast<std::int32_t>(fileRecordCount_));
-    recordCount_ = static_cast<std::uint16_t>(std::clamp<std::int32_t>(count, 0, kPDBMaxRecords));
+    recordCount_ = static_cast<std::uint16_t>(std::clamp<std::int32_t>(count, 0, core::kPalmMaxRecords));
     AfterReadHeader();
   } catch (const std::exception&) {
-    input_.close();
+    file_.Close();
     recordCount_ = 0;
     fileRecordCount_ = 0;
     recordList_.clear();
@@ -266,15 +189,18 @@ void TPDBDataManager::ReadHeader() {
   }
 }
 
-core::Bytes TPDBDataManager::ReadBlock(std::uint32_t offset, std::uint32_t end) {
-  core::Bytes block(end - offset);
-  if (!ReadAt(offset, block)) throw std::runtime_error("short read");
-  return block;
+core::Bytes TPDBDataManager::ReadBlock(std::uint32_t offset, std::uint64_t end, int failureId) {
+  try {
+    if (auto block = file_.ReadBlock(offset, end)) return std::move(*block);
+  } catch (const std::bad_alloc&) {
+  }
+  ReleaseAll();
+  Raise(failureId, 10);
 }
 
 std::uint32_t TPDBDataManager::EntryOffset(std::uint32_t index) {
   if (index >= fileRecordCount_) Raise(11650, 6);
-  return core::LoadBE32(&recordList_[kPDBRecordEntrySize * index]);
+  return core::LoadBE32(&recordList_[core::kPalmRecordEntrySize * index]);
 }
 
 TPDBRecordData TPDBDataManager::GetRecord(std::int32_t index) {
@@ -292,7 +218,7 @@ void TPDBDataManager::ReadRecord(std::int32_t index, TPDBRecordData& record) {
 
   // The entry and, unless it is the last one, the next entry's offset, which ends the record.
   const bool last = at + 1 == fileRecordCount_;
-  core::BigEndianReader in(recordList_, kPDBRecordEntrySize * at);
+  core::BigEndianReader in(recordList_, core::kPalmRecordEntrySize * at);
   const core::PalmRecordEntry entry = core::PalmRecordEntry::Read(in);
   const std::uint32_t offset = entry.Offset;
   record.Data.clear();
@@ -312,21 +238,14 @@ void TPDBDataManager::ReadRecord(std::int32_t index, TPDBRecordData& record) {
 }
 
 void TPDBDataManager::ReadCategories() {
-  categoryNames_ = {};
-  categoryIDs_ = {};
+  categories_ = {};
   if (!open_) Raise(12000, 1);
   if (openMode_ == dmModeWriteOnly) Raise(12010, 2);
-  if (appInfoOffset_ == 0) Raise(12020, 3);
+  if (header_.AppInfoOffset == 0) Raise(12020, 3);
   // Open reads the whole AppInfo block; an empty one cannot hold categories.
-  if (appInfoData_.size() < kPDBCategoryBlockSize - 1) Raise(12040, 5);
+  if (appInfoData_.size() < core::kPalmCategoryBlockSize - 1) Raise(12040, 5);
   core::BigEndianReader in(appInfoData_);
-  in.Skip(2);  // bit mask of changed names
-  for (auto& name : categoryNames_) {
-    const auto bytes = in.Take(16);
-    name.assign(bytes.begin(), std::find(bytes.begin(), bytes.end(), std::uint8_t{0}));
-  }
-  const auto ids = in.Take(categoryIDs_.size());
-  std::copy(ids.begin(), ids.end(), categoryIDs_.begin());
+  categories_ = core::PalmCategoryBlock::Read(in);
 }
 
 // ---- cursor --------------------------------------------------------------------------------
@@ -364,11 +283,11 @@ bool TPDBDataManager::Eof() {
 void TPDBDataManager::CreateDatabase() {
   if (openMode_ == dmModeReadOnly) Raise(14200, 1);
   if (open_) Raise(14210, 2);
-  if (IsBlankText(directory_)) Raise(14220, 3);
-  if (IsBlankText(pdbFilename_)) Raise(14230, 4);
-  if (core::TrimBlanks(creatorID_).size() != 4) Raise(14240, 5);
-  if (core::TrimBlanks(databaseType_).size() != 4) Raise(14250, 6);
-  if (IsBlankText(databaseName_)) Raise(14270, 8);
+  if (core::IsBlankText(directory_)) Raise(14220, 3);
+  if (core::IsBlankText(pdbFilename_)) Raise(14230, 4);
+  if (core::TrimBlanks(header_.Creator).size() != 4) Raise(14240, 5);
+  if (core::TrimBlanks(header_.Type).size() != 4) Raise(14250, 6);
+  if (core::IsBlankText(header_.Name)) Raise(14270, 8);
 
   // The file is written beside its final name and takes its place only when Close completes,
   // so an earlier file survives a failed write; creating the temporary file now shows at once
@@ -378,12 +297,12 @@ void TPDBDataManager::CreateDatabase() {
   } catch (const std::exception&) {
     Raise(14260, 7);
   }
-  version_ = 0;
-  modificationDate_ = core::TDateTime();
-  modificationNumber_ = 0;
-  backupDate_ = core::TDateTime();
+  header_.Version = 0;
+  header_.ModificationDate = core::TDateTime();
+  header_.ModificationNumber = 0;
+  header_.BackupDate = core::TDateTime();
   appInfoData_.clear();
-  ResetCategories();
+  categories_ = core::PalmCategoryBlock::Fresh();
   records_.clear();
   storeBlocks_.clear();
   storeBlockUsed_ = storeBlockCapacity_ = 0;
@@ -418,7 +337,7 @@ core::AtomicFileWriter& TPDBDataManager::OutputFile() {
 }
 
 void TPDBDataManager::CheckRoomForRecord() const {
-  if (records_.size() >= kPDBMaxRecords) Raise(14300, 11);
+  if (records_.size() >= core::kPalmMaxRecords) Raise(14300, 11);
 }
 
 core::ByteSpan TPDBDataManager::StoreRecordBytes(core::ByteSpan bytes) {
@@ -475,77 +394,31 @@ void TPDBDataManager::WriteFileImage(bool writeCategories) {
 }
 
 core::Bytes TPDBDataManager::BuildFileHead(bool writeCategories) const {
-  const std::uint64_t n = records_.size();
-  const std::uint64_t listEnd = RecordListEnd(n) + kPDBRecordListGap;
-  const std::uint64_t appInfoSize = (writeCategories ? kPDBCategoryBlockSize : 0) + appInfoData_.size();
-  const std::uint64_t appInfoOffset = appInfoSize != 0 ? listEnd : 0;
-  // The SortInfo block follows the AppInfo block, or the record list when there is no AppInfo.
-  const std::uint64_t sortInfoOffset = sortInfoData_.empty() ? 0 : listEnd + appInfoSize;
-  std::uint64_t dataSize = 0;
-  for (const auto& node : records_) dataSize += node.Data.size();
-  const std::uint64_t total = listEnd + appInfoSize + sortInfoData_.size() + dataSize;
-  if (total > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("database larger than 4 GB");
-
-  const core::TDateTime earliest = core::TDateTime::FromDate(1990, 1, 1).value();
-  const std::uint32_t created = (creationDate_ >= earliest ? creationDate_ : core::TDateTime::Now()).ToPalmSeconds();
-
-  core::Bytes image;
-  image.reserve(static_cast<std::size_t>(total - dataSize));
-  core::BigEndianWriter out(image);
-  // Version, backup date, modification number and next record list are written as 0, the
-  // modification date as the creation date.
-  core::PalmDatabaseHeader header;
-  header.Name = databaseName_;
-  header.Attributes = attributes_;
-  header.CreationSeconds = created;
-  header.ModificationSeconds = created;
-  header.AppInfoOffset = static_cast<std::uint32_t>(appInfoOffset);
-  header.SortInfoOffset = static_cast<std::uint32_t>(sortInfoOffset);
-  header.Type = databaseType_;
-  header.Creator = creatorID_;
-  header.UniqueIDSeed = uniqueIDSeed_;
-  header.RecordCount = static_cast<std::uint16_t>(n);
-  header.Write(out);
-
-  std::uint64_t dataOffset = listEnd + appInfoSize + sortInfoData_.size();
-  for (const auto& node : records_) {
-    // The category is written as 0.
-    core::PalmRecordEntry{.Offset = static_cast<std::uint32_t>(dataOffset),
-                          .Attributes = static_cast<std::uint8_t>((node.Attributes & 0x0F) << 4),
-                          .UniqueID = node.UniqueID}
-        .Write(out);
-    dataOffset += node.Data.size();
-  }
-  out.Zeros(kPDBRecordListGap);
-
-  if (writeCategories) {
-    out.U16(0);  // bit mask of changed names
-    for (const auto& name : categoryNames_) out.FixedText(name, 16);
-    out.Append(core::ByteSpan(categoryIDs_));
-    out.U8(0);  // padding
-  }
-  out.Append(appInfoData_);
-  out.Append(sortInfoData_);
-  return image;
+  // Version, backup date, modification number and next record list are written as 0 (they are
+  // 0 after CreateDatabase), the modification date as the creation date; the unique-ID seed is
+  // the one held.
+  core::PalmFileHead head;
+  head.Header = header_.HeaderToWrite();
+  if (writeCategories) head.Categories = categories_;
+  head.AppInfo = appInfoData_;
+  head.SortInfo = sortInfoData_;
+  head.Records.reserve(records_.size());
+  // The category is written as 0.
+  for (const auto& node : records_)
+    head.Records.push_back({.Flags = node.Attributes, .UniqueID = node.UniqueID, .Size = node.Data.size()});
+  return head.Build();
 }
 
 // ---- releasing -----------------------------------------------------------------------------
 
-void TPDBDataManager::ResetCategories() {
-  categoryNames_ = {};
-  for (std::size_t i = 0; i < 16; ++i) categoryIDs_[i] = static_cast<std::uint8_t>(i);
-  categoryIDs_[16] = 15;
-}
-
 void TPDBDataManager::AbandonOpenFile() {
-  input_.close();
+  file_.Close();
   open_ = false;
 }
 
 void TPDBDataManager::ReleaseAll() {
   ReleaseRecordData();
-  categoryNames_ = {};
-  categoryIDs_ = {};
+  categories_ = {};
   appInfoData_.clear();
   sortInfoData_.clear();
   records_.clear();
@@ -553,15 +426,12 @@ void TPDBDataManager::ReleaseAll() {
   storeBlocks_.clear();
   storeBlocks_.shrink_to_fit();
   storeBlockUsed_ = storeBlockCapacity_ = 0;
-  input_.close();
+  file_.Close();
   output_.reset();
   recordCount_ = 0;
   fileRecordCount_ = 0;
   recordList_.clear();
   recordList_.shrink_to_fit();
-  readWindow_.clear();
-  readWindow_.shrink_to_fit();
-  readWindowStart_ = 0;
   currentIndex_ = -1;
   bof_ = eof_ = false;
   open_ = false;

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,24 +19,16 @@
 #include "core/DateTime.h"
 #include "core/Files.h"
 #include "core/PalmDatabaseLayout.h"
+#include "core/PalmFileReader.h"
 #include "pdb/PDBDataGlobals.h"
 
 namespace pdb {
 
-// Layout constants of the file format.
-inline constexpr std::size_t kPDBHeaderSize = core::kPalmHeaderSize;
-inline constexpr std::size_t kPDBRecordEntrySize = core::kPalmRecordEntrySize;
-inline constexpr std::size_t kPDBRecordListGap = 2;         // zero bytes after the record list
-inline constexpr std::size_t kPDBCategoryBlockSize = 276;   // standard AppInfo category block
-inline constexpr std::size_t kPDBNameSize = core::kPalmNameSize;
-inline constexpr std::size_t kPDBMaxNameLength = core::kPalmMaxNameLength;
-inline constexpr std::uint32_t kPDBMaxRecords = 65535;      // the record count is 16 bits
-
 // Record attribute flags, as held in memory (the high nibble of the entry's attribute byte).
-inline constexpr std::uint8_t kRecAttrDelete = 0x8;
-inline constexpr std::uint8_t kRecAttrDirty = 0x4;
-inline constexpr std::uint8_t kRecAttrBusy = 0x2;
-inline constexpr std::uint8_t kRecAttrSecret = 0x1;
+inline constexpr std::uint8_t kRecAttrDelete = core::kPalmRecordDelete;
+inline constexpr std::uint8_t kRecAttrDirty = core::kPalmRecordDirty;
+inline constexpr std::uint8_t kRecAttrBusy = core::kPalmRecordBusy;
+inline constexpr std::uint8_t kRecAttrSecret = core::kPalmRecordSecret;
 
 // One record collected for writing. Handed to AppendRecordNode / InsertRecordNodeFront, its
 // bytes are copied into the database's record store, and the stored node's Data views them
@@ -70,29 +61,29 @@ class TPDBDataManager {
   void SetDirectory(std::string value) { directory_ = std::move(value); }
   const std::string& PDBFilename() const { return pdbFilename_; }
   void SetPDBFilename(std::string value);
-  const std::string& DatabaseName() const { return databaseName_; }
+  const std::string& DatabaseName() const { return header_.Name; }
   void SetDatabaseName(std::string value);
   TOpenMode OpenMode() const { return openMode_; }
   void SetOpenMode(TOpenMode value);
-  const std::string& CreatorID() const { return creatorID_; }
+  const std::string& CreatorID() const { return header_.Creator; }
   void SetCreatorID(std::string value);
-  const std::string& DatabaseType() const { return databaseType_; }
+  const std::string& DatabaseType() const { return header_.Type; }
   void SetDatabaseType(std::string value);
-  core::TDateTime CreationDate() const { return creationDate_; }
-  void SetCreationDate(core::TDateTime value) { creationDate_ = value; }
-  core::TDateTime ModificationDate() const { return modificationDate_; }
-  core::TDateTime BackupDate() const { return backupDate_; }
+  core::TDateTime CreationDate() const { return header_.CreationDate; }
+  void SetCreationDate(core::TDateTime value) { header_.CreationDate = value; }
+  core::TDateTime ModificationDate() const { return header_.ModificationDate; }
+  core::TDateTime BackupDate() const { return header_.BackupDate; }
   // The header attribute word as a set; setting it replaces the whole word.
-  TDBFlags DatabaseFlags() const { return TDBFlags::FromAttributes(attributes_); }
-  void SetDatabaseFlags(TDBFlags flags) { attributes_ = flags.ToAttributes(); }
+  TDBFlags DatabaseFlags() const { return TDBFlags::FromAttributes(header_.Attributes); }
+  void SetDatabaseFlags(TDBFlags flags) { header_.Attributes = flags.ToAttributes(); }
 
-  std::uint16_t Attributes() const { return attributes_; }
-  std::uint16_t Version() const { return version_; }
-  std::uint32_t ModificationNumber() const { return modificationNumber_; }
-  std::uint32_t AppInfoOffset() const { return appInfoOffset_; }
-  std::uint32_t SortInfoOffset() const { return sortInfoOffset_; }
-  std::uint32_t UniqueIDSeed() const { return uniqueIDSeed_; }
-  std::uint32_t NextRecordListID() const { return nextRecordListID_; }
+  std::uint16_t Attributes() const { return header_.Attributes; }
+  std::uint16_t Version() const { return header_.Version; }
+  std::uint32_t ModificationNumber() const { return header_.ModificationNumber; }
+  std::uint32_t AppInfoOffset() const { return header_.AppInfoOffset; }
+  std::uint32_t SortInfoOffset() const { return header_.SortInfoOffset; }
+  std::uint32_t UniqueIDSeed() const { return header_.UniqueIDSeed; }
+  std::uint32_t NextRecordListID() const { return header_.NextRecordListID; }
   // Read: the whole AppInfo block. Write: the bytes that follow the category block.
   const core::Bytes& AppInfoData() const { return appInfoData_; }
   void SetAppInfoData(core::Bytes data) { appInfoData_ = std::move(data); }
@@ -101,10 +92,10 @@ class TPDBDataManager {
   // Write the standard category block at the start of AppInfo.
   bool WriteCategories() const { return writeCategories_; }
   void SetWriteCategories(bool value) { writeCategories_ = value; }
-  TArrayCategories& CategoryNames() { return categoryNames_; }
-  const TArrayCategories& CategoryNames() const { return categoryNames_; }
-  TCategoryIDs& CategoryIDs() { return categoryIDs_; }
-  const TCategoryIDs& CategoryIDs() const { return categoryIDs_; }
+  TArrayCategories& CategoryNames() { return categories_.Names; }
+  const TArrayCategories& CategoryNames() const { return categories_.Names; }
+  TCategoryIDs& CategoryIDs() { return categories_.IDs; }
+  const TCategoryIDs& CategoryIDs() const { return categories_.IDs; }
 
   std::uint16_t RecordCount() const { return recordCount_; }
   std::uint64_t FileSize() const { return fileSize_; }
@@ -120,7 +111,7 @@ class TPDBDataManager {
   void CreateDatabase();
   // Makes room for `count` records collected for writing: a hint from an owner that knows how
   // many it will post, so the record list is not regrown on the way.
-  void ReserveRecords(std::size_t count) { records_.reserve(std::min<std::size_t>(count, kPDBMaxRecords)); }
+  void ReserveRecords(std::size_t count) { records_.reserve(std::min<std::size_t>(count, core::kPalmMaxRecords)); }
   void Close();
   // Releases the database without writing anything: a file being created is abandoned (its
   // temporary file removed, the earlier file untouched), a file being read is closed. Used by
@@ -158,7 +149,7 @@ class TPDBDataManager {
   // The file being written between CreateDatabase and Close.
   core::AtomicFileWriter& OutputFile();
   // Sets the name as read or derived by an engine, without the setter's checks.
-  void AssignDatabaseName(std::string value) { databaseName_ = std::move(value); }
+  void AssignDatabaseName(std::string value) { header_.Name = std::move(value); }
   // Releases the file of a read-only database after a record could not be decoded; the object
   // counts as closed, its memory stays until it is closed again or destroyed.
   void AbandonOpenFile();
@@ -173,35 +164,21 @@ class TPDBDataManager {
   // Copies a record's bytes into the record store; the view stays valid until ReleaseAll.
   core::ByteSpan StoreRecordBytes(core::ByteSpan bytes);
   void ReadHeader();
-  core::Bytes ReadBlock(std::uint32_t offset, std::uint32_t end);
+  // The AppInfo or SortInfo block from offset to end; one that cannot be read releases the
+  // database and fails with failureId (code 10).
+  core::Bytes ReadBlock(std::uint32_t offset, std::uint64_t end, int failureId);
   // Reads out.size() bytes at offset; false when they are not all there or cannot be read.
-  // Small reads are served from a window of the file read ahead, since records are read one
-  // after another in file order.
-  bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
-  bool ReadFromFile(std::uint64_t offset, std::span<std::uint8_t> out);
+  bool ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) { return file_.ReadAt(offset, out); }
   std::uint32_t EntryOffset(std::uint32_t index);
-  void ResetCategories();
   void ReleaseAll();
   void CheckRoomForRecord() const;
 
   std::string directory_;
   std::string pdbFilename_;
-  std::string databaseName_;
   TOpenMode openMode_ = dmModeReadOnly;
-  std::string creatorID_;
-  std::string databaseType_;
-  core::TDateTime creationDate_;
-  core::TDateTime modificationDate_;
-  core::TDateTime backupDate_;
-  std::uint16_t attributes_ = 0;
-  std::uint16_t version_ = 0;
-  std::uint32_t modificationNumber_ = 0;
-  std::uint32_t appInfoOffset_ = 0;
-  std::uint32_t sortInfoOffset_ = 0;
+  core::PalmHeaderValues header_;  // as read, or to be written
   core::Bytes appInfoData_;
   core::Bytes sortInfoData_;
-  std::uint32_t uniqueIDSeed_ = 0;
-  std::uint32_t nextRecordListID_ = 0;
   std::uint16_t recordCount_ = 0;
   std::uint32_t fileRecordCount_ = 0;  // entries of the record list in the file being read
   core::Bytes recordList_;             // that record list, read whole at Open
@@ -210,8 +187,7 @@ class TPDBDataManager {
   bool bof_ = false;
   bool eof_ = false;
   std::int32_t currentIndex_ = -1;
-  TArrayCategories categoryNames_;
-  TCategoryIDs categoryIDs_{};
+  core::PalmCategoryBlock categories_;
   bool writeCategories_ = false;
   std::vector<RecordNode> records_;
   // The bytes of the collected records, one record after another in blocks of kStoreBlockSize
@@ -221,9 +197,7 @@ class TPDBDataManager {
   std::vector<std::unique_ptr<std::uint8_t[]>> storeBlocks_;
   std::size_t storeBlockUsed_ = 0;
   std::size_t storeBlockCapacity_ = 0;
-  std::ifstream input_;
-  core::Bytes readWindow_;            // bytes of the file from readWindowStart_ on
-  std::uint64_t readWindowStart_ = 0;
+  core::PalmFileReader file_;
   std::unique_ptr<core::AtomicFileWriter> output_;
 };
 

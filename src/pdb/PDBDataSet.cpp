@@ -65,22 +65,22 @@ TPDBDataSet::~TPDBDataSet() {
 // ---- properties ----------------------------------------------------------------------------
 
 void TPDBDataSet::SetPDBFilename(std::string value) {
-  CheckPDBFilename(pdbFilename_, value, kTable, {15080, 15090});
+  CheckProperty(core::PalmProperty::FileName, pdbFilename_, value, kTable, {15080, 15090});
   pdbFilename_ = std::move(value);
 }
 
 void TPDBDataSet::SetDatabaseName(std::string value) {
-  CheckDatabaseName(databaseName_, value, kTable, {15020, 15030});
+  CheckProperty(core::PalmProperty::DatabaseName, databaseName_, value, kTable, {15020, 15030});
   databaseName_ = std::move(value);
 }
 
 void TPDBDataSet::SetCreatorID(std::string value) {
-  CheckFourCharCode(creatorID_, value, kTable, {15040, 15050});
+  CheckProperty(core::PalmProperty::CreatorID, creatorID_, value, kTable, {15040, 15050});
   creatorID_ = std::move(value);
 }
 
 void TPDBDataSet::SetDatabaseType(std::string value) {
-  CheckFourCharCode(databaseType_, value, kTable, {15060, 15070});
+  CheckProperty(core::PalmProperty::DatabaseType, databaseType_, value, kTable, {15060, 15070});
   databaseType_ = std::move(value);
 }
 
@@ -91,13 +91,13 @@ std::string TPDBDataSet::FilePath() const {
 // ---- opening and closing -------------------------------------------------------------------
 
 void TPDBDataSet::Open() {
-  if (TDataSet::Active()) Raise(15100, 1);
-  TDataSet::Open();
+  if (dataset::TDataSet::Active()) Raise(15100, 1);
+  dataset::TDataSet::Open();
 }
 
 void TPDBDataSet::Close() {
-  if (!TDataSet::Active()) Raise(15120, 1);
-  TDataSet::Close();
+  if (!dataset::TDataSet::Active()) Raise(15120, 1);
+  dataset::TDataSet::Close();
 }
 
 TPDBEngineAdapter& TPDBDataSet::AdapterFor(TEngine engine) {
@@ -168,11 +168,15 @@ void TPDBDataSet::InternalLoad() {
     attributes_ = engine.DatabaseFlags().ToAttributes();
 
     // Records go straight into the store: a bulk load, not an edit the application makes.
-    TRecordBuffer record(RecordLayout());
+    dataset::TRecordBuffer record(RecordLayout());
     while (!engine.Eof()) {
-      record.Reset();
-      openAdapter_->LoadRecord(record);
-      InternalPostRecord(record, TPostKind::Append, 0);
+      // A record marked deleted has no data and is no row of the table: loading it would bring
+      // it back as a blank live record on the next close.
+      if (!(engine.CurrentAttributes() & kRecAttrDelete)) {
+        record.Reset();
+        openAdapter_->LoadRecord(record);
+        InternalPostRecord(record, dataset::TPostKind::Append, 0);
+      }
       engine.Next();
     }
     engine.Close();
@@ -205,7 +209,7 @@ void TPDBDataSet::InternalSave() {
     engine.ReserveRecords(static_cast<std::size_t>(InternalRecordCount()));
 
     // Every stored record is written, whatever the filter and the cursor say.
-    TRecordBuffer record(RecordLayout());
+    dataset::TRecordBuffer record(RecordLayout());
     for (int i = 0; i < InternalRecordCount(); ++i) {
       Records(i).CopyTo(record);
       openAdapter_->SaveRecord(record);

@@ -22,7 +22,7 @@
 #include "pdb/PDBDataGlobals.h"
 #include "pdb/PDBEngineAdapter.h"
 #include "pdb/PDBPSField.h"
-#include "pdb/PDBVirtualDataSet.h"
+#include "dataset/PDBVirtualDataSet.h"
 
 namespace pdb {
 
@@ -33,7 +33,7 @@ inline constexpr std::size_t kEngineCount = 5;
 // The engine's name as it appears in messages ("PocketStudio").
 const char* EngineName(TEngine engine);
 
-class TPDBDataSet : public TPDBVirtualDataSet {
+class TPDBDataSet : public dataset::TPDBVirtualDataSet {
  public:
   TPDBDataSet();
   // An open data set is dropped without writing its file.
@@ -44,7 +44,7 @@ class TPDBDataSet : public TPDBVirtualDataSet {
   // data set closed; a failed Close leaves it open with its records and the file as it was.
   void Open();
   void Close();
-  bool Active() const { return TDataSet::Active(); }
+  bool Active() const { return dataset::TDataSet::Active(); }
   void Active(bool value) { value ? Open() : Close(); }
 
   // Properties. The setters check a value that differs from the current one (letter case

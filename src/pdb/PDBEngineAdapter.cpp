@@ -8,33 +8,33 @@
 
 namespace pdb {
 
-TFieldType PSDataSetFieldType(TPDBPSFieldType type) {
+dataset::TFieldType PSDataSetFieldType(TPDBPSFieldType type) {
   switch (type) {
-    case PSBoolean: return TFieldType::Boolean;
+    case PSBoolean: return dataset::TFieldType::Boolean;
     case PSInt8:
     case PSInt16:
     case PSInt32:
     case PSUInt8:
     case PSUInt16:
-    case PSUInt32: return TFieldType::Integer;
+    case PSUInt32: return dataset::TFieldType::Integer;
     case PSDate:
     case PSTime:
-    case PSDateTime: return TFieldType::DateTime;
-    case PSString: return TFieldType::String;
+    case PSDateTime: return dataset::TFieldType::DateTime;
+    case PSString: return dataset::TFieldType::String;
     case PSSingle:
-    case PSDouble: return TFieldType::Float;
-    case PSBinary: return TFieldType::Blob;
+    case PSDouble: return dataset::TFieldType::Float;
+    case PSBinary: return dataset::TFieldType::Blob;
   }
-  return TFieldType::Unknown;
+  return dataset::TFieldType::Unknown;
 }
 
-void TPDBPocketStudioAdapter::DefineFields(TFieldDefs& defs) {
+void TPDBPocketStudioAdapter::DefineFields(dataset::TFieldDefs& defs) {
   engine_.Fields().Clear();
   for (const auto& item : design_)
     AddDesignField(defs, item, PSDataSetFieldType(item.DataType()), item.InternalSize());
 }
 
-void TPDBPocketStudioAdapter::LoadRecord(TRecordBuffer& record) {
+void TPDBPocketStudioAdapter::LoadRecord(dataset::TRecordBuffer& record) {
   LoadFields([&](const auto& field, int k) {
     switch (field.DataType()) {
       case PSBoolean: record.SetBoolean(k, field.AsBoolean()); break;
@@ -67,7 +67,7 @@ void TPDBPocketStudioAdapter::LoadRecord(TRecordBuffer& record) {
   });
 }
 
-void TPDBPocketStudioAdapter::SaveRecord(const TRecordBuffer& record) {
+void TPDBPocketStudioAdapter::SaveRecord(const dataset::TRecordBuffer& record) {
   AppendRecord([&](auto& field, int k) {
     switch (field.DataType()) {
       case PSBoolean: field.SetAsBoolean(record.GetBoolean(k)); break;
@@ -95,28 +95,28 @@ void TPDBPocketStudioAdapter::SaveRecord(const TRecordBuffer& record) {
 
 // ---- NSBasic ---------------------------------------------------------------------------------
 
-TFieldType NSBDataSetFieldType(TPDBNSBFieldType type) {
+dataset::TFieldType NSBDataSetFieldType(TPDBNSBFieldType type) {
   switch (type) {
     case NSBByte:
     case NSBShort:
-    case NSBInteger: return TFieldType::Integer;
+    case NSBInteger: return dataset::TFieldType::Integer;
     case NSBFloat:
     case NSBSingle:
-    case NSBDouble: return TFieldType::Float;
+    case NSBDouble: return dataset::TFieldType::Float;
     case NSBDate:
-    case NSBTime: return TFieldType::DateTime;
-    case NSBString: return TFieldType::String;
+    case NSBTime: return dataset::TFieldType::DateTime;
+    case NSBString: return dataset::TFieldType::String;
   }
-  return TFieldType::Unknown;
+  return dataset::TFieldType::Unknown;
 }
 
-void TPDBNSBasicAdapter::DefineFields(TFieldDefs& defs) {
+void TPDBNSBasicAdapter::DefineFields(dataset::TFieldDefs& defs) {
   engine_.Fields().Clear();
   for (const auto& item : design_)
     AddDesignField(defs, item, NSBDataSetFieldType(item.DataType()), kEngineStringFieldSize);
 }
 
-void TPDBNSBasicAdapter::LoadRecord(TRecordBuffer& record) {
+void TPDBNSBasicAdapter::LoadRecord(dataset::TRecordBuffer& record) {
   LoadFields([&](const auto& field, int k) {
     switch (field.DataType()) {
       case NSBByte: record.SetInteger(k, field.AsByte()); break;
@@ -132,7 +132,7 @@ void TPDBNSBasicAdapter::LoadRecord(TRecordBuffer& record) {
   });
 }
 
-void TPDBNSBasicAdapter::SaveRecord(const TRecordBuffer& record) {
+void TPDBNSBasicAdapter::SaveRecord(const dataset::TRecordBuffer& record) {
   AppendRecord([&](auto& field, int k) {
     switch (field.DataType()) {
       // Integers too wide for the field keep their low-order bits.
@@ -151,26 +151,26 @@ void TPDBNSBasicAdapter::SaveRecord(const TRecordBuffer& record) {
 
 // ---- AppForge --------------------------------------------------------------------------------
 
-TFieldType AFDataSetFieldType(TPDBAFFieldType type) {
+dataset::TFieldType AFDataSetFieldType(TPDBAFFieldType type) {
   switch (type) {
     case AFByte:
     case AFInteger:
-    case AFLong: return TFieldType::Integer;
+    case AFLong: return dataset::TFieldType::Integer;
     case AFSingle:
     case AFDouble:
-    case AFCurrency: return TFieldType::Float;
-    case AFString: return TFieldType::String;
-    case AFBoolean: return TFieldType::Boolean;
-    case AFDate: return TFieldType::DateTime;
+    case AFCurrency: return dataset::TFieldType::Float;
+    case AFString: return dataset::TFieldType::String;
+    case AFBoolean: return dataset::TFieldType::Boolean;
+    case AFDate: return dataset::TFieldType::DateTime;
   }
-  return TFieldType::Unknown;
+  return dataset::TFieldType::Unknown;
 }
 
-void TPDBAppForgeAdapter::DefineFields(TFieldDefs& defs) {
+void TPDBAppForgeAdapter::DefineFields(dataset::TFieldDefs& defs) {
   defined_.clear();
   for (const auto& item : design_) {
-    const TFieldType kind = AFDataSetFieldType(item.DataType());
-    defs.Add(item.FieldName(), kind, kind == TFieldType::String ? kEngineStringFieldSize : 0);
+    const dataset::TFieldType kind = AFDataSetFieldType(item.DataType());
+    defs.Add(item.FieldName(), kind, kind == dataset::TFieldType::String ? kEngineStringFieldSize : 0);
     defined_.emplace_back(item.FieldName(), item.DataType());
   }
   RestoreDefinedFields();
@@ -186,22 +186,27 @@ void TPDBAppForgeAdapter::RestoreDefinedFields() {
   }
 }
 
-void TPDBAppForgeAdapter::LoadRecord(TRecordBuffer& record) {
+void TPDBAppForgeAdapter::LoadRecord(dataset::TRecordBuffer& record) {
   LoadFields([&](const auto& field, int) {
     const auto found = std::find_if(defined_.begin(), defined_.end(), [&](const auto& defined) {
       return core::AnsiSameText(defined.first, field.FieldName());
     });
     if (found == defined_.end())
-      throw EDatabaseError("Field '" + core::AnsiToUtf8(field.FieldName()) + "' not found");
+      throw dataset::EDatabaseError("Field '" + core::AnsiToUtf8(field.FieldName()) + "' not found");
     const auto k = static_cast<int>(found - defined_.begin());
-    switch (field.DataType()) {
-      case AFByte: record.SetInteger(k, field.AsByte()); break;
-      case AFInteger: record.SetInteger(k, field.AsInteger()); break;
-      case AFLong: record.SetInteger(k, field.AsLong()); break;
-      case AFSingle: record.SetFloat(k, field.AsSingle()); break;
-      case AFDouble: record.SetFloat(k, field.AsDouble()); break;
+    // A file may store a field with another type than the data set defines: its value is
+    // taken when the defined type holds every value of the stored one.
+    const TPDBAFFieldType defined = found->second;
+    TPDBAppForge::CheckStoredType(field, defined);
+    const TPDBValue& value = field.Value();
+    switch (defined) {
+      case AFByte:
+      case AFInteger:
+      case AFLong: record.SetInteger(k, static_cast<std::int32_t>(ValueToInt64(value))); break;
+      case AFSingle:
+      case AFDouble: record.SetFloat(k, ValueToDouble(value)); break;
       case AFCurrency:
-        record.SetFloat(k, static_cast<double>(field.AsCurrency()) / static_cast<double>(kAFCurrencyScale));
+        record.SetFloat(k, static_cast<double>(ValueToCurrency(value)) / static_cast<double>(kAFCurrencyScale));
         break;
       case AFString: record.SetString(k, field.AsString()); break;
       case AFBoolean: record.SetBoolean(k, field.AsBoolean()); break;
@@ -210,7 +215,7 @@ void TPDBAppForgeAdapter::LoadRecord(TRecordBuffer& record) {
   });
 }
 
-void TPDBAppForgeAdapter::SaveRecord(const TRecordBuffer& record) {
+void TPDBAppForgeAdapter::SaveRecord(const dataset::TRecordBuffer& record) {
   AppendRecord([&](auto& field, int k) {
     switch (field.DataType()) {
       case AFByte: field.SetAsByte(static_cast<std::uint8_t>(record.GetInteger(k))); break;
@@ -229,27 +234,27 @@ void TPDBAppForgeAdapter::SaveRecord(const TRecordBuffer& record) {
 
 // ---- Java ------------------------------------------------------------------------------------
 
-TFieldType JavaDataSetFieldType(TPDBJavaFieldType type) {
+dataset::TFieldType JavaDataSetFieldType(TPDBJavaFieldType type) {
   switch (type) {
     case JByte:
     case JInt:
-    case JShort: return TFieldType::Integer;
-    case JBoolean: return TFieldType::Boolean;
+    case JShort: return dataset::TFieldType::Integer;
+    case JBoolean: return dataset::TFieldType::Boolean;
     case JChar:
-    case JString: return TFieldType::String;
-    case JLong: return TFieldType::LargeInt;
-    case JDate: return TFieldType::DateTime;
+    case JString: return dataset::TFieldType::String;
+    case JLong: return dataset::TFieldType::LargeInt;
+    case JDate: return dataset::TFieldType::DateTime;
   }
-  return TFieldType::Unknown;
+  return dataset::TFieldType::Unknown;
 }
 
-void TPDBJavaAdapter::DefineFields(TFieldDefs& defs) {
+void TPDBJavaAdapter::DefineFields(dataset::TFieldDefs& defs) {
   engine_.Fields().Clear();
   for (const auto& item : design_)
     AddDesignField(defs, item, JavaDataSetFieldType(item.DataType()), kEngineStringFieldSize);
 }
 
-void TPDBJavaAdapter::LoadRecord(TRecordBuffer& record) {
+void TPDBJavaAdapter::LoadRecord(dataset::TRecordBuffer& record) {
   LoadFields([&](const auto& field, int k) {
     switch (field.DataType()) {
       case JByte: record.SetInteger(k, field.AsByte()); break;
@@ -265,7 +270,7 @@ void TPDBJavaAdapter::LoadRecord(TRecordBuffer& record) {
   });
 }
 
-void TPDBJavaAdapter::SaveRecord(const TRecordBuffer& record) {
+void TPDBJavaAdapter::SaveRecord(const dataset::TRecordBuffer& record) {
   AppendRecord([&](auto& field, int k) {
     switch (field.DataType()) {
       case JByte: field.SetAsByte(static_cast<std::uint8_t>(record.GetInteger(k))); break;
@@ -282,19 +287,19 @@ void TPDBJavaAdapter::SaveRecord(const TRecordBuffer& record) {
 
 // ---- SQLDriver -------------------------------------------------------------------------------
 
-TFieldType SQLDriverDataSetFieldType(TPDBSQLDriverFieldType type) {
+dataset::TFieldType SQLDriverDataSetFieldType(TPDBSQLDriverFieldType type) {
   switch (type) {
-    case PDChar: return TFieldType::String;
+    case PDChar: return dataset::TFieldType::String;
     case PDShort:
-    case PDInt: return TFieldType::Integer;
-    case PDLong: return TFieldType::LargeInt;
+    case PDInt: return dataset::TFieldType::Integer;
+    case PDLong: return dataset::TFieldType::LargeInt;
     case PDFloat:
-    case PDDouble: return TFieldType::Float;
+    case PDDouble: return dataset::TFieldType::Float;
   }
-  return TFieldType::Unknown;
+  return dataset::TFieldType::Unknown;
 }
 
-void TPDBSQLDriverAdapter::DefineFields(TFieldDefs& defs) {
+void TPDBSQLDriverAdapter::DefineFields(dataset::TFieldDefs& defs) {
   auto& fields = engine_.Fields();
   fields.Clear();
   auto& rowID = fields.Add();
@@ -307,7 +312,7 @@ void TPDBSQLDriverAdapter::DefineFields(TFieldDefs& defs) {
   }
 }
 
-void TPDBSQLDriverAdapter::LoadRecord(TRecordBuffer& record) {
+void TPDBSQLDriverAdapter::LoadRecord(dataset::TRecordBuffer& record) {
   LoadFields([&](const auto& field, int k) {
     switch (field.DataType()) {
       case PDChar: record.SetString(k, field.AsString()); break;
@@ -321,7 +326,7 @@ void TPDBSQLDriverAdapter::LoadRecord(TRecordBuffer& record) {
   });
 }
 
-void TPDBSQLDriverAdapter::SaveRecord(const TRecordBuffer& record) {
+void TPDBSQLDriverAdapter::SaveRecord(const dataset::TRecordBuffer& record) {
   AppendRecord([&](auto& field, int k) {
     switch (field.DataType()) {
       case PDChar: field.SetAsString(std::string(record.GetString(k))); break;

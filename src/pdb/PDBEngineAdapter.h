@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "pdb/DataSet.h"
+#include "dataset/DataSet.h"
 #include "pdb/PDBAppForge.h"
 #include "pdb/PDBBaseMgr.h"
 #include "pdb/PDBJava.h"
@@ -36,7 +36,7 @@ class TPDBEngineAdapter {
   // appends to `defs` one data-set field definition for every engine field that carries a value
   // (an engine's own bookkeeping fields get none), in the same order. Field k of the records
   // handed to LoadRecord and SaveRecord is the k-th definition added here.
-  virtual void DefineFields(TFieldDefs& defs) = 0;
+  virtual void DefineFields(dataset::TFieldDefs& defs) = 0;
 
   // Whether opening the data set opens and closes the engine once on an existing file, so that
   // a file the engine cannot read fails the open.
@@ -44,11 +44,11 @@ class TPDBEngineAdapter {
 
   // Fills `record` (all fields null) from the engine's current record, which the engine has
   // decoded into its Fields.
-  virtual void LoadRecord(TRecordBuffer& record) = 0;
+  virtual void LoadRecord(dataset::TRecordBuffer& record) = 0;
 
   // Appends one record to the engine, which is open for writing: BeginAppend, the field values
   // taken from `record`, Post.
-  virtual void SaveRecord(const TRecordBuffer& record) = 0;
+  virtual void SaveRecord(const dataset::TRecordBuffer& record) = 0;
 
   // Called before the engine is created for writing, ahead of the first SaveRecord.
   virtual void PrepareSave() {}
@@ -69,11 +69,11 @@ class TPDBEngineAdapterOf : public TPDBEngineAdapter {
   // Adds an engine field of the item's name and type, and its data-set definition: a string
   // holds `stringSize` characters, other kinds take no size.
   template <class Item>
-  auto& AddDesignField(TFieldDefs& defs, const Item& item, TFieldType kind, int stringSize) {
+  auto& AddDesignField(dataset::TFieldDefs& defs, const Item& item, dataset::TFieldType kind, int stringSize) {
     auto& field = engine_.Fields().Add();
     field.SetFieldName(item.FieldName());
     field.SetDataType(item.DataType());
-    defs.Add(item.FieldName(), kind, kind == TFieldType::String ? stringSize : 0);
+    defs.Add(item.FieldName(), kind, kind == dataset::TFieldType::String ? stringSize : 0);
     return field;
   }
 
@@ -100,7 +100,7 @@ class TPDBEngineAdapterOf : public TPDBEngineAdapter {
 };
 
 // The data-set field kind of a PocketStudio type.
-TFieldType PSDataSetFieldType(TPDBPSFieldType type);
+dataset::TFieldType PSDataSetFieldType(TPDBPSFieldType type);
 
 class TPDBPocketStudioAdapter final : public TPDBEngineAdapterOf<TPDBPocketStudio, TPDBPSFields> {
  public:
@@ -110,27 +110,27 @@ class TPDBPocketStudioAdapter final : public TPDBEngineAdapterOf<TPDBPocketStudi
 
   // Engine fields get their type's defaults (strings of variable length); a string's
   // data-set field is as long as the item's InternalSize.
-  void DefineFields(TFieldDefs& defs) override;
+  void DefineFields(dataset::TFieldDefs& defs) override;
   bool CheckFileOnOpen() const override { return true; }
-  void LoadRecord(TRecordBuffer& record) override;
-  void SaveRecord(const TRecordBuffer& record) override;
+  void LoadRecord(dataset::TRecordBuffer& record) override;
+  void SaveRecord(const dataset::TRecordBuffer& record) override;
 };
 
 // The data-set field kind of each engine type (strings of these engines hold 100 characters).
 inline constexpr int kEngineStringFieldSize = 100;
-TFieldType NSBDataSetFieldType(TPDBNSBFieldType type);
-TFieldType AFDataSetFieldType(TPDBAFFieldType type);
-TFieldType JavaDataSetFieldType(TPDBJavaFieldType type);
-TFieldType SQLDriverDataSetFieldType(TPDBSQLDriverFieldType type);
+dataset::TFieldType NSBDataSetFieldType(TPDBNSBFieldType type);
+dataset::TFieldType AFDataSetFieldType(TPDBAFFieldType type);
+dataset::TFieldType JavaDataSetFieldType(TPDBJavaFieldType type);
+dataset::TFieldType SQLDriverDataSetFieldType(TPDBSQLDriverFieldType type);
 
 class TPDBNSBasicAdapter final : public TPDBEngineAdapterOf<TPDBNSBasic, TPDBNSBFields> {
  public:
   using TPDBEngineAdapterOf<TPDBNSBasic, TPDBNSBFields>::TPDBEngineAdapterOf;
   TPDBNSBasic& NSBasic() { return engine_; }
   // Engine fields get their type's defaults (strings of variable length).
-  void DefineFields(TFieldDefs& defs) override;
-  void LoadRecord(TRecordBuffer& record) override;
-  void SaveRecord(const TRecordBuffer& record) override;
+  void DefineFields(dataset::TFieldDefs& defs) override;
+  void LoadRecord(dataset::TRecordBuffer& record) override;
+  void SaveRecord(const dataset::TRecordBuffer& record) override;
 };
 
 // The AppForge engine rebuilds its Fields from the file it opens, so records are loaded into
@@ -139,11 +139,12 @@ class TPDBAppForgeAdapter final : public TPDBEngineAdapterOf<TPDBAppForge, TPDBA
  public:
   using TPDBEngineAdapterOf<TPDBAppForge, TPDBAFFields>::TPDBEngineAdapterOf;
   TPDBAppForge& AppForge() { return engine_; }
-  void DefineFields(TFieldDefs& defs) override;
-  // A field of the file that the data set does not define fails with "Field '...' not found".
-  // Records are written with the fields as defined (PrepareSave puts them back).
-  void LoadRecord(TRecordBuffer& record) override;
-  void SaveRecord(const TRecordBuffer& record) override;
+  void DefineFields(dataset::TFieldDefs& defs) override;
+  // A field of the file that the data set does not define fails with "Field '...' not found";
+  // one of another type is read through the accessor of the defined type (whose type rules
+  // decide). Records are written with the fields as defined (PrepareSave puts them back).
+  void LoadRecord(dataset::TRecordBuffer& record) override;
+  void SaveRecord(const dataset::TRecordBuffer& record) override;
   void PrepareSave() override { RestoreDefinedFields(); }
 
  private:
@@ -158,9 +159,9 @@ class TPDBJavaAdapter final : public TPDBEngineAdapterOf<TPDBJava, TPDBJavaField
  public:
   using TPDBEngineAdapterOf<TPDBJava, TPDBJavaFields>::TPDBEngineAdapterOf;
   TPDBJava& Java() { return engine_; }
-  void DefineFields(TFieldDefs& defs) override;
-  void LoadRecord(TRecordBuffer& record) override;
-  void SaveRecord(const TRecordBuffer& record) override;
+  void DefineFields(dataset::TFieldDefs& defs) override;
+  void LoadRecord(dataset::TRecordBuffer& record) override;
+  void SaveRecord(const dataset::TRecordBuffer& record) override;
 };
 
 // The engine's first field, "RowID", is numbered by the engine and gets no data-set field.
@@ -169,9 +170,9 @@ class TPDBSQLDriverAdapter final : public TPDBEngineAdapterOf<TPDBSQLDriver, TPD
   using TPDBEngineAdapterOf<TPDBSQLDriver, TPDBSQLDriverFields, 1>::TPDBEngineAdapterOf;
   TPDBSQLDriver& SQLDriver() { return engine_; }
   // A PDChar engine field takes the Size of its item.
-  void DefineFields(TFieldDefs& defs) override;
-  void LoadRecord(TRecordBuffer& record) override;
-  void SaveRecord(const TRecordBuffer& record) override;
+  void DefineFields(dataset::TFieldDefs& defs) override;
+  void LoadRecord(dataset::TRecordBuffer& record) override;
+  void SaveRecord(const dataset::TRecordBuffer& record) override;
 };
 
 }  // namespace pdb

@@ -101,10 +101,11 @@ double EncodeDate(core::TDateTime value) {
 }
 
 core::TDateTime DecodeDate(double stored) {
-  // Years beyond 9999 name no date the day count can hold.
-  if (!(stored > 0 && stored < 1e9)) return core::TDateTime();
-  const auto number = static_cast<std::int64_t>(stored);
-  const auto year = static_cast<int>(number / 10000 + 1900);
+  // Dates before 1900 are stored as negative numbers; the digits are those of the full
+  // year * 10000 + month * 100 + day. Years outside 1..9999 name no date the day count can hold.
+  if (stored == 0 || !(stored > -kNSBDateBias && stored < 1e8 - kNSBDateBias)) return core::TDateTime();
+  const std::int64_t number = static_cast<std::int64_t>(stored) + kNSBDateBias;
+  const auto year = static_cast<int>(number / 10000);
   const auto month = static_cast<int>(number / 100 % 100);
   const auto day = static_cast<int>(number % 100);
   return core::TDateTime::FromDate(year, month, day).value_or(core::TDateTime());

@@ -35,7 +35,8 @@ class TPDBNSBasic : public TPDBBaseMgr {
 
 // The record forms of single values, shared with tests and tools.
 namespace nsb {
-// (year - 1900) * 10000 + month * 100 + day; the empty date (0) is stored as 0.
+// (year - 1900) * 10000 + month * 100 + day (negative before 1900); the empty date (0) is
+// stored as 0.
 double EncodeDate(core::TDateTime value);
 // 0, and any number that names no calendar date, give the empty date.
 core::TDateTime DecodeDate(double stored);

@@ -24,11 +24,17 @@ constexpr core::MessageTable kTable{kMessages};
 constexpr std::size_t kMaxBinaryLength = std::numeric_limits<std::uint16_t>::max();
 
 // A string field's text: the held string itself when the value is one (the usual case, no
-// copy), otherwise its conversion, kept in `scratch`.
+// copy), otherwise its conversion, kept in `scratch`. It ends at its first zero byte, which
+// would otherwise end the field early and shift every field after it.
 std::string_view TextOf(const TPDBValue& value, std::string& scratch) {
-  if (const auto* text = std::get_if<std::string>(&value)) return *text;
-  scratch = ValueToString(value);
-  return scratch;
+  std::string_view text;
+  if (const auto* held = std::get_if<std::string>(&value)) {
+    text = *held;
+  } else {
+    scratch = ValueToString(value);
+    text = scratch;
+  }
+  return text.substr(0, text.find('\0'));
 }
 
 std::size_t EncodedSize(const TPDBPSField& field) {

@@ -1,11 +1,11 @@
-// The checks a Palm database's identifying properties pass before they are taken: the file
-// name, the database name, the creator ID and the database type. The file container and the
-// data set apply the same rules, each reporting with its own messages.
+// The property checks of the container and the data set: the shared rules of core, reported
+// with the messages of the checking unit.
 #pragma once
 
 #include <string_view>
 
 #include "core/Messages.h"
+#include "core/PalmPropertyRules.h"
 
 namespace pdb {
 
@@ -16,19 +16,9 @@ struct TPropertyMessageIds {
   int invalidCharacters;
 };
 
-// True when the text holds nothing but blanks.
-bool IsBlankText(std::string_view text);
-
-// Each check passes a value that equals the current one or is blank; otherwise it raises
-// EPDBException with the matching message of the table.
-// The file name needs the extension ".PDB" (any case) and printable ASCII only.
-void CheckPDBFilename(std::string_view current, std::string_view value, const core::MessageTable& messages,
-                      TPropertyMessageIds ids);
-// The database name holds at most 31 characters (blanks trimmed), printable ASCII only.
-void CheckDatabaseName(std::string_view current, std::string_view value, const core::MessageTable& messages,
-                       TPropertyMessageIds ids);
-// A creator ID or database type is four letters or digits (blanks trimmed for the length).
-void CheckFourCharCode(std::string_view current, std::string_view value, const core::MessageTable& messages,
-                       TPropertyMessageIds ids);
+// Raises EPDBException with the matching message of the table when changing the property from
+// `current` to `value` breaks a rule (core::CheckPalmProperty).
+void CheckProperty(core::PalmProperty property, std::string_view current, std::string_view value,
+                   const core::MessageTable& messages, TPropertyMessageIds ids);
 
 }  // namespace pdb

@@ -36,8 +36,6 @@ inline constexpr std::size_t kMinContainerRecordSize = 50;
 inline constexpr std::size_t kMaxContainerRecordSize = 30000;
 // A container that already has more records than this takes no further database.
 inline constexpr std::size_t kContainerRecordsBeforePack = 65000;
-// A Palm database's record count is 16 bits.
-inline constexpr std::size_t kMaxPalmRecords = 65535;
 // Type of the container database.
 inline constexpr std::string_view kContainerType = "PKDT";
 

@@ -117,7 +117,7 @@ int TSyaPacker::PackDatabase(std::string_view directory, std::string_view fileNa
   } catch (const std::exception&) {
     return syaCannotOpen;
   }
-  if (container_->RecordCount() > kContainerRecordsBeforePack || names_.size() >= kMaxPalmRecords) {
+  if (container_->RecordCount() > kContainerRecordsBeforePack || names_.size() >= core::kPalmMaxRecords) {
     return syaContainerFull;
   }
 
@@ -136,7 +136,7 @@ int TSyaPacker::PackDatabase(std::string_view directory, std::string_view fileNa
 std::size_t TSyaPacker::StreamRoom() {
   const std::size_t records = container_->RecordCount();
   const std::size_t last = records > 0 ? container_->LastRecordData().size() : maxRecordSize_;
-  return (kMaxPalmRecords - records) * maxRecordSize_ + (last < maxRecordSize_ ? maxRecordSize_ - last : 0);
+  return (core::kPalmMaxRecords - records) * maxRecordSize_ + (last < maxRecordSize_ ? maxRecordSize_ - last : 0);
 }
 
 int TSyaPacker::PackOpenedSource(TPDBDataFields& source) {
@@ -218,7 +218,7 @@ int TSyaPacker::AppendToStream(core::ByteSpan bytes) {
       bytes = bytes.subspan(take);
       continue;
     }
-    if (container_->RecordCount() >= kMaxPalmRecords) return syaContainerFull;
+    if (container_->RecordCount() >= core::kPalmMaxRecords) return syaContainerFull;
     core::Bytes record;
     record.reserve(limit);
     const std::size_t take = std::min(bytes.size(), limit);

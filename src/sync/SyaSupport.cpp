@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/Encoding.h"
+#include "core/PalmPropertyRules.h"
 #include "sync/SyaGlobal.h"
 
 namespace sya {
@@ -13,22 +14,19 @@ namespace {
 
 std::string Trimmed(std::string_view text) { return std::string(core::TrimBlanks(text)); }
 
-bool IsBlank(std::string_view text) { return core::TrimBlanks(text).empty(); }
-
-bool AllPrintable(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u >= 32 && u <= 126;
-  });
+// Raises `wrongLengthId` (code 1) or `invalidCharactersId` (code 2) when changing the property
+// from `current` to `value` breaks a rule.
+void CheckProperty(core::PalmProperty property, std::string_view current, std::string_view value,
+                   int wrongLengthId, int invalidCharactersId) {
+  switch (core::CheckPalmProperty(property, current, value)) {
+    case core::PalmPropertyFault::None:
+      return;
+    case core::PalmPropertyFault::WrongLength:
+      RaisePDBError(wrongLengthId, 1);
+    case core::PalmPropertyFault::InvalidCharacters:
+      RaisePDBError(invalidCharactersId, 2);
+  }
 }
-
-bool AllAlphanumeric(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-  });
-}
-
-const core::TDateTime kEarliestCreationDate = *core::TDateTime::FromDate(1990, 1, 1);
 
 }  // namespace
 
@@ -49,23 +47,13 @@ void TPDBDataManager::CloseOnDestroy() noexcept {
 }
 
 void TPDBDataManager::SetPDBFilename(std::string fileName) {
-  if (fileName == pdbFilename_) return;
-  if (!IsBlank(fileName)) {
-    const auto dot = fileName.rfind('.');
-    if (dot == std::string::npos || core::UpperAscii(std::string_view(fileName).substr(dot)) != ".PDB")
-      RaisePDBError(2080, 1);
-    if (!AllPrintable(fileName)) RaisePDBError(2090, 2);
-  }
+  CheckProperty(core::PalmProperty::FileName, pdbFilename_, fileName, 2080, 2090);
   pdbFilename_ = std::move(fileName);
 }
 
 void TPDBDataManager::SetDatabaseName(std::string name) {
-  if (name == databaseName_) return;
-  if (!IsBlank(name)) {
-    if (core::TrimBlanks(name).size() > 31) RaisePDBError(2020, 1);
-    if (!AllPrintable(name)) RaisePDBError(2030, 2);
-  }
-  databaseName_ = std::move(name);
+  CheckProperty(core::PalmProperty::DatabaseName, header_.Name, name, 2020, 2030);
+  header_.Name = std::move(name);
 }
 
 void TPDBDataManager::SetOpenMode(TOpenMode mode) {
@@ -75,21 +63,13 @@ void TPDBDataManager::SetOpenMode(TOpenMode mode) {
 }
 
 void TPDBDataManager::SetCreatorID(std::string creator) {
-  if (creator == creatorID_) return;
-  if (!IsBlank(creator)) {
-    if (core::TrimBlanks(creator).size() != 4) RaisePDBError(2040, 1);
-    if (!AllAlphanumeric(creator)) RaisePDBError(2050, 2);
-  }
-  creatorID_ = std::move(creator);
+  CheckProperty(core::PalmProperty::CreatorID, header_.Creator, creator, 2040, 2050);
+  header_.Creator = std::move(creator);
 }
 
 void TPDBDataManager::SetDatabaseType(std::string type) {
-  if (type == databaseType_) return;
-  if (!IsBlank(type)) {
-    if (core::TrimBlanks(type).size() != 4) RaisePDBError(2060, 1);
-    if (!AllAlphanumeric(type)) RaisePDBError(2070, 2);
-  }
-  databaseType_ = std::move(type);
+  CheckProperty(core::PalmProperty::DatabaseType, header_.Type, type, 2060, 2070);
+  header_.Type = std::move(type);
 }
 
 fs::path TPDBDataManager::FilePath() const {
@@ -99,40 +79,14 @@ fs::path TPDBDataManager::FilePath() const {
 // ---- reading -----------------------------------------------------------------------------
 
 void TPDBDataManager::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
-  if (offset > fileSize_ || out.size() > fileSize_ - offset) throw core::ShortReadError();
-  if (out.empty()) return;
-  if (offset != inPos_) {
-    in_.clear();
-    in_.seekg(static_cast<std::streamoff>(offset));
-  }
-  in_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-  if (!in_) {
-    inPos_ = ~std::uint64_t{0};
-    throw core::ShortReadError();
-  }
-  inPos_ = offset + out.size();
+  if (!file_.ReadAt(offset, out)) throw core::ShortReadError();
 }
 
 void TPDBDataManager::ReadHeader() {
-  std::array<std::uint8_t, kPDBHeaderSize> raw{};
-  ReadAt(0, raw);
-  core::BigEndianReader r(raw);
-  core::PalmDatabaseHeader fields = core::PalmDatabaseHeader::Read(r);
-  databaseName_ = std::move(fields.Name);
-  attributes_ = fields.Attributes;
-  version_ = fields.Version;
-  const std::int32_t bias = core::StandardTimeZoneBiasMinutes();
-  creationDate_ = core::TDateTime::FromHeaderSeconds(fields.CreationSeconds, bias);
-  modificationDate_ = core::TDateTime::FromHeaderSeconds(fields.ModificationSeconds, bias);
-  backupDate_ = core::TDateTime::FromHeaderSeconds(fields.BackupSeconds, bias);
-  modificationNumber_ = fields.ModificationNumber;
-  appInfoOffset_ = fields.AppInfoOffset;
-  sortInfoOffset_ = fields.SortInfoOffset;
-  databaseType_ = std::move(fields.Type);
-  creatorID_ = std::move(fields.Creator);
-  uniqueIDSeed_ = fields.UniqueIDSeed;
-  nextRecordListID_ = fields.NextRecordListID;
-  headerRecordCount_ = fields.RecordCount;
+  const std::optional<core::PalmDatabaseHeader> header = file_.ReadHeader();
+  if (!header) throw core::ShortReadError();
+  header_ = core::PalmHeaderValues::FromHeader(*header);
+  headerRecordCount_ = header->RecordCount;
   recordCount_ = AdjustRecordCount(headerRecordCount_);
   AfterReadHeader();
 }
@@ -148,34 +102,27 @@ std::uint64_t TPDBDataManager::FirstDataOffset() {
 
 // The bytes from `offset` to `end`; a block that does not lie within the file is refused.
 core::Bytes TPDBDataManager::ReadBlock(std::uint32_t offset, std::uint64_t end, int failureId) {
-  if (end > fileSize_ || offset > end) RaisePDBError(failureId, 10);
-  core::Bytes block(static_cast<std::size_t>(end - offset));
-  ReadAt(offset, block);
-  return block;
+  auto block = file_.ReadBlock(offset, end);
+  if (!block) RaisePDBError(failureId, 10);
+  return std::move(*block);
 }
 
 void TPDBDataManager::Open() {
   if (openMode_ == dmModeWriteOnly) RaisePDBError(2510, 9);
   if (active_) RaisePDBError(2430, 1);
-  if (IsBlank(directory_)) RaisePDBError(2440, 2);
-  if (IsBlank(pdbFilename_)) RaisePDBError(2450, 3);
+  if (core::IsBlankText(directory_)) RaisePDBError(2440, 2);
+  if (core::IsBlankText(pdbFilename_)) RaisePDBError(2450, 3);
   const auto found = core::FindNoCase(fs::path(Trimmed(directory_)), pdbFilename_);
   std::error_code ec;
   if (!found || !fs::is_regular_file(*found, ec)) RaisePDBError(2460, 4);
-  in_ = std::ifstream(*found, std::ios::binary);
-  const auto size = fs::file_size(*found, ec);
-  if (!in_ || ec) {
-    in_ = std::ifstream();
-    RaisePDBError(2480, 6);
-  }
-  fileSize_ = size;
-  inPos_ = 0;
+  if (!file_.Open(*found)) RaisePDBError(2480, 6);
+  fileSize_ = file_.Size();
   entries_.clear();
   entriesLoaded_ = false;
   try {
     ReadHeader();
   } catch (const std::exception&) {
-    in_ = std::ifstream();
+    file_.Close();
     recordCount_ = 0;
     RaisePDBError(2490, 7);
   }
@@ -183,19 +130,19 @@ void TPDBDataManager::Open() {
   try {
     appInfo_.clear();
     sortInfo_.clear();
-    if (appInfoOffset_ != 0) {
+    if (header_.AppInfoOffset != 0) {
       try {
-        const std::uint64_t end = sortInfoOffset_ != 0 ? sortInfoOffset_ : FirstDataOffset();
-        appInfo_ = ReadBlock(appInfoOffset_, end, 2520);
+        const std::uint64_t end = header_.SortInfoOffset != 0 ? header_.SortInfoOffset : FirstDataOffset();
+        appInfo_ = ReadBlock(header_.AppInfoOffset, end, 2520);
       } catch (const EPDBException&) {
         throw;
       } catch (const std::exception&) {
         RaisePDBError(2520, 10);
       }
     }
-    if (sortInfoOffset_ != 0) {
+    if (header_.SortInfoOffset != 0) {
       try {
-        sortInfo_ = ReadBlock(sortInfoOffset_, FirstDataOffset(), 2530);
+        sortInfo_ = ReadBlock(header_.SortInfoOffset, FirstDataOffset(), 2530);
       } catch (const EPDBException&) {
         throw;
       } catch (const std::exception&) {
@@ -203,7 +150,7 @@ void TPDBDataManager::Open() {
       }
     }
   } catch (...) {
-    in_ = std::ifstream();
+    file_.Close();
     appInfo_.clear();
     sortInfo_.clear();
     entries_.clear();
@@ -220,10 +167,11 @@ void TPDBDataManager::Open() {
 
 // The record list, read once on first use: at most the entries the file actually holds.
 void TPDBDataManager::LoadEntries() {
-  const std::uint64_t available = fileSize_ > kPDBHeaderSize ? (fileSize_ - kPDBHeaderSize) / kRecordEntrySize : 0;
+  constexpr std::size_t kListStart = core::kPalmHeaderSize;
+  const std::uint64_t available = fileSize_ > kListStart ? (fileSize_ - kListStart) / core::kPalmRecordEntrySize : 0;
   const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(headerRecordCount_, available));
-  core::Bytes raw(count * kRecordEntrySize);
-  ReadAt(kPDBHeaderSize, raw);
+  core::Bytes raw(count * core::kPalmRecordEntrySize);
+  ReadAt(kListStart, raw);
   entries_.resize(count);
   core::BigEndianReader r(raw);
   for (auto& e : entries_) {
@@ -298,11 +246,11 @@ void TPDBDataManager::Next() {
 void TPDBDataManager::CreateDatabase() {
   if (openMode_ == dmModeReadOnly) RaisePDBError(2540, 1);
   if (active_) RaisePDBError(2550, 2);
-  if (IsBlank(directory_)) RaisePDBError(2560, 3);
-  if (IsBlank(pdbFilename_)) RaisePDBError(2570, 4);
-  if (core::TrimBlanks(creatorID_).size() != 4) RaisePDBError(2580, 5);
-  if (core::TrimBlanks(databaseType_).size() != 4) RaisePDBError(2590, 6);
-  if (IsBlank(databaseName_)) RaisePDBError(2610, 8);
+  if (core::IsBlankText(directory_)) RaisePDBError(2560, 3);
+  if (core::IsBlankText(pdbFilename_)) RaisePDBError(2570, 4);
+  if (core::TrimBlanks(header_.Creator).size() != 4) RaisePDBError(2580, 5);
+  if (core::TrimBlanks(header_.Type).size() != 4) RaisePDBError(2590, 6);
+  if (core::IsBlankText(header_.Name)) RaisePDBError(2610, 8);
   try {
     out_ = std::make_unique<core::AtomicFileWriter>(FilePath(), durability_);
   } catch (const std::exception&) {
@@ -311,17 +259,15 @@ void TPDBDataManager::CreateDatabase() {
   spool_.reset();
   entrySpool_.reset();
   streamedDataBytes_ = 0;
-  version_ = 0;
-  modificationDate_ = core::TDateTime();
-  backupDate_ = core::TDateTime();
-  modificationNumber_ = 0;
+  header_.Version = 0;
+  header_.ModificationDate = core::TDateTime();
+  header_.BackupDate = core::TDateTime();
+  header_.ModificationNumber = 0;
   appInfo_.clear();
   sortInfo_.clear();
   records_.clear();
   recordCount_ = 0;
-  for (auto& name : categoryNames_) name.clear();
-  for (std::uint8_t i = 0; i < 16; ++i) categoryIDs_[i] = i;
-  categoryIDs_[16] = 15;
+  categories_ = core::PalmCategoryBlock::Fresh();
   active_ = true;
 }
 
@@ -346,72 +292,31 @@ constexpr std::size_t kCopyChunk = 256 * 1024;
 }  // namespace
 
 void TPDBDataManager::WriteFileHead(core::AtomicFileWriter& out, bool writeCategories) {
-  const std::uint64_t n = recordCount_;
-  const std::uint64_t listEnd = kPDBHeaderSize + kRecordEntrySize * n + 2;
-  const std::uint64_t appInfoSize = (writeCategories ? kCategoryBlockSize : 0) + appInfo_.size();
-  const std::uint64_t appInfoOffset = appInfoSize > 0 ? listEnd : 0;
-  const std::uint64_t sortInfoOffset = sortInfo_.empty() ? 0 : listEnd + appInfoSize;
-  std::uint64_t dataOffset = listEnd + appInfoSize + sortInfo_.size();
-  std::uint64_t total = dataOffset + streamedDataBytes_;
-  for (const auto& r : records_)
-    if (!(r.attributes & kRecordDelete)) total += r.data.size();
-  if (total > 0xFFFFFFFFu) throw std::length_error("database larger than 4 GiB");
-
-  const core::TDateTime created = creationDate_ >= kEarliestCreationDate ? creationDate_ : core::TDateTime::Now();
-  const std::uint32_t createdSeconds = PalmSecondsFromDate(created);
-
-  core::Bytes head;
-  head.reserve(kCopyChunk);
-  core::BigEndianWriter w(head);
-  // The unique-ID seed and the next record list are written as 0.
-  core::PalmDatabaseHeader header;
-  header.Name = databaseName_;
-  header.Attributes = attributes_;
-  header.Version = version_;
-  header.CreationSeconds = createdSeconds;
-  header.ModificationSeconds =
-      modificationDate_.Days() > 0 ? PalmSecondsFromDate(modificationDate_) : createdSeconds;
-  header.BackupSeconds = backupDate_.Days() > 0 ? PalmSecondsFromDate(backupDate_) : 0;
-  header.ModificationNumber = modificationNumber_;
-  header.AppInfoOffset = static_cast<std::uint32_t>(appInfoOffset);
-  header.SortInfoOffset = static_cast<std::uint32_t>(sortInfoOffset);
-  header.Type = databaseType_;
-  header.Creator = creatorID_;
-  header.RecordCount = static_cast<std::uint16_t>(n);
-  header.Write(w);
-  const auto entry = [&](std::uint8_t attributes, std::uint32_t uniqueID, std::uint32_t size) {
-    const bool deleted = attributes & kRecordDelete;
-    core::PalmRecordEntry{.Offset = deleted ? 0 : static_cast<std::uint32_t>(dataOffset),
-                          .Attributes = static_cast<std::uint8_t>((attributes & 0x0F) << 4),
-                          .UniqueID = uniqueID}
-        .Write(w);
-    if (!deleted) dataOffset += size;
-    if (head.size() >= kCopyChunk) {
-      out.Write(head);
-      head.clear();
-    }
+  // The header values as held; the unique-ID seed and the next record list are written as 0.
+  // A record flagged deleted is listed with offset 0 and without data.
+  core::PalmFileHead head;
+  head.Header = header_.HeaderToWrite();
+  head.Header.UniqueIDSeed = 0;
+  if (writeCategories) head.Categories = categories_;
+  head.AppInfo = appInfo_;
+  head.SortInfo = sortInfo_;
+  head.Records.reserve(recordCount_);
+  const auto list = [&](std::uint8_t flags, std::uint32_t uniqueID, std::uint64_t size) {
+    head.Records.push_back(
+        {.Flags = flags, .UniqueID = uniqueID, .Size = size, .WithoutData = (flags & kRecordDelete) != 0});
   };
   if (entrySpool_) {
     entrySpool_->Seal();
     TSpoolReader in(*entrySpool_);
     std::array<std::uint8_t, kSpooledEntrySize> raw{};
-    for (std::uint64_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < recordCount_; ++i) {
       in.Read(raw);
-      entry(raw[0], core::LoadBE32(raw.data()) & 0xFFFFFF, core::LoadBE32(raw.data() + 4));
+      list(raw[0], core::LoadBE32(raw.data()) & 0xFFFFFF, core::LoadBE32(raw.data() + 4));
     }
   } else {
-    for (const auto& r : records_) entry(r.attributes, r.uniqueID, static_cast<std::uint32_t>(r.data.size()));
+    for (const auto& r : records_) list(r.attributes, r.uniqueID, r.data.size());
   }
-  w.U16(0);
-  if (writeCategories) {
-    w.U16(0);  // no category renamed
-    for (const auto& name : categoryNames_) w.FixedText(std::string_view(name).substr(0, 15), 16);
-    w.Append(core::ByteSpan(categoryIDs_));
-    w.U8(0);
-  }
-  w.Append(appInfo_);
-  w.Append(sortInfo_);
-  out.Write(head);
+  out.Write(head.Build());
 }
 
 void TPDBDataManager::Close() {
@@ -490,7 +395,7 @@ void TPDBDataManager::ReleaseAll() {
   entries_.clear();
   entries_.shrink_to_fit();
   entriesLoaded_ = false;
-  in_ = std::ifstream();
+  file_.Close();
   out_.reset();  // removes an uncommitted temporary file
   spool_.reset();
   entrySpool_.reset();
@@ -508,7 +413,7 @@ TPDBDataFields::~TPDBDataFields() { CloseOnDestroy(); }
 void TPDBDataFields::AppendRecord() {
   if (!Active()) RaisePDBError(2190, 1);
   if (OpenMode() != dmModeWriteOnly) RaisePDBError(2540, 1);
-  if (RecordCount() >= kMaxPalmRecords) RaisePDBError(2620, 1);
+  if (RecordCount() >= core::kPalmMaxRecords) RaisePDBError(2620, 1);
   AppendNode(RecordNode{std::move(recordData_), recordCategory_, recordAttributes_, recordUniqueID_});
   recordData_ = core::Bytes();
 }

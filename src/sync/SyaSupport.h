@@ -7,10 +7,8 @@
 // two zero bytes, the AppInfo block, the SortInfo block, the record data.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +17,7 @@
 #include "core/DateTime.h"
 #include "core/Files.h"
 #include "core/PalmDatabaseLayout.h"
+#include "core/PalmFileReader.h"
 #include "sync/SyaException.h"
 #include "sync/SyaFields.h"
 
@@ -26,17 +25,13 @@ namespace sya {
 
 enum TOpenMode : std::uint8_t { dmModeReadOnly = 0, dmModeWriteOnly = 1 };
 
-using TArrayCategories = std::array<std::string, 16>;
-
-inline constexpr std::size_t kPDBHeaderSize = core::kPalmHeaderSize;
-inline constexpr std::size_t kRecordEntrySize = core::kPalmRecordEntrySize;
-inline constexpr std::size_t kCategoryBlockSize = 276;
+using TArrayCategories = core::PalmCategoryNames;
 
 // Record attribute flags as held in memory (the high nibble of the entry's attribute byte).
-inline constexpr std::uint8_t kRecordDelete = 0x08;
-inline constexpr std::uint8_t kRecordDirty = 0x04;
-inline constexpr std::uint8_t kRecordBusy = 0x02;
-inline constexpr std::uint8_t kRecordSecret = 0x01;
+inline constexpr std::uint8_t kRecordDelete = core::kPalmRecordDelete;
+inline constexpr std::uint8_t kRecordDirty = core::kPalmRecordDirty;
+inline constexpr std::uint8_t kRecordBusy = core::kPalmRecordBusy;
+inline constexpr std::uint8_t kRecordSecret = core::kPalmRecordSecret;
 
 // One record: what GetRecord returns and what the write list holds.
 struct RecordNode {
@@ -59,30 +54,30 @@ class TPDBDataManager {
   void SetDirectory(std::string directory) { directory_ = std::move(directory); }
   const std::string& PDBFilename() const { return pdbFilename_; }
   void SetPDBFilename(std::string fileName);       // 2080, 2090
-  const std::string& DatabaseName() const { return databaseName_; }
+  const std::string& DatabaseName() const { return header_.Name; }
   void SetDatabaseName(std::string name);          // 2020, 2030
   TOpenMode OpenMode() const { return openMode_; }
   void SetOpenMode(TOpenMode mode);                // 2100; other values than 0 and 1 are ignored
-  const std::string& CreatorID() const { return creatorID_; }
+  const std::string& CreatorID() const { return header_.Creator; }
   void SetCreatorID(std::string creator);          // 2040, 2050
-  const std::string& DatabaseType() const { return databaseType_; }
+  const std::string& DatabaseType() const { return header_.Type; }
   void SetDatabaseType(std::string type);          // 2060, 2070
-  core::TDateTime CreationDate() const { return creationDate_; }
-  void SetCreationDate(core::TDateTime date) { creationDate_ = date; }
+  core::TDateTime CreationDate() const { return header_.CreationDate; }
+  void SetCreationDate(core::TDateTime date) { header_.CreationDate = date; }
   // The raw header attribute word.
-  std::uint16_t DatabaseFlags() const { return attributes_; }
-  void SetDatabaseFlags(std::uint16_t flags) { attributes_ = flags; }
-  std::uint16_t Version() const { return version_; }
-  void SetVersion(std::uint16_t version) { version_ = version; }
-  core::TDateTime ModificationDate() const { return modificationDate_; }
-  void SetModificationDate(core::TDateTime date) { modificationDate_ = date; }
-  core::TDateTime BackupDate() const { return backupDate_; }
+  std::uint16_t DatabaseFlags() const { return header_.Attributes; }
+  void SetDatabaseFlags(std::uint16_t flags) { header_.Attributes = flags; }
+  std::uint16_t Version() const { return header_.Version; }
+  void SetVersion(std::uint16_t version) { header_.Version = version; }
+  core::TDateTime ModificationDate() const { return header_.ModificationDate; }
+  void SetModificationDate(core::TDateTime date) { header_.ModificationDate = date; }
+  core::TDateTime BackupDate() const { return header_.BackupDate; }
   // The header's modification number; the unpacker hands it the 32-bit value it carries for it.
-  std::uint32_t ModificationNumber() const { return modificationNumber_; }
-  void SetModificationNumber(std::uint32_t value) { modificationNumber_ = value; }
-  std::uint32_t UniqueIDSeed() const { return uniqueIDSeed_; }
-  std::uint32_t AppInfoOffset() const { return appInfoOffset_; }
-  std::uint32_t SortInfoOffset() const { return sortInfoOffset_; }
+  std::uint32_t ModificationNumber() const { return header_.ModificationNumber; }
+  void SetModificationNumber(std::uint32_t value) { header_.ModificationNumber = value; }
+  std::uint32_t UniqueIDSeed() const { return header_.UniqueIDSeed; }
+  std::uint32_t AppInfoOffset() const { return header_.AppInfoOffset; }
+  std::uint32_t SortInfoOffset() const { return header_.SortInfoOffset; }
   // AppInfo and SortInfo bytes (read: the whole blocks; write: the bytes to write).
   const core::Bytes& AppInfoData() const { return appInfo_; }
   void SetAppInfoData(core::Bytes data) { appInfo_ = std::move(data); }
@@ -172,23 +167,18 @@ class TPDBDataManager {
   void LoadEntries();
   void ReleaseAll();
 
-  std::string directory_, pdbFilename_, databaseName_, creatorID_, databaseType_;
+  std::string directory_, pdbFilename_;
   TOpenMode openMode_ = dmModeReadOnly;
-  core::TDateTime creationDate_, modificationDate_, backupDate_;
-  std::uint16_t attributes_ = 0, version_ = 0;
-  std::uint32_t modificationNumber_ = 0, appInfoOffset_ = 0, sortInfoOffset_ = 0;
-  std::uint32_t uniqueIDSeed_ = 0, nextRecordListID_ = 0;
+  core::PalmHeaderValues header_;  // as read, or to be written
   core::Bytes appInfo_, sortInfo_;
   bool writeCategories_ = false;
   std::uint64_t fileSize_ = 0;
   bool active_ = false, bof_ = true, eof_ = true;
   std::int32_t currentIndex_ = -1;
-  TArrayCategories categoryNames_;
-  std::array<std::uint8_t, 17> categoryIDs_{};
+  core::PalmCategoryBlock categories_;
   int uncaughtAtCreation_ = 0;
 
-  std::ifstream in_;
-  std::uint64_t inPos_ = 0;
+  core::PalmFileReader file_;
   std::uint16_t headerRecordCount_ = 0;
   std::vector<Entry> entries_;
   bool entriesLoaded_ = false;

@@ -215,7 +215,7 @@ int TUnpacker::AppendBlockRecords() {
     if (!in.Has(size)) return syaStreamMalformed;
     const core::ByteSpan data = in.Take(size);
     if (size == 0) continue;
-    if (output_.RecordCount() >= kMaxPalmRecords) return syaStreamMalformed;
+    if (output_.RecordCount() >= core::kPalmMaxRecords) return syaStreamMalformed;
     output_.SetRecordAttributes(static_cast<std::uint8_t>((attributes / 16) % 16));
     output_.SetRecordCategory(0);
     output_.SetRecordUniqueID(0);

@@ -11,27 +11,28 @@ namespace app {
 namespace {
 
 using Args = std::vector<std::string>;
+using convert::CategorySource;
 constexpr std::string_view kDefault = "/home/agent/Key";
 
 StartupPlan Evaluate(const Args& args) { return EvaluateCommandLine(args, kDefault); }
 
 struct CommandCase {
   Args args;
-  std::optional<ECommand> command;
-  ECategorySource categorySource;
+  std::optional<Command> command;
+  CategorySource categorySource;
   std::string driver;
 };
 
 TEST(CommandLine, RecognisedCommandsRunWithTheirDirectoriesAndNoInteraction) {
   const std::vector<CommandCase> cases = {
-      {{"TXTTOPDB", "c:\\Data", "c:\\Out"}, ECommand::TxtToPdb, ECategorySource::TextFile, ""},
-      {{"TxtToPdb", "c:\\Data", "c:\\Out"}, ECommand::TxtToPdb, ECategorySource::TextFile, ""},
-      {{"pdbtotxt", "c:\\Data", "c:\\Out"}, ECommand::PdbToTxt, ECategorySource::None, ""},
-      {{"pdbtotxt", "c:\\Data", "c:\\Out", "surplus", "more"}, ECommand::PdbToTxt, ECategorySource::None, ""},
-      {{"PdbToDbf", "c:\\Data", "c:\\Out"}, ECommand::PdbToDbf, ECategorySource::None, ""},
+      {{"TXTTOPDB", "c:\\Data", "c:\\Out"}, Command::TxtToPdb, CategorySource::TextFile, ""},
+      {{"TxtToPdb", "c:\\Data", "c:\\Out"}, Command::TxtToPdb, CategorySource::TextFile, ""},
+      {{"pdbtotxt", "c:\\Data", "c:\\Out"}, Command::PdbToTxt, CategorySource::None, ""},
+      {{"pdbtotxt", "c:\\Data", "c:\\Out", "surplus", "more"}, Command::PdbToTxt, CategorySource::None, ""},
+      {{"PdbToDbf", "c:\\Data", "c:\\Out"}, Command::PdbToDbf, CategorySource::None, ""},
       {{"PDBTODBF", "c:\\Data", "c:\\Out", "Visual FoxPro vfp Driver", "surplus"},
-       ECommand::PdbToDbf,
-       ECategorySource::None,
+       Command::PdbToDbf,
+       CategorySource::None,
        "Visual FoxPro vfp Driver"},
   };
   for (const auto& c : cases) {
@@ -66,7 +67,7 @@ TEST(CommandLine, WordsThatAreNotExactlyACommandAreRefused) {
     EXPECT_EQ(plan.state.edtSource, "c:\\Data");
     EXPECT_EQ(plan.state.edtDest, "c:\\Out");
     EXPECT_FALSE(plan.state.Interactive);
-    EXPECT_EQ(plan.state.CategorySource, ECategorySource::None);
+    EXPECT_EQ(plan.state.CategorySource, CategorySource::None);
     EXPECT_EQ(plan.state.OdbcDriver, "");
   }
 }
@@ -79,7 +80,7 @@ TEST(CommandLine, NoArgumentsOrTwoStartTheInteractiveWindowOnTheDefaultDirectory
     EXPECT_FALSE(plan.unrecognisedCommand);
     EXPECT_FALSE(plan.usageRequested);
     EXPECT_TRUE(plan.state.Interactive);
-    EXPECT_EQ(plan.state.CategorySource, ECategorySource::TextFile);
+    EXPECT_EQ(plan.state.CategorySource, CategorySource::TextFile);
     EXPECT_EQ(plan.state.edtSource, kDefault);
     EXPECT_EQ(plan.state.edtDest, kDefault);
   }
@@ -98,7 +99,7 @@ TEST(CommandLine, OneArgumentOpensAnEmptyWindowAndAsksForUsageOnlyWithAQuestionM
     EXPECT_FALSE(plan.command.has_value());
     EXPECT_FALSE(plan.unrecognisedCommand);
     EXPECT_FALSE(plan.state.Interactive);
-    EXPECT_EQ(plan.state.CategorySource, ECategorySource::None);
+    EXPECT_EQ(plan.state.CategorySource, CategorySource::None);
     EXPECT_EQ(plan.state.edtSource, "");
     EXPECT_EQ(plan.state.edtDest, "");
   }

@@ -9,13 +9,16 @@
 
 #include "app/ConsoleReporter.h"
 #include "app/ConsoleStart.h"
-#include "app/Conversion.h"
+#include "app/ConversionRun.h"
 #include "app/ErrorDisplay.h"
 #include "app/ExitCode.h"
 #include "app/ProgressGauge.h"
+#include "support/RecordingReporter.h"
 
 namespace app {
 namespace {
+
+using convert::ConversionResult;
 
 TEST(ProgressGauge, NotifiesOnlyWhenTheWholePercentageChanges) {
   ProgressGauge gauge;
@@ -88,7 +91,7 @@ TEST(ConsoleReporter, ProgressOnATerminalRewritesOneLineAndEndsItBeforeOtherOutp
 }
 
 TEST(ErrorDisplay, SpecialHandlersFirstNewestFirstThenThePlainErrorBox) {
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
   ErrorDisplay display(reporter);
   std::vector<std::string> calls;
   display.AddHandler([&](const std::exception_ptr&) {
@@ -114,13 +117,13 @@ TEST(ErrorDisplay, SpecialHandlersFirstNewestFirstThenThePlainErrorBox) {
   display.Show(std::make_exception_ptr(std::runtime_error("Driver not support transactions")));
   EXPECT_EQ(calls, (std::vector<std::string>{"newer", "older"}));
   ASSERT_EQ(reporter.entries.size(), 1u);
-  EXPECT_EQ(reporter.entries[0].kind, core::RecordingReporter::Entry::Error);
+  EXPECT_EQ(reporter.entries[0].kind, testsupport::RecordingReporter::Entry::Error);
   EXPECT_EQ(reporter.entries[0].caption, "Vestibo");
   EXPECT_EQ(reporter.entries[0].text, "Driver not support transactions");
 }
 
 TEST(ErrorDisplay, AFailingHandlerDoesNotHideTheError) {
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
   ErrorDisplay display(reporter);
   display.AddHandler([](const std::exception_ptr&) -> bool { throw std::runtime_error("dialog broke"); });
   display.Show(std::make_exception_ptr(std::runtime_error("original")));
@@ -131,7 +134,7 @@ TEST(ErrorDisplay, AFailingHandlerDoesNotHideTheError) {
 }
 
 TEST(Conversions, GuardedRunTellsTheOutcomesApartAndShowsStoppingErrors) {
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
   ErrorDisplay display(reporter);
   EXPECT_EQ(RunGuarded([] { return ConversionResult::Done; }, display), RunOutcome::Done);
   EXPECT_EQ(RunGuarded([] { return ConversionResult::NothingToDo; }, display), RunOutcome::NothingToDo);

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <stdexcept>
 
+#include "support/RecordingReporter.h"
+
 
 namespace gui {
 namespace {
@@ -28,7 +30,7 @@ class ScriptedPicker : public FolderPicker {
 class TfrmMainTest : public ::testing::Test {
  protected:
 
-  std::unique_ptr<TfrmMain> MakeWindow(app::MainFormState state, TfrmMain::ConversionRunner runner = {}) {
+  std::unique_ptr<TfrmMain> MakeWindow(convert::MainFormState state, TfrmMain::ConversionRunner runner = {}) {
     TfrmMain::Options options;
     options.picker = &picker;
     options.messages = &recorder;
@@ -37,11 +39,11 @@ class TfrmMainTest : public ::testing::Test {
   }
 
   ScriptedPicker picker;
-  core::RecordingReporter recorder;
+  testsupport::RecordingReporter recorder;
 };
 
 TEST_F(TfrmMainTest, ControlsHaveTheirTextsAndPlaces) {
-  app::MainFormState state;
+  convert::MainFormState state;
   state.edtSource = "/data/in";
   state.edtDest = "/data/out";
   auto window = MakeWindow(state);
@@ -100,7 +102,7 @@ TEST_F(TfrmMainTest, TabOrderRunsThroughBoxesPickersAndButtons) {
 }
 
 TEST_F(TfrmMainTest, PickersReplaceTheBoxTextOnlyWhenAFolderIsChosen) {
-  app::MainFormState state;
+  convert::MainFormState state;
   state.edtSource = "/old/source";
   state.edtDest = "/old/dest";
   auto window = MakeWindow(state);
@@ -123,11 +125,11 @@ TEST_F(TfrmMainTest, PickersReplaceTheBoxTextOnlyWhenAFolderIsChosen) {
 }
 
 TEST_F(TfrmMainTest, ButtonsRunTheirConversionWithTheBoxesAsTyped) {
-  std::vector<app::ECommand> started;
+  std::vector<app::Command> started;
   std::vector<std::pair<std::string, std::string>> directories;
   std::vector<int> percentsAtMessage;
   TfrmMain* self = nullptr;
-  auto window = MakeWindow({}, [&](app::ECommand command, app::ConversionContext& context, const app::ErrorDisplay&) {
+  auto window = MakeWindow({}, [&](app::Command command, convert::ConversionContext& context, const app::ErrorDisplay&) {
     started.push_back(command);
     directories.emplace_back(context.state.edtSource, context.state.edtDest);
     context.reporter.ProgressStart(7);
@@ -144,8 +146,8 @@ TEST_F(TfrmMainTest, ButtonsRunTheirConversionWithTheBoxesAsTyped) {
   QTest::mouseClick(&window->btnTXTtoPDB, Qt::LeftButton);
   QTest::mouseClick(&window->btnPDBtoDBF, Qt::LeftButton);
 
-  EXPECT_EQ(started, (std::vector<app::ECommand>{app::ECommand::PdbToTxt, app::ECommand::TxtToPdb,
-                                                 app::ECommand::PdbToDbf}));
+  EXPECT_EQ(started, (std::vector<app::Command>{app::Command::PdbToTxt, app::Command::TxtToPdb,
+                                                 app::Command::PdbToDbf}));
   ASSERT_EQ(directories.size(), 3u);
   EXPECT_EQ(directories[0].first, "/palm/in/ ");
   EXPECT_EQ(directories[0].second, "/данные");
@@ -173,20 +175,20 @@ TEST_F(TfrmMainTest, GaugeRepaintsOncePerPercentAndStartsAgainAtZero) {
 
 TEST_F(TfrmMainTest, AnErrorThatStopsAConversionIsShownCaptionedVestiboAndTheWindowStaysUsable) {
   int runs = 0;
-  auto window = MakeWindow({}, [&](app::ECommand command, app::ConversionContext& context,
+  auto window = MakeWindow({}, [&](app::Command command, convert::ConversionContext& context,
                                    const app::ErrorDisplay& errors) {
     ++runs;
     return app::RunGuarded(
-        [&]() -> app::ConversionResult {
-          if (command == app::ECommand::TxtToPdb) throw std::runtime_error("'12x' is not a valid integer value");
+        [&]() -> convert::ConversionResult {
+          if (command == app::Command::TxtToPdb) throw std::runtime_error("'12x' is not a valid integer value");
           context.reporter.ShowMessage("done");
-          return app::ConversionResult::Done;
+          return convert::ConversionResult::Done;
         },
         errors);
   });
-  EXPECT_EQ(window->RunConversion(app::ECommand::TxtToPdb), app::RunOutcome::Stopped);
+  EXPECT_EQ(window->RunConversion(app::Command::TxtToPdb), app::RunOutcome::Stopped);
   ASSERT_EQ(recorder.entries.size(), 1u);
-  EXPECT_EQ(recorder.entries[0].kind, core::RecordingReporter::Entry::Error);
+  EXPECT_EQ(recorder.entries[0].kind, testsupport::RecordingReporter::Entry::Error);
   EXPECT_EQ(recorder.entries[0].caption, "Vestibo");
   EXPECT_EQ(recorder.entries[0].text, "'12x' is not a valid integer value");
 

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <stdexcept>
 
+#include "support/RecordingReporter.h"
+
 namespace gui {
 namespace {
 
@@ -15,20 +17,20 @@ class WindowedStartTest : public ::testing::Test {
     plan = app::EvaluateCommandLine(args, "/home/agent/Key");
     TfrmMain::Options options;
     options.messages = &recorder;
-    options.runner = [&, outcome](app::ECommand command, app::ConversionContext& context,
+    options.runner = [&, outcome](app::Command command, convert::ConversionContext& context,
                                   const app::ErrorDisplay& errors) {
       ran.push_back(command);
       interactive = context.state.Interactive;
       return app::RunGuarded(
-          [&]() -> app::ConversionResult {
+          [&]() -> convert::ConversionResult {
             switch (outcome) {
               case app::RunOutcome::Done:
-                return app::ConversionResult::Done;
+                return convert::ConversionResult::Done;
               case app::RunOutcome::NothingToDo:
-                return app::ConversionResult::NothingToDo;
+                return convert::ConversionResult::NothingToDo;
               case app::RunOutcome::FailureReported:
                 context.reporter.ShowMessage("Error starting the pack operation!");
-                return app::ConversionResult::FailureReported;
+                return convert::ConversionResult::FailureReported;
               case app::RunOutcome::Stopped:
                 break;
             }
@@ -44,9 +46,9 @@ class WindowedStartTest : public ::testing::Test {
   }
 
   app::StartupPlan plan;
-  core::RecordingReporter recorder;
+  testsupport::RecordingReporter recorder;
   std::unique_ptr<TfrmMain> window;
-  std::vector<app::ECommand> ran;
+  std::vector<app::Command> ran;
   bool interactive = true;
   int loops = 0;
   bool shownDuringLoop = false;
@@ -64,7 +66,7 @@ TEST_F(WindowedStartTest, ACommandRunsBeforeTheWindowAndEndsWithoutShowingIt) {
     ran.clear();
     loops = 0;
     EXPECT_EQ(Start({"txttopdb", "/in", "/out"}, c.outcome), c.code);
-    EXPECT_EQ(ran, std::vector<app::ECommand>{app::ECommand::TxtToPdb});
+    EXPECT_EQ(ran, std::vector<app::Command>{app::Command::TxtToPdb});
     EXPECT_FALSE(interactive);
     EXPECT_EQ(loops, 0);
     EXPECT_FALSE(window->isVisible());
@@ -88,7 +90,7 @@ TEST_F(WindowedStartTest, AnUnrecognisedCommandShowsTheParameterErrorThenTheWind
   EXPECT_EQ(Start({"convert", "/in", "/out"}), app::ExitCode::UnrecognisedCommand);
   EXPECT_TRUE(ran.empty());
   EXPECT_EQ(recorder.Texts(), std::vector<std::string>{"Ошибка в ратаметрах"});
-  EXPECT_EQ(recorder.entries[0].kind, core::RecordingReporter::Entry::Message);
+  EXPECT_EQ(recorder.entries[0].kind, testsupport::RecordingReporter::Entry::Message);
   EXPECT_TRUE(shownDuringLoop);
   EXPECT_EQ(window->edtSource.text(), "/in");
 }

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "support/OdbcTestEnv.h"
-#include "odbc/mSession.h"
-#include "odbc/odbchelper.h"
+#include "odbc/TmSession.h"
+#include "odbc/TOdbcDriverManager.h"
 
 namespace odbc {
 namespace {

@@ -5,8 +5,8 @@
 #include <sqlext.h>
 
 #include "support/OdbcTestEnv.h"
-#include "odbc/mDataBas.h"
-#include "odbc/mQuery.h"
+#include "odbc/TmDataBase.h"
+#include "odbc/TmStatement.h"
 
 namespace odbctest {
 namespace {

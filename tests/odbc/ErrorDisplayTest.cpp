@@ -9,6 +9,7 @@
 #include "support/OdbcTestEnv.h"
 #include "app/ODBCErrorHandler.h"
 #include "core/Reporter.h"
+#include "support/RecordingReporter.h"
 
 namespace odbctest {
 namespace {
@@ -35,7 +36,7 @@ odbc::ESQLerror ThreeRecordError() {
 }
 
 TEST(ODBCErrorDisplay, ConsolePrintsEveryRecordAndPassesOtherErrorsOn) {
-  core::RecordingReporter fallback;
+  testsupport::RecordingReporter fallback;
   std::ostringstream err;
   app::ErrorDisplay display(fallback);
   app::InstallODBCConsoleHandler(display, err);
@@ -59,7 +60,7 @@ TEST(ODBCErrorDisplay, ConsolePrintsEveryRecordAndPassesOtherErrorsOn) {
 }
 
 TEST(ODBCErrorDisplay, DialogGetsTheRecordsInOrderOrTheMessage) {
-  core::RecordingReporter fallback;
+  testsupport::RecordingReporter fallback;
   app::ErrorDisplay display(fallback);
   std::vector<app::ODBCDiagnosticRecord> shown;
   std::string shownMessage;
@@ -96,7 +97,7 @@ TEST(ODBCErrorDisplay, UnregisteredDriverReachesTheConsole) {
   odbc::TmDataBase db;
   db.SetParams({"DRIVER=Vestibo Driver Nobody Registered", "Database=x"});
   db.SetDriverCompletion(odbc::TmDriverCompletion::sdNoPrompt);
-  core::RecordingReporter fallback;
+  testsupport::RecordingReporter fallback;
   std::ostringstream err;
   app::ErrorDisplay display(fallback);
   app::InstallODBCConsoleHandler(display, err);

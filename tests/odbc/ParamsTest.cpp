@@ -1,9 +1,9 @@
 // Parameter parsing, the parameter list, and the key=value connect lines.
 #include <gtest/gtest.h>
 
-#include "odbc/mDataBas.h"
-#include "odbc/mParams.h"
-#include "odbc/mQuery.h"
+#include "odbc/TmDataBase.h"
+#include "odbc/TmParams.h"
+#include "odbc/TmStatement.h"
 
 namespace odbc {
 namespace {
@@ -63,7 +63,7 @@ TEST(TmParamsTest, OneParameterPerNameAndValuesKeptByName) {
   EXPECT_TRUE(next[0].Bound());
   EXPECT_TRUE(next[0].IsNull());
   EXPECT_FALSE(next[1].Bound());
-  EXPECT_EQ(next[1].DataType(), TFieldType::ftUnknown);
+  EXPECT_EQ(next[1].DataType(), dataset::TFieldType::Unknown);
 }
 
 TEST(TmStatementTextTest, ChangingSQLReparsesAndKeepsValues) {

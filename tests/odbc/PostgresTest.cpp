@@ -6,13 +6,13 @@
 #include <memory>
 
 #include "support/OdbcTestEnv.h"
-#include "odbc/mQuery.h"
+#include "odbc/TmStatement.h"
 
 namespace odbctest {
 namespace {
 
 using odbc::ESQLerror;
-using odbc::TFieldType;
+using dataset::TFieldType;
 using odbc::TmDataBase;
 using odbc::TmStatement;
 using Rows = std::vector<std::vector<std::string>>;
@@ -162,14 +162,14 @@ TEST_F(PostgresTest, FieldDefinitionsFollowTheServersTypes) {
     bool bound;
   };
   const Expected expected[] = {
-      {"c2", TFieldType::ftString, 2, true},   {"vc", TFieldType::ftString, 10, true},
-      {"big", TFieldType::ftMemo, 0, false},   {"t", TFieldType::ftMemo, 0, false},
-      {"i", TFieldType::ftInteger, 0, true},   {"si", TFieldType::ftSmallint, 0, true},
-      {"bi", TFieldType::ftFloat, 0, true},    {"n", TFieldType::ftFloat, 0, true},
-      {"d", TFieldType::ftFloat, 0, true},     {"r", TFieldType::ftFloat, 0, true},
-      {"dt", TFieldType::ftDate, 0, true},     {"tm", TFieldType::ftTime, 0, true},
-      {"ts", TFieldType::ftDateTime, 0, true}, {"b", TFieldType::ftBoolean, 0, true},
-      {"by", TFieldType::ftBlob, 0, false}};
+      {"c2", TFieldType::String, 2, true},   {"vc", TFieldType::String, 10, true},
+      {"big", TFieldType::Memo, 0, false},   {"t", TFieldType::Memo, 0, false},
+      {"i", TFieldType::Integer, 0, true},   {"si", TFieldType::Smallint, 0, true},
+      {"bi", TFieldType::Float, 0, true},    {"n", TFieldType::Float, 0, true},
+      {"d", TFieldType::Float, 0, true},     {"r", TFieldType::Float, 0, true},
+      {"dt", TFieldType::Date, 0, true},     {"tm", TFieldType::Time, 0, true},
+      {"ts", TFieldType::DateTime, 0, true}, {"b", TFieldType::Boolean, 0, true},
+      {"by", TFieldType::Blob, 0, false}};
   const auto& defs = query.ODBCFieldDefs();
   ASSERT_GE(defs.size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {

@@ -6,6 +6,7 @@
 
 #include "support/OdbcTestEnv.h"
 #include "core/Reporter.h"
+#include "support/RecordingReporter.h"
 #include "odbc/TmQuery.h"
 
 namespace odbctest {
@@ -49,7 +50,7 @@ class PostgresQuery : public ::testing::Test {
 TEST_F(PostgresQuery, InsertStatementIntoAQuotedTableName) {
   Exec(db_, "CREATE TABLE \"orderitem.dbf\" (IdOrder integer, IdProduct integer, Quantity float, Price float, "
             "Unit char(5))");
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
   TmQuery query;
   query.SetDataBase(&db_);
   query.SetReporter(&reporter);
@@ -85,7 +86,7 @@ TEST_F(PostgresQuery, InsertStatementIntoAQuotedTableName) {
 TEST_F(PostgresQuery, ScrollableCursorAndStatementsWithOldValues) {
   Exec(db_, "create table item (id integer, name varchar(20))");
   Exec(db_, "insert into item select g, 'name ' || g from generate_series(1, 6) g");
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
   TmQuery query;
   query.SetDataBase(&db_);
   query.SetReporter(&reporter);

@@ -7,6 +7,7 @@
 
 #include "support/OdbcTestEnv.h"
 #include "core/Reporter.h"
+#include "support/RecordingReporter.h"
 #include "odbc/TmBlobStream.h"
 #include "odbc/TmQuery.h"
 
@@ -96,9 +97,9 @@ TEST_F(SqliteQuery, EmptyResultAndReadOnlyResult) {
   EXPECT_TRUE(query.Bof());
   EXPECT_EQ(query.RecordCount(), 0);
   query.Append();
-  EXPECT_THROW(query.FieldByName("id").AsInteger(7), pdb::EDatabaseError) << "not RequestLive";
+  EXPECT_THROW(query.FieldByName("id").AsInteger(7), dataset::EDatabaseError) << "not RequestLive";
   query.Cancel();
-  EXPECT_THROW(query.ExecSQL(), pdb::EDatabaseError) << "ExecSQL needs a closed query";
+  EXPECT_THROW(query.ExecSQL(), dataset::EDatabaseError) << "ExecSQL needs a closed query";
   query.Close();
   EXPECT_FALSE(query.CursorOpen());
   EXPECT_TRUE(query.Prepared()) << "the statement stays prepared for the next Open";
@@ -134,8 +135,8 @@ TEST_F(SqliteQuery, LongColumnsComeThroughGetData) {
     EXPECT_FALSE(defs[1].Bound()) << "long text is read through SQLGetData";
     EXPECT_EQ(query.FieldByName("body").AsString(), body);
     EXPECT_EQ(query.FieldByName("data").AsString(), std::string("\x00\x01\xff\x00z", 5));
-    auto stream = query.CreateBlobStream(query.FieldByName("body"), pdb::TBlobStreamMode::Read);
-    stream->Seek(-3, pdb::TSeekOrigin::End);
+    auto stream = query.CreateBlobStream(query.FieldByName("body"), dataset::TBlobStreamMode::Read);
+    stream->Seek(-3, dataset::TSeekOrigin::End);
     EXPECT_EQ(stream->ReadRest(), "99;");
     query.Next();
     EXPECT_TRUE(query.FieldByName("body").IsNull());
@@ -155,21 +156,21 @@ TEST_F(SqliteQuery, BlobStreamWritesCutTheValueAtTheirEnd) {
   query.Append();
   query.FieldByName("id").AsInteger(1);
   {
-    auto stream = query.CreateBlobStream(query.FieldByName("body"), pdb::TBlobStreamMode::Write);
+    auto stream = query.CreateBlobStream(query.FieldByName("body"), dataset::TBlobStreamMode::Write);
     stream->Write("hello world");
-    stream->Seek(5, pdb::TSeekOrigin::Beginning);
+    stream->Seek(5, dataset::TSeekOrigin::Beginning);
     stream->Write("!");
   }
   EXPECT_EQ(query.FieldByName("body").AsString(), "hello!");
   query.Post();
   EXPECT_EQ(FetchAll(db_, "select id, body from doc"), (Rows{{"1", "hello!"}}));
-  EXPECT_THROW(query.CreateBlobStream(query.FieldByName("body"), pdb::TBlobStreamMode::Write), pdb::EDatabaseError)
+  EXPECT_THROW(query.CreateBlobStream(query.FieldByName("body"), dataset::TBlobStreamMode::Write), dataset::EDatabaseError)
       << "writing needs edit or insert state";
 }
 
 TEST_F(SqliteQuery, InsertStatementPostsEveryAppendedRecordOnce) {
   Exec(db_, "create table line (IdOrder integer, IdProduct integer, Quantity float, Price float, Note varchar(10))");
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
   TmQuery query;
   query.SetDataBase(&db_);
   query.SetReporter(&reporter);
@@ -216,7 +217,7 @@ TEST_F(SqliteQuery, InsertStatementPostsEveryAppendedRecordOnce) {
 }
 
 TEST_F(SqliteQuery, ModifyAndDeleteStatementsUseOldValues) {
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
   TmQuery query;
   query.SetReporter(&reporter);
   query.ModifySQL() = {"update item set id = :id, name = :name where id = :OLD_ID"};
@@ -249,7 +250,7 @@ TEST_F(SqliteQuery, ModifyAndDeleteStatementsUseOldValues) {
   query.Edit();
   query.FieldByName("name").AsString("gone");
   query.Post();
-  EXPECT_EQ(query.State(), pdb::TDataSetState::Browse);
+  EXPECT_EQ(query.State(), dataset::TDataSetState::Browse);
   EXPECT_EQ(reporter.Texts(), std::vector<std::string>{"No rows affected"});
 
   // Two rows match: reported, not refused.
@@ -258,7 +259,7 @@ TEST_F(SqliteQuery, ModifyAndDeleteStatementsUseOldValues) {
   query.Delete();
   EXPECT_EQ(reporter.Texts().back(), "More then one rows affected");
 
-  EXPECT_THROW(query.SetInsertSQL({}), pdb::EDatabaseError) << "switching to positioned inserts while open";
+  EXPECT_THROW(query.SetInsertSQL({}), dataset::EDatabaseError) << "switching to positioned inserts while open";
   query.SetInsertSQL({"insert into item (id) values (:id)"});  // still a statement: allowed
 }
 
@@ -295,13 +296,13 @@ TEST_F(SqliteQuery, WithoutStatementsAForwardOnlyQueryRefusesToPost) {
   OpenItems(query, TmCursorTypes::ctFwdOnlyCursor, true);
   query.Append();
   query.FieldByName("id").AsInteger(9);
-  EXPECT_THROW(query.Post(), pdb::EDatabaseError);
+  EXPECT_THROW(query.Post(), dataset::EDatabaseError);
   query.Cancel();
   query.Edit();
   query.FieldByName("id").AsInteger(9);
-  EXPECT_THROW(query.Post(), pdb::EDatabaseError);
+  EXPECT_THROW(query.Post(), dataset::EDatabaseError);
   query.Cancel();
-  EXPECT_THROW(query.Delete(), pdb::EDatabaseError);
+  EXPECT_THROW(query.Delete(), dataset::EDatabaseError);
   EXPECT_EQ(query.RecordCount(), 5);
   query.Close();
 
@@ -312,7 +313,7 @@ TEST_F(SqliteQuery, WithoutStatementsAForwardOnlyQueryRefusesToPost) {
   try {
     query.Post();
     ADD_FAILURE() << "a blank insert statement posted";
-  } catch (const pdb::EDatabaseError& error) {
+  } catch (const dataset::EDatabaseError& error) {
     EXPECT_STREQ(error.what(), "sql statement not defined");
   }
   query.Cancel();
@@ -349,7 +350,7 @@ TEST_F(SqliteQuery, MasterSuppliesUnassignedParameters) {
   detail.SetDataBase(&db_);
   detail.SetSQL({"select name from item where id = :id"});
   detail.SetDataSource(&master);
-  EXPECT_THROW(master.SetDataSource(&detail), pdb::EDatabaseError);
+  EXPECT_THROW(master.SetDataSource(&detail), dataset::EDatabaseError);
   ASSERT_TRUE(master.Locate("id", 3));
   detail.Open();
   EXPECT_EQ(detail.FieldByName("name").AsString(), "name 3");

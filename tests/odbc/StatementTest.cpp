@@ -5,13 +5,13 @@
 #include <sqlext.h>
 
 #include "support/OdbcTestEnv.h"
-#include "odbc/mQuery.h"
+#include "odbc/TmStatement.h"
 
 namespace odbctest {
 namespace {
 
 using odbc::ESQLerror;
-using odbc::TFieldType;
+using dataset::TFieldType;
 using odbc::TmStatement;
 using Rows = std::vector<std::vector<std::string>>;
 
@@ -155,20 +155,20 @@ TEST_F(SqliteStatement, FieldDefinitionsFromTheResultColumns) {
 
   const auto* id = query_.FindFieldDef("ID");
   ASSERT_NE(id, nullptr);
-  EXPECT_EQ(id->dataType, TFieldType::ftInteger);
+  EXPECT_EQ(id->dataType, TFieldType::Integer);
   EXPECT_EQ(id->bufferType, SQL_C_SLONG);
   EXPECT_EQ(id->fieldNo, 1);
   const auto* name = query_.FindFieldDef("name");
-  EXPECT_EQ(name->dataType, TFieldType::ftString);
+  EXPECT_EQ(name->dataType, TFieldType::String);
   EXPECT_EQ(name->size, 30);
   EXPECT_EQ(name->bufferLength, 31);
-  EXPECT_EQ(query_.FindFieldDef("note")->dataType, TFieldType::ftMemo);
+  EXPECT_EQ(query_.FindFieldDef("note")->dataType, TFieldType::Memo);
   EXPECT_FALSE(query_.FindFieldDef("note")->Bound());
-  EXPECT_EQ(query_.FindFieldDef("price")->dataType, TFieldType::ftFloat);
-  EXPECT_EQ(query_.FindFieldDef("d")->dataType, TFieldType::ftDate);
-  EXPECT_EQ(query_.FindFieldDef("ts")->dataType, TFieldType::ftDateTime);
-  EXPECT_EQ(query_.FindFieldDef("small")->dataType, TFieldType::ftSmallint);
-  EXPECT_EQ(query_.FindFieldDef("pic")->dataType, TFieldType::ftBlob);
+  EXPECT_EQ(query_.FindFieldDef("price")->dataType, TFieldType::Float);
+  EXPECT_EQ(query_.FindFieldDef("d")->dataType, TFieldType::Date);
+  EXPECT_EQ(query_.FindFieldDef("ts")->dataType, TFieldType::DateTime);
+  EXPECT_EQ(query_.FindFieldDef("small")->dataType, TFieldType::Smallint);
+  EXPECT_EQ(query_.FindFieldDef("pic")->dataType, TFieldType::Blob);
 
   // Bound values and their indicators are aligned and do not overlap; unbound columns take
   // string slots in column order.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,45 @@ TEST(PDBAppForge, CurrencyIsCountedInTenThousandths) {
   EXPECT_EQ(field.AsCurrency(), 922337203685477LL * 10000);
   field.SetAsDouble(1e300);
   EXPECT_THROW((void)field.AsCurrency(), core::EConvertError);
+}
+
+TEST(PDBAppForge, CurrencyKeepsEverySixtyFourBitCount) {
+  struct Case {
+    TAFCurrency count;
+    const char* text;
+  };
+  const std::vector<Case> cases = {
+      {9007199254740993, "900719925474,0993"},  // 2^53 + 1
+      {-9007199254740993, "-900719925474,0993"},
+      {std::numeric_limits<TAFCurrency>::max(), "922337203685477,5807"},
+      {std::numeric_limits<TAFCurrency>::min(), "-922337203685477,5808"},
+      {125000, "12,5"},
+      {-30000, "-3"},
+      {5, "0,0005"},
+  };
+  testsupport::TempDir dir;
+  {
+    TPDBAppForge db;
+    Define(db, {{"Money", AFCurrency}});
+    pdbtest::PrepareWrite(db, dir);
+    for (const auto& c : cases) {
+      db.BeginAppend();
+      db.Fields()[0].SetAsCurrency(c.count);
+      db.Post();
+    }
+    db.Close();
+  }
+  const auto file = dir.ReadBytes("db.pdb");
+  TPDBAppForge db;
+  pdbtest::PrepareRead(db, dir);
+  for (std::size_t i = 0; i < cases.size(); ++i, db.Next()) {
+    SCOPED_TRACE(cases[i].text);
+    core::Bytes stored;
+    core::BigEndianWriter(stored).U64(static_cast<std::uint64_t>(cases[i].count));
+    EXPECT_EQ(pdbtest::RecordOf(file, i), stored);
+    EXPECT_EQ(db.Fields()[0].AsCurrency(), cases[i].count);
+    EXPECT_EQ(db.Fields()[0].AsString(), cases[i].text);
+  }
 }
 
 TEST(PDBAppForge, EveryTypeRoundTripsThroughAFile) {
@@ -354,6 +394,82 @@ TEST(PDBAppForgeDataSet, EveryTypeRoundTripsThroughTheDataSet) {
   pdbtest::PrepareRead(db, dir);
   EXPECT_EQ(db.Fields()[0].FieldName(), "Money");
   EXPECT_EQ(db.Fields()[0].AsCurrency(), 123456);
+}
+
+// db.pdb with the one field "V" and a record per value, each set through `set`.
+template <class T, class Set>
+void WriteOneField(const testsupport::TempDir& dir, TPDBAFFieldType type, const std::vector<T>& values, Set set) {
+  TPDBAppForge db;
+  Define(db, {{"V", type}});
+  pdbtest::PrepareWrite(db, dir);
+  for (const T& value : values) {
+    db.BeginAppend();
+    set(db.Fields()[0], value);
+    db.Post();
+  }
+  db.Close();
+}
+
+// A data set over db.pdb that defines the one field "V".
+void PrepareOneFieldDataSet(TPDBDataSet& ds, const testsupport::TempDir& dir, TPDBAFFieldType type) {
+  PrepareDataSet(ds, dir, TEngine::AppForge);
+  auto& item = ds.FieldsAppForge().Add();
+  item.SetFieldName("V");
+  item.SetDataType(type);
+}
+
+TEST(PDBAppForgeDataSet, TheLargestCurrencyCountsLoadAndAreWrittenBack) {
+  // The data set holds amounts as doubles; the extremes still come back as they were.
+  const std::vector<TAFCurrency> counts = {std::numeric_limits<TAFCurrency>::max(),
+                                           std::numeric_limits<TAFCurrency>::min(), 125000};
+  testsupport::TempDir dir;
+  WriteOneField(dir, AFCurrency, counts, [](TPDBAFField& f, TAFCurrency count) { f.SetAsCurrency(count); });
+  {
+    TPDBDataSet ds;
+    PrepareOneFieldDataSet(ds, dir, AFCurrency);
+    ds.Open();
+    EXPECT_EQ(ds.RecordCount(), 3);
+    ds.Close();
+  }
+  TPDBAppForge db;
+  pdbtest::PrepareRead(db, dir);
+  for (const TAFCurrency count : counts) {
+    EXPECT_EQ(db.Fields()[0].AsCurrency(), count);
+    db.Next();
+  }
+}
+
+TEST(PDBAppForgeDataSet, FieldsStoredWithAnotherTypeLoadWhereTheDefinedTypeHoldsThem) {
+  struct Case {
+    TPDBAFFieldType stored, defined;
+    const char* loaded;  // null: the open fails
+  };
+  const std::vector<Case> cases = {
+      {AFByte, AFLong, "42"},       {AFInteger, AFLong, "42"},    {AFLong, AFDouble, "42"},
+      {AFSingle, AFDouble, "42"},   {AFLong, AFCurrency, "42"},   {AFCurrency, AFString, "42"},
+      {AFDate, AFString, "01/01/2005"},
+      {AFLong, AFInteger, nullptr}, {AFString, AFLong, nullptr},  {AFDouble, AFCurrency, nullptr},
+      {AFCurrency, AFDouble, nullptr}, {AFLong, AFSingle, nullptr}, {AFByte, AFBoolean, nullptr},
+      {AFDouble, AFDate, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(AFFieldTypeName(c.stored)) + " as " + AFFieldTypeName(c.defined));
+    testsupport::TempDir dir;
+    const std::string text = c.stored == AFDate ? "01/01/2005" : "42";
+    WriteOneField(dir, c.stored, std::vector{text}, [](TPDBAFField& f, const std::string& t) { f.SetAsString(t); });
+    TPDBDataSet ds;
+    PrepareOneFieldDataSet(ds, dir, c.defined);
+    if (c.loaded) {
+      ds.Open();
+      EXPECT_EQ(ds.FieldByName("V").AsString(), c.loaded);
+      continue;
+    }
+    ExpectPDBError([&] { ds.Open(); },
+                   std::string("Record is not stored as detailed in Fields structure!\nField 'V' is stored as ") +
+                       AFFieldTypeName(c.stored) + ", defined as " + AFFieldTypeName(c.defined) + ".",
+                   1);
+    EXPECT_FALSE(ds.Active());
+  }
 }
 
 }  // namespace

@@ -261,6 +261,22 @@ TEST_F(PDBDataSetTest, AppendingKeepsTheOldRecordsFirst) {
             (std::vector<core::Bytes>{IdName(1, "old1"), IdName(2, "old2"), IdName(3, "new")}));
 }
 
+TEST_F(PDBDataSetTest, DeletedRecordsAreNeitherLoadedNorWrittenBack) {
+  // Deleted first, in the middle and last (that one without data); the flag is bit 7 of the
+  // entry's attribute byte.
+  pdbtest::FileSpec spec;
+  spec.records = {IdName(9, "gone"), IdName(1, "one"), IdName(8, "gone"), IdName(3, "three"), {}};
+  auto file = pdbtest::BuildFile(spec);
+  for (const std::size_t entry : {0, 2, 4}) file[78 + 8 * entry + 4] = 0x80;
+  dir.WriteFile("Test.pdb", file);
+  IdNameFields();
+  ds.Open();
+  EXPECT_EQ(Names(), (std::vector<std::string>{"one", "three"}));
+  EXPECT_EQ(ds.RecordCount(), 2);
+  ds.Close();
+  EXPECT_EQ(ParseFile(dir.ReadBytes("Test.pdb")).records, (std::vector<core::Bytes>{IdName(1, "one"), IdName(3, "three")}));
+}
+
 TEST_F(PDBDataSetTest, FileNameMatchesWithoutRegardToCaseAndIsRewrittenInPlace) {
   WriteIdNameFile("orders.pdb", {IdName(1, "a")});
   IdNameFields();
@@ -352,7 +368,7 @@ TEST_F(PDBDataSetTest, FilteredRecordsAreWrittenToo) {
   ds.Open();
   AppendIdName(1, "keep");
   AppendIdName(2, "hidden");
-  ds.OnFilterRecord([](TDataSet& set, bool& accept) { accept = set.FieldByName("Id").AsInteger() == 1; });
+  ds.OnFilterRecord([](dataset::TDataSet& set, bool& accept) { accept = set.FieldByName("Id").AsInteger() == 1; });
   ds.Filtered(true);
   ds.Close();
   EXPECT_EQ(ParseFile(dir.ReadBytes("Test.pdb")).records.size(), 2u);

@@ -92,34 +92,42 @@ TEST(PDBPocketStudioCodec, FifteenByteRecordRoundTrip) {
   EXPECT_EQ(db.CurrentRecord().size(), 15u);
 }
 
-TEST(PDBPocketStudioCodec, FixedSizeStringsArePaddedOrCut) {
+TEST(PDBPocketStudioCodec, StringsArePaddedOrCutAndEndAtTheirFirstZeroByte) {
+  using namespace std::string_literals;
   struct Case {
-    const char* text;
-    core::Bytes encoded;
-    const char* decoded;
+    std::int32_t size;
+    std::string text;
+    core::Bytes encoded;  // followed by a PSInt16 field holding 7
+    std::string decoded;
   };
-  for (const auto& c : {Case{"ab", B({0x61, 0x62, 0, 0, 0}), "ab"},
-                        Case{"abcdef", B({0x61, 0x62, 0x63, 0x64, 0}), "abcd"},
-                        Case{"", B({0, 0, 0, 0, 0}), ""}}) {
-    SCOPED_TRACE(c.text);
+  for (const auto& c : {Case{4, "ab", B({0x61, 0x62, 0, 0, 0}), "ab"},
+                        Case{4, "abcdef", B({0x61, 0x62, 0x63, 0x64, 0}), "abcd"},
+                        Case{4, "", B({0, 0, 0, 0, 0}), ""},
+                        Case{4, "a\0bcdef"s, B({0x61, 0, 0, 0, 0}), "a"},
+                        Case{0, "ab\0cd"s, B({0x61, 0x62, 0}), "ab"}}) {
+    SCOPED_TRACE(c.decoded);
     testsupport::TempDir dir;
     {
       TPDBPocketStudio db;
-      Define(db, {PSString});
-      db.Fields()[0].SetSize(4);
+      Define(db, {PSString, PSInt16});
+      db.Fields()[0].SetSize(c.size);
       PrepareWrite(db, dir);
       db.BeginAppend();
       db.Fields()[0].SetAsString(c.text);
+      db.Fields()[1].SetAsInt16(7);
       db.Post();
       db.Close();
     }
-    EXPECT_EQ(OnlyRecord(dir), c.encoded);
+    auto expected = c.encoded;
+    expected.insert(expected.end(), {0, 7});
+    EXPECT_EQ(OnlyRecord(dir), expected);
     TPDBPocketStudio db;
-    Define(db, {PSString});
-    db.Fields()[0].SetSize(4);
+    Define(db, {PSString, PSInt16});
+    db.Fields()[0].SetSize(c.size);
     PrepareRead(db, dir);
     EXPECT_EQ(db.Fields()[0].AsString(), c.decoded);
-    EXPECT_EQ(db.Fields()[0].Raw().size(), 5u);
+    EXPECT_EQ(db.Fields()[0].Raw().size(), c.encoded.size());
+    EXPECT_EQ(db.Fields()[1].AsInt16(), 7);
   }
 }
 

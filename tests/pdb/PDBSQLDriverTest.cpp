@@ -9,6 +9,7 @@
 #include "PDBEngineTestSupport.h"
 #include "pdb/PDBDataSet.h"
 #include "core/NumberFormat.h"
+#include "support/RecordingReporter.h"
 
 namespace pdb {
 namespace {
@@ -157,7 +158,7 @@ TEST(PDBSQLDriver, EveryTypeRoundTripsThroughAFile) {
 }
 
 TEST(PDBSQLDriver, SizeRulesAndTheOddSizeMessage) {
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
   TPDBSQLDriver db(&reporter);
   auto& field = db.Fields().Add();
   EXPECT_EQ(field.DataType(), PDChar);
@@ -274,7 +275,7 @@ TEST(PDBSQLDriverDataSet, EveryTypeRoundTripsThroughTheDataSet) {
     PrepareDataSet(ds, dir, TEngine::SWSQLDriver);
     define(ds);
     ds.Open();
-    EXPECT_THROW(ds.FieldByName("RowID"), EDatabaseError);  // the engine's own field
+    EXPECT_THROW(ds.FieldByName("RowID"), dataset::EDatabaseError);  // the engine's own field
     for (int i = 0; i < 3; ++i) {
       ds.Append();
       ds.FieldByName("C").AsString(std::string("row ") + static_cast<char>('A' + i));

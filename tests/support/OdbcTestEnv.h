@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "odbc/mDataBas.h"
-#include "odbc/mQuery.h"
+#include "odbc/TmDataBase.h"
+#include "odbc/TmStatement.h"
 #include "support/TempDir.h"
 
 namespace odbctest {

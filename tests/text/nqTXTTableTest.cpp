@@ -8,6 +8,7 @@
 #include "core/Encoding.h"
 #include "core/Files.h"
 #include "core/NumberFormat.h"
+#include "support/RecordingReporter.h"
 #include "support/TempDir.h"
 
 namespace text {
@@ -47,7 +48,7 @@ class TextTableTest : public ::testing::Test {
   }
 
   TempDir dir;
-  core::RecordingReporter reporter;
+  testsupport::RecordingReporter reporter;
   TnqTXTTable table{reporter};
 };
 
@@ -312,7 +313,7 @@ TEST_F(TextTableTest, MissingFileAndMissingColumnAreReported) {
   table.FileName = "product.txt";
   EXPECT_FALSE(table.Open());
   ASSERT_EQ(reporter.entries.size(), 1u);
-  EXPECT_EQ(reporter.entries[0].kind, core::RecordingReporter::Entry::Error);
+  EXPECT_EQ(reporter.entries[0].kind, testsupport::RecordingReporter::Entry::Error);
   EXPECT_EQ(reporter.entries[0].caption, "Ошибка");
   EXPECT_EQ(reporter.entries[0].text, "Файл \"" + core::JoinPath(dir.Str(), "product.txt") + "\" не найден");
   EXPECT_EQ(table.RecordCount(), 0);
