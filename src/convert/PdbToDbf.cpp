@@ -421,7 +421,10 @@ std::vector<std::string> DbfConnectParams(DbfVariant variant, std::string_view d
 
 ConversionResult PdbToDbf(ConversionContext& context) {
   if (context.state.OdbcDriver.empty()) context.state.OdbcDriver = std::string(kDefaultOdbcDriver);
-  if (const std::optional<ConversionResult> stop = UnpackDocuments(context)) return *stop;
+  CarriedDocuments carried;
+  if (const std::optional<ConversionResult> stop = UnpackDocuments(context, carried)) return *stop;
+  // Cash receipts have no table: without orders and their lines there is nothing to write.
+  if (!carried.OrdersWithLines()) return ConversionResult::NothingToDo;
   OpenDataSetGuard closeOnExit(context.objects);
   return DbfImport(context, context.state.edtDest).Run();
 }

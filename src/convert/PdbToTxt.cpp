@@ -141,8 +141,12 @@ void AppendLine(const std::string& path, std::string_view text) {
 
 class DocumentImport {
  public:
-  DocumentImport(ConversionContext& context, std::string dest)
-      : context_(context), pt_(context.objects.pt()), dest_(std::move(dest)), table_(context.reporter) {
+  DocumentImport(ConversionContext& context, std::string dest, CarriedDocuments carried)
+      : context_(context),
+        pt_(context.objects.pt()),
+        dest_(std::move(dest)),
+        carried_(carried),
+        table_(context.reporter) {
     table_.Path = dest_;
   }
 
@@ -154,11 +158,14 @@ class DocumentImport {
     PendingFiles pending{dest_};
     pending.Drop();
 
-    const int orders = Export(kOrderDb, kOrderFile, kOrderHeader, kOrderColumns);
-    Export(kOrderItemDb, kOrderItemFile, kOrderItemHeader, kOrderItemColumns);
-    // Without a cash database there is nothing to write; no empty one is made in its place.
-    const int cashReceipts =
-        core::ExistsNoCase(dest_, kCashDb.fileName) ? Export(kCashDb, kCashFile, kCashHeader, kCashColumns) : 0;
+    // Orders are written only with their lines; receipts whenever the container carried them
+    // (no empty database is made in place of a missing one).
+    int orders = 0;
+    if (carried_.OrdersWithLines()) {
+      orders = Export(kOrderDb, kOrderFile, kOrderHeader, kOrderColumns);
+      Export(kOrderItemDb, kOrderItemFile, kOrderItemHeader, kOrderItemColumns);
+    }
+    const int cashReceipts = carried_.cash ? Export(kCashDb, kCashFile, kCashHeader, kCashColumns) : 0;
 
     // The earlier outputs give way to the new ones; a file without documents is not left.
     pending.Commit(kOrderFile, orders > 0);
@@ -218,15 +225,18 @@ class DocumentImport {
   ConversionContext& context_;
   pdb::TPDBDataSet& pt_;
   const std::string dest_;
+  const CarriedDocuments carried_;
   text::TnqTXTTable table_;
 };
 
 }  // namespace
 
 ConversionResult PdbToTxt(ConversionContext& context) {
-  if (const std::optional<ConversionResult> stop = UnpackDocuments(context)) return *stop;
+  CarriedDocuments carried;
+  if (const std::optional<ConversionResult> stop = UnpackDocuments(context, carried)) return *stop;
+  if (!carried.OrdersWithLines() && !carried.cash) return ConversionResult::NothingToDo;
   OpenDataSetGuard closeOnExit(context.objects);
-  return DocumentImport(context, context.state.edtDest).Run();
+  return DocumentImport(context, context.state.edtDest, carried).Run();
 }
 
 }  // namespace convert

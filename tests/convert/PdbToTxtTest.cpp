@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "ConversionTestUtil.h"
+#include "sync/SyncTestUtil.h"
 #include "support/TempDir.h"
 
 namespace converttest {
@@ -164,14 +166,86 @@ TEST_F(PdbToTxtTest, OrdersWithoutLinesKeepTheHeaderOfOrderItem) {
   EXPECT_EQ(office.ReadFile("OrderItem.txt"), kItemHeader);
 }
 
-TEST_F(PdbToTxtTest, WithoutContainerOrOrderDatabasesNothingIsTouched) {
+TEST_F(PdbToTxtTest, WithoutContainerOrDocumentDatabasesNothingIsTouched) {
   office.WriteFile("Order.txt", "earlier");
   EXPECT_EQ(window.Run(Command::PdbToTxt), ConversionResult::NothingToDo);
 
-  // A container with cash receipts only: unpacked, then nothing more.
-  MakeContainer(nullptr, nullptr, &kTwoCash);
+  // A container with order lines only: unpacked, then nothing more.
+  MakeContainer(nullptr, &kFiveItems, nullptr);
   EXPECT_EQ(window.Run(Command::PdbToTxt), ConversionResult::NothingToDo);
   EXPECT_TRUE(window.Texts().empty());
+  EXPECT_EQ(office.ReadFile("Order.txt"), "earlier");
+}
+
+// Only the document databases this container carried are read: those an earlier upload left in
+// the destination go before unpacking. Receipts arrive without orders too; the order files are
+// then handled as when no order was written.
+TEST_F(PdbToTxtTest, OnlyTheDatabasesOfThisContainerAreRead) {
+  const std::vector<TestCash> oneCash = {kTwoCash[1]};
+  struct Case {
+    std::string name;
+    bool earlierOrders, earlierCash;  // databases an earlier run left in the destination
+    const std::vector<TestOrder>* orders;
+    const std::vector<TestOrderItem>* items;
+    const std::vector<TestCash>* cash;
+    std::vector<std::string> textFiles;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"earlier cash database", false, true, &kTwoOrders, &kFiveItems, nullptr, {"Order.txt", "OrderItem.txt"},
+       Message(2, 0)},
+      {"cash only, earlier orders", true, true, nullptr, nullptr, &oneCash, {"Cash.txt"}, Message(0, 1)},
+      {"orders and cash without lines", false, false, &kTwoOrders, nullptr, &oneCash, {"Cash.txt"}, Message(0, 1)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir in, out;
+    window.state.edtSource = in.Str();
+    window.state.edtDest = out.Str();
+    window.reporter.entries.clear();
+    WriteDocuments(out.Str(), c.earlierOrders ? &kTwoOrders : nullptr, c.earlierOrders ? &kFiveItems : nullptr,
+                   c.earlierCash ? &kTwoCash : nullptr);
+    for (const char* name : {"Order.txt", "OrderItem.txt"}) out.WriteFile(name, "earlier");
+    {
+      TempDir work;
+      WriteDocuments(work.Str(), c.orders, c.items, c.cash);
+      std::vector<std::string> files;
+      if (c.orders) files.push_back("Kestor_OrderDb.pdb");
+      if (c.items) files.push_back("Kestor_OrderItemDb.pdb");
+      if (c.cash) files.push_back("Kestor_CashDb.pdb");
+      PackContainer(work.Str(), files, in.Str());
+    }
+    ASSERT_EQ(window.Run(Command::PdbToTxt), ConversionResult::Done);
+    EXPECT_EQ(window.Texts(), std::vector<std::string>{c.message});
+    std::vector<std::string> textFiles;
+    for (const auto& name : out.List())
+      if (name.ends_with(".txt")) textFiles.push_back(name);
+    EXPECT_EQ(textFiles, c.textFiles);
+    if (c.cash) {
+      EXPECT_EQ(ReadOfficeFile(out, "Cash.txt"), kCashHeader + "902;4;07.03.2004;2;31,5;3,2;100,8;;\r\n");
+    }
+  }
+}
+
+// A document database the container carried that does not read (its header's AppInfo size
+// damaged, which turns its records into an AppInfo block) stops the conversion, naming it.
+TEST_F(PdbToTxtTest, ACarriedDatabaseThatDoesNotReadIsAnError) {
+  MakeContainer(&kTwoOrders, &kFiveItems, &kTwoCash);
+  const synctest::ParsedPdb container = synctest::ParsePdb(handheld.ReadBytes("Kestor_Out.pdb"));
+  core::Bytes stream = synctest::StreamOf(container);
+  const std::string name = "Kestor_OrderDb";
+  const auto header = std::search(stream.begin(), stream.end(), name.begin(), name.end());
+  ASSERT_NE(header, stream.end());
+  constexpr std::size_t kAppInfoSizeAt = 60;  // in the packed header
+  header[kAppInfoSizeAt + 1] ^= 0x04;
+  synctest::WriteContainer(handheld.Path(), "Kestor_Out.pdb", stream, 30000, false, container.appInfo);
+  office.WriteFile("Order.txt", "earlier");
+
+  EXPECT_EQ(window.RunGuarded(Command::PdbToTxt), app::RunOutcome::Stopped);
+  ASSERT_EQ(window.Texts().size(), 1u);
+  EXPECT_NE(window.Texts()[0].find("Kestor_OrderDb.pdb, which the container carried: it holds an AppInfo"),
+            std::string::npos)
+      << window.Texts()[0];
   EXPECT_EQ(office.ReadFile("Order.txt"), "earlier");
   EXPECT_FALSE(office.Exists("Cash.txt"));
 }
