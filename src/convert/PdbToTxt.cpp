@@ -73,6 +73,20 @@ std::string PendingName(std::string_view fileName) {
   return name;
 }
 
+// The hidden name an earlier output is kept under while the new files are put in place.
+std::string EarlierName(std::string_view fileName) {
+  std::string name = ".";
+  name.append(fileName).append(".earlier.pending");
+  return name;
+}
+
+// What becomes of one text file when the conversion ends: with `keep` its pending file replaces
+// the final one, without it the final file goes.
+struct TextOutcome {
+  std::string_view file;
+  bool keep;
+};
+
 // The three text files under their pending names; those not committed are removed when the
 // conversion ends, so a failed run leaves none behind.
 class PendingFiles {
@@ -88,36 +102,80 @@ class PendingFiles {
   PendingFiles(const PendingFiles&) = delete;
   PendingFiles& operator=(const PendingFiles&) = delete;
 
+  // Removes the pending files. An earlier output that a killed run left under its hidden name
+  // goes back in place when nothing took that place, else it goes.
   void Drop() const {
-    for (std::string_view file : {kOrderFile, kOrderItemFile, kCashFile}) core::DeleteNoCase(dest_, PendingName(file));
+    namespace fs = std::filesystem;
+    for (std::string_view file : {kOrderFile, kOrderItemFile, kCashFile}) {
+      core::DeleteNoCase(dest_, PendingName(file));
+      for (const fs::path& earlier : Spellings(EarlierName(file))) {
+        const std::string name = earlier.filename().string();
+        const fs::path original = fs::path(dest_) / name.substr(1, name.size() - EarlierName("").size());
+        std::error_code ec;
+        if (!core::ExistsNoCase(dest_, file)) fs::rename(earlier, original, ec);
+        else fs::remove(earlier, ec);
+      }
+    }
   }
 
-  // With `keep`, the pending file replaces the final one (spelt as the system gives it; other
-  // spellings of the name go); without, the final file goes and the pending one is dropped.
-  void Commit(std::string_view fileName, bool keep) const {
+  // Puts the outcomes in place together: every earlier file of the final names (in any
+  // spelling) is first moved aside, then each kept pending file takes its final name (spelt as
+  // the system gives it). When any step fails, what was done is undone and the earlier files are
+  // back under their names before the error is raised.
+  void Commit(std::span<const TextOutcome> outcomes) const {
     namespace fs = std::filesystem;
-    const fs::path finalPath = fs::path(dest_) / std::string(fileName);
-    const auto pendingPath = core::FindNoCase(dest_, PendingName(fileName));
-    const bool replace = keep && pendingPath.has_value();
-    if (replace) {
+    for (const TextOutcome& outcome : outcomes) {
+      const fs::path finalPath = fs::path(dest_) / std::string(outcome.file);
+      std::error_code ec;
+      if (outcome.keep && fs::is_directory(fs::symlink_status(finalPath, ec)))
+        throw core::FileError("cannot replace " + finalPath.string() + ": a folder has that name");
+    }
+    std::vector<std::pair<fs::path, fs::path>> movedAside;  // earlier file, its hidden name
+    std::vector<fs::path> placed;
+    auto undo = [&]() noexcept {
+      std::error_code ec;
+      for (const fs::path& file : placed) fs::remove(file, ec);
+      for (const auto& [earlier, hidden] : movedAside) fs::rename(hidden, earlier, ec);
+    };
+    for (const TextOutcome& outcome : outcomes) {
+      for (const fs::path& earlier : Spellings(outcome.file)) {
+        const fs::path hidden = fs::path(dest_) / EarlierName(earlier.filename().string());
+        std::error_code ec;
+        fs::rename(earlier, hidden, ec);
+        if (ec) {
+          undo();
+          throw core::FileError("cannot replace " + earlier.string() + ": " + ec.message());
+        }
+        movedAside.emplace_back(earlier, hidden);
+      }
+    }
+    for (const TextOutcome& outcome : outcomes) {
+      const auto pendingPath = core::FindNoCase(dest_, PendingName(outcome.file));
+      if (!outcome.keep || !pendingPath) continue;
+      const fs::path finalPath = fs::path(dest_) / std::string(outcome.file);
       std::error_code ec;
       fs::rename(*pendingPath, finalPath, ec);
-      if (ec) throw core::FileError("cannot replace " + finalPath.string() + ": " + ec.message());
+      if (ec) {
+        undo();
+        throw core::FileError("cannot replace " + finalPath.string() + ": " + ec.message());
+      }
+      placed.push_back(finalPath);
     }
-    std::vector<fs::path> victims;
     std::error_code ec;
-    for (fs::directory_iterator it(dest_, ec), end; !ec && it != end; it.increment(ec)) {
-      const std::string name = it->path().filename().string();
-      if (core::AnsiSameText(name, fileName) && !(replace && name == fileName) && !it->is_directory())
-        victims.push_back(it->path());
-    }
-    for (const fs::path& victim : victims) {
-      if (!fs::remove(victim, ec) && ec) throw core::FileError("cannot delete " + victim.string() + ": " + ec.message());
-    }
-    if (!replace) core::DeleteNoCase(dest_, PendingName(fileName));
+    for (const auto& [earlier, hidden] : movedAside) fs::remove(hidden, ec);
+    Drop();
   }
 
  private:
+  // The files (not folders) of the destination named `name` in any letter case.
+  std::vector<std::filesystem::path> Spellings(std::string_view name) const {
+    std::vector<std::filesystem::path> found;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dest_, ec), end; !ec && it != end; it.increment(ec))
+      if (core::AnsiSameText(it->path().filename().string(), name) && !it->is_directory()) found.push_back(it->path());
+    return found;
+  }
+
   const std::string& dest_;
 };
 
@@ -168,9 +226,9 @@ class DocumentImport {
     const int cashReceipts = carried_.cash ? Export(kCashDb, kCashFile, kCashHeader, kCashColumns) : 0;
 
     // The earlier outputs give way to the new ones; a file without documents is not left.
-    pending.Commit(kOrderFile, orders > 0);
-    pending.Commit(kOrderItemFile, orders > 0);
-    pending.Commit(kCashFile, cashReceipts > 0);
+    const std::array<TextOutcome, 3> outcomes{
+        {{kOrderFile, orders > 0}, {kOrderItemFile, orders > 0}, {kCashFile, cashReceipts > 0}}};
+    pending.Commit(outcomes);
     core::SyncDirectory(dest_);
     if (context_.state.Interactive)
       context_.reporter.ShowMessage("Обработано документов: " + std::to_string(orders) + "\r" +

@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "ConversionTestUtil.h"
+#include "FaultTestUtil.h"
 #include "sync/SyncTestUtil.h"
 #include "support/TempDir.h"
 
@@ -248,6 +251,44 @@ TEST_F(PdbToTxtTest, ACarriedDatabaseThatDoesNotReadIsAnError) {
       << window.Texts()[0];
   EXPECT_EQ(office.ReadFile("Order.txt"), "earlier");
   EXPECT_FALSE(office.Exists("Cash.txt"));
+}
+
+// The three files are put in place together: when one final name cannot be replaced, none of
+// the earlier files changes and no hidden file is left.
+TEST_F(PdbToTxtTest, AFileThatCannotBeReplacedChangesNone) {
+  struct Case {
+    std::string name;
+    std::string blocked;
+    bool folder;  // else an immutable file
+  };
+  const std::vector<Case> cases = {{"a folder named OrderItem.txt", "OrderItem.txt", true},
+                                   {"an immutable Cash.txt", "Cash.txt", false}};
+  MakeContainer(&kTwoOrders, &kFiveItems, &kTwoCash);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir out;
+    window.state.edtDest = out.Str();
+    window.reporter.entries.clear();
+    for (const char* name : {"Order.txt", "OrderItem.txt", "Cash.txt"})
+      if (name != c.blocked || !c.folder) out.WriteFile(name, "earlier");
+    const std::string blocked = (out / c.blocked).string();
+    if (c.folder) std::filesystem::create_directory(blocked);
+    else if (std::system(("chattr +i '" + blocked + "' 2>/dev/null").c_str()) != 0) continue;  // not allowed here
+
+    EXPECT_EQ(window.RunGuarded(Command::PdbToTxt), app::RunOutcome::Stopped);
+    if (!c.folder) {
+      EXPECT_EQ(std::system(("chattr -i '" + blocked + "'").c_str()), 0);
+    }
+    ASSERT_EQ(window.Texts().size(), 1u);
+    EXPECT_NE(window.Texts()[0].find("cannot replace " + blocked), std::string::npos) << window.Texts()[0];
+    for (const char* name : {"Order.txt", "OrderItem.txt", "Cash.txt"}) {
+      if (name != c.blocked || !c.folder) {
+        EXPECT_EQ(out.ReadFile(name), "earlier") << name;
+      }
+    }
+    EXPECT_EQ(std::filesystem::is_directory(blocked), c.folder);
+    EXPECT_TRUE(TemporaryFiles(out.Str()).empty()) << ::testing::PrintToString(out.List());
+  }
 }
 
 TEST_F(PdbToTxtTest, UnpackFailureIsReportedWithItsCode) {
