@@ -1,5 +1,6 @@
 #include "convert/PdbToTxt.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <span>
@@ -179,6 +180,13 @@ class PendingFiles {
   const std::string& dest_;
 };
 
+// A text value as one line of a text file: a line break an agent typed into a note would
+// split its record in two, so CR and LF become blanks.
+std::string OnOneLine(std::string text) {
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  return text;
+}
+
 // Adds `text` and CR LF at the end of the file, creating it when it does not exist. The file is
 // replaced whole, never left half-written; an input/output error leaves it as it was and is
 // otherwise ignored.
@@ -270,12 +278,13 @@ class DocumentImport {
                           const std::vector<text::TnqTXTField*>& textColumns) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
       text::TnqTXTField& column = *textColumns.at(i);
-      if (!columns[i].optional) {
-        CopyValue(columns[i].value, fields[i], column);
-      } else if (const dataset::TField* field = fields.Find(i)) {
-        CopyValue(columns[i].value, *field, column);
-      } else {
+      const dataset::TField* field = columns[i].optional ? fields.Find(i) : &fields[i];
+      if (field == nullptr) {
         column.AsString(std::string());
+      } else if (columns[i].value == ValueKind::Text) {
+        column.AsString(OnOneLine(field->AsString()));
+      } else {
+        CopyValue(columns[i].value, *field, column);
       }
     }
   }

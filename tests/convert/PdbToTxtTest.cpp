@@ -98,6 +98,18 @@ TEST_F(PdbToTxtTest, WritesTheThreeFilesByteForByte) {
   EXPECT_EQ(window.reporter.progressSteps, 2 + 5 + 2);
 }
 
+// A line break inside a text value would split its record: CR and LF are written as blanks.
+TEST_F(PdbToTxtTest, LineBreaksInNotesBecomeBlanks) {
+  const std::vector<TestOrder> orders = {
+      {17, 3, Day(2004, 3, 5), Day(2004, 3, 6), "09:40", 1, 10, 1, 1, 0, "Срочно\r\nдо обеда", "a\nb", "c\rd"}};
+  const std::vector<TestCash> cash = {{901, 3, Day(2004, 3, 5), 1, 1, 1, 1, "по\nнакладной"}};
+  MakeContainer(&orders, &kFiveItems, &cash);
+  ASSERT_EQ(window.Run(Command::PdbToTxt), ConversionResult::Done);
+  EXPECT_EQ(ReadOfficeFile(office, "Order.txt"),
+            kOrderHeader + "17;3;05.03.2004;06.03.2004;1;10;1;1;0;Срочно  до обеда;09:40;a b;c d;\r\n");
+  EXPECT_EQ(ReadOfficeFile(office, "Cash.txt"), kCashHeader + "901;3;05.03.2004;1;1;1;1;по накладной;\r\n");
+}
+
 // An agent's note longer than the data set's default text width arrives whole, in the text
 // file and in the order database written back beside it.
 TEST_F(PdbToTxtTest, LongNotesArriveWhole) {
