@@ -417,6 +417,15 @@ TEST(PdbToDbfDriver, DefaultDriverAndVariantByName) {
   // Nothing to do, but the default is settled first and kept.
   EXPECT_EQ(window.Run(Command::PdbToDbf), ConversionResult::NothingToDo);
   EXPECT_EQ(window.state.OdbcDriver, convert::kDefaultOdbcDriver);
+  // Receipts alone are nothing to do either (they have no table), even beside an earlier
+  // upload's order databases.
+  TempDir handheld, work;
+  WriteDocuments(work.Str(), nullptr, nullptr, &kCash);
+  PackContainer(work.Str(), {"Kestor_CashDb.pdb"}, handheld.Str());
+  WriteDocuments(empty.Str(), &kOrders, &kItems, nullptr);
+  window.state.edtSource = handheld.Str();
+  EXPECT_EQ(window.Run(Command::PdbToDbf), ConversionResult::NothingToDo);
+  EXPECT_EQ(empty.List(), std::vector<std::string>{"Kestor_CashDb.pdb"});
   EXPECT_EQ(convert::DbfVariantFor(convert::kDefaultOdbcDriver), convert::DbfVariant::dBase);
   testsupport::ScopedEnv locale("LC_ALL", "ru_RU.UTF-8");
   for (const char* foxPro : {"Microsoft Visual FoxPro Driver (VFP)", "my vfp driver", "VfPOLEDB"})
