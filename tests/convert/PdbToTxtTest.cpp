@@ -127,10 +127,14 @@ TEST_F(PdbToTxtTest, LongNotesArriveWhole) {
   EXPECT_NE(office.ReadFile("Kestor_CashDb.pdb").find(cashNote), std::string::npos);
 }
 
+// Which files remain for which documents. Only the document databases this container carried
+// are read: those an earlier upload left in the destination go before unpacking. Receipts
+// arrive without orders too; the order files are then handled as when no order was written.
 TEST_F(PdbToTxtTest, DeletionRulesForMissingDocuments) {
   const std::vector<TestOrder> none;
   const std::vector<TestOrderItem> noItems;
   const std::vector<TestCash> noCash;
+  const std::vector<TestCash> oneCash = {kTwoCash[1]};
   struct Case {
     std::string name;
     const std::vector<TestOrder>* orders;
@@ -138,6 +142,7 @@ TEST_F(PdbToTxtTest, DeletionRulesForMissingDocuments) {
     const std::vector<TestCash>* cash;
     std::vector<std::string> textFiles;
     std::string message;
+    bool earlierOrders = false, earlierCash = false;  // databases an earlier run left behind
   };
   const std::vector<Case> cases = {
       {"two orders, five lines, no cash database", &kTwoOrders, &kFiveItems, nullptr, {"Order.txt", "OrderItem.txt"},
@@ -145,6 +150,10 @@ TEST_F(PdbToTxtTest, DeletionRulesForMissingDocuments) {
       {"empty cash database", &kTwoOrders, &kFiveItems, &noCash, {"Order.txt", "OrderItem.txt"}, Message(2, 0)},
       {"no orders but lines", &none, &kFiveItems, &kTwoCash, {"Cash.txt"}, Message(0, 2)},
       {"orders without lines", &kTwoOrders, &noItems, nullptr, {"Order.txt", "OrderItem.txt"}, Message(2, 0)},
+      {"earlier cash database", &kTwoOrders, &kFiveItems, nullptr, {"Order.txt", "OrderItem.txt"}, Message(2, 0),
+       false, true},
+      {"cash only, earlier orders", nullptr, nullptr, &oneCash, {"Cash.txt"}, Message(0, 1), true, true},
+      {"orders and cash without lines", &kTwoOrders, nullptr, &oneCash, {"Cash.txt"}, Message(0, 1)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -152,14 +161,18 @@ TEST_F(PdbToTxtTest, DeletionRulesForMissingDocuments) {
     window.state.edtSource = in.Str();
     window.state.edtDest = out.Str();
     window.reporter.entries.clear();
+    WriteDocuments(out.Str(), c.earlierOrders ? &kTwoOrders : nullptr, c.earlierOrders ? &kFiveItems : nullptr,
+                   c.earlierCash ? &kTwoCash : nullptr);
     {
       TempDir work;
       WriteDocuments(work.Str(), c.orders, c.items, c.cash);
-      std::vector<std::string> files = {"Kestor_OrderDb.pdb", "Kestor_OrderItemDb.pdb"};
+      std::vector<std::string> files;
+      if (c.orders) files.push_back("Kestor_OrderDb.pdb");
+      if (c.items) files.push_back("Kestor_OrderItemDb.pdb");
       if (c.cash) files.push_back("Kestor_CashDb.pdb");
       PackContainer(work.Str(), files, in.Str());
     }
-    out.WriteFile("Cash.txt", "earlier");
+    for (const char* name : {"Order.txt", "OrderItem.txt", "Cash.txt"}) out.WriteFile(name, "earlier");
     ASSERT_EQ(window.Run(Command::PdbToTxt), ConversionResult::Done);
     EXPECT_EQ(window.Texts(), std::vector<std::string>{c.message});
     std::vector<std::string> textFiles;
@@ -190,56 +203,6 @@ TEST_F(PdbToTxtTest, WithoutContainerOrDocumentDatabasesNothingIsTouched) {
   EXPECT_EQ(window.Run(Command::PdbToTxt), ConversionResult::NothingToDo);
   EXPECT_TRUE(window.Texts().empty());
   EXPECT_EQ(office.ReadFile("Order.txt"), "earlier");
-}
-
-// Only the document databases this container carried are read: those an earlier upload left in
-// the destination go before unpacking. Receipts arrive without orders too; the order files are
-// then handled as when no order was written.
-TEST_F(PdbToTxtTest, OnlyTheDatabasesOfThisContainerAreRead) {
-  const std::vector<TestCash> oneCash = {kTwoCash[1]};
-  struct Case {
-    std::string name;
-    bool earlierOrders, earlierCash;  // databases an earlier run left in the destination
-    const std::vector<TestOrder>* orders;
-    const std::vector<TestOrderItem>* items;
-    const std::vector<TestCash>* cash;
-    std::vector<std::string> textFiles;
-    std::string message;
-  };
-  const std::vector<Case> cases = {
-      {"earlier cash database", false, true, &kTwoOrders, &kFiveItems, nullptr, {"Order.txt", "OrderItem.txt"},
-       Message(2, 0)},
-      {"cash only, earlier orders", true, true, nullptr, nullptr, &oneCash, {"Cash.txt"}, Message(0, 1)},
-      {"orders and cash without lines", false, false, &kTwoOrders, nullptr, &oneCash, {"Cash.txt"}, Message(0, 1)},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir in, out;
-    window.state.edtSource = in.Str();
-    window.state.edtDest = out.Str();
-    window.reporter.entries.clear();
-    WriteDocuments(out.Str(), c.earlierOrders ? &kTwoOrders : nullptr, c.earlierOrders ? &kFiveItems : nullptr,
-                   c.earlierCash ? &kTwoCash : nullptr);
-    for (const char* name : {"Order.txt", "OrderItem.txt"}) out.WriteFile(name, "earlier");
-    {
-      TempDir work;
-      WriteDocuments(work.Str(), c.orders, c.items, c.cash);
-      std::vector<std::string> files;
-      if (c.orders) files.push_back("Kestor_OrderDb.pdb");
-      if (c.items) files.push_back("Kestor_OrderItemDb.pdb");
-      if (c.cash) files.push_back("Kestor_CashDb.pdb");
-      PackContainer(work.Str(), files, in.Str());
-    }
-    ASSERT_EQ(window.Run(Command::PdbToTxt), ConversionResult::Done);
-    EXPECT_EQ(window.Texts(), std::vector<std::string>{c.message});
-    std::vector<std::string> textFiles;
-    for (const auto& name : out.List())
-      if (name.ends_with(".txt")) textFiles.push_back(name);
-    EXPECT_EQ(textFiles, c.textFiles);
-    if (c.cash) {
-      EXPECT_EQ(ReadOfficeFile(out, "Cash.txt"), kCashHeader + "902;4;07.03.2004;2;31,5;3,2;100,8;;\r\n");
-    }
-  }
 }
 
 // A document database the container carried that does not read (its header's AppInfo size
