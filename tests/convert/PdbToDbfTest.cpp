@@ -374,7 +374,8 @@ TEST_P(PdbToDbfMerge, OrdersHoldEveryOrderWithItsLines) {
 
 INSTANTIATE_TEST_SUITE_P(Drivers, PdbToDbfMerge,
                          ::testing::Values(MergeDriver{"SQLite", odbctest::kSqliteDriver, false},
-                                           MergeDriver{"PostgreSQL", odbctest::kPostgresAsDBaseDriver, true}),
+                                           MergeDriver{"PostgreSQL", odbctest::kPostgresAsDBaseDriver, true},
+                                           MergeDriver{"dBase", odbctest::kDBaseDriver, false}),
                          [](const ::testing::TestParamInfo<MergeDriver>& info) { return std::string(info.param.name); });
 
 // A driver nobody registered: its diagnostics reach the console's error output, the exit status
