@@ -81,7 +81,14 @@ std::string ReadFileText(const std::filesystem::path& path) {
 
 // ---- TnqTXTField ----
 
-std::int32_t TnqTXTField::AsInteger() const { return core::StrToInt(Value); }
+// Numbers are read with the blanks around them removed: office tools pad columns.
+std::int32_t TnqTXTField::AsInteger() const {
+  if (const auto value = core::ParseInteger(core::TrimBlanks(Value))) return *value;
+  throw core::EConvertError::InvalidInteger(Value);
+}
+std::int32_t TnqTXTField::AsIntegerDef(std::int32_t fallback) const {
+  return core::ParseInteger(core::TrimBlanks(Value)).value_or(fallback);
+}
 void TnqTXTField::AsInteger(std::int32_t value) { Value = core::FormatInteger(value); }
 void TnqTXTField::AsFloat(double value) { Value = core::FormatGeneral(value); }
 void TnqTXTField::AsDateTime(core::TDateTime value) { Value = value.FormatDate('.'); }
@@ -225,13 +232,14 @@ void TnqTXTTable::Close() {
 void TnqTXTTable::BuildFields(std::string_view headerLine) {
   std::string header(headerLine);
   std::erase(header, '"');
+  // Names are matched with the blanks around them removed, as numbers are read.
   const std::string_view rest(header);
   std::size_t pos = 0;
   for (std::size_t cut = rest.find(separator_); cut != std::string_view::npos; cut = rest.find(separator_, pos)) {
-    fields_.push_back({std::string(rest.substr(pos, cut - pos)), {}});
+    fields_.push_back({std::string(core::TrimBlanks(rest.substr(pos, cut - pos))), {}});
     pos = cut + separator_.size();
   }
-  if (pos < rest.size()) fields_.push_back({std::string(rest.substr(pos)), {}});
+  if (const auto last = core::TrimBlanks(rest.substr(pos)); !last.empty()) fields_.push_back({std::string(last), {}});
 }
 
 std::string_view TnqTXTTable::ValueAt(std::string_view line, std::size_t column) const {
@@ -326,9 +334,10 @@ void TnqTXTTable::CreateIndex(std::string_view fieldName) {
     bool digitKeys = idKey;  // every key nine ASCII digits
     std::string entry;
     for (int n = 1; n <= recordCount_; ++n) {
-      const std::string_view value = ValueAt(lines_[static_cast<std::size_t>(n)], *column);
+      std::string_view value = ValueAt(lines_[static_cast<std::size_t>(n)], *column);
       entry.clear();
       if (idKey) {
+        value = core::TrimBlanks(value);  // an id padded with blanks is the same id
         if (value.size() < kIdKeyWidth) entry.append(kIdKeyWidth - value.size(), '0');
         entry.append(value.size() > kIdKeyWidth ? value.substr(value.size() - kIdKeyWidth) : value);
         digitKeys = digitKeys && std::all_of(entry.begin(), entry.end(), [](char c) { return c >= '0' && c <= '9'; });

@@ -32,9 +32,11 @@ class TnqTXTField {
 
   const std::string& AsString() const { return Value; }
   void AsString(std::string_view text) { Value.assign(text); }
-  // The value as a whole 32-bit number; core::EConvertError ("'%s' is not a valid integer
-  // value") when it is not one.
+  // The value as a whole 32-bit number, blanks around it allowed; core::EConvertError ("'%s' is
+  // not a valid integer value") when it is not one.
   std::int32_t AsInteger() const;
+  // The same, or `fallback` when the value is not a whole number.
+  std::int32_t AsIntegerDef(std::int32_t fallback) const;
   // Decimal text without leading zeros or blanks.
   void AsInteger(std::int32_t value);
   // General number format with "," as decimal separator.
@@ -120,7 +122,7 @@ class TnqTXTTable {
   bool Eof() const;
 
   // Builds the order index on a column: for a column named "ID" (letter case ignored) the key is
-  // the text padded left with "0" to 9 characters (or its last 9); for any other column the text
+  // the text (blanks around it removed) padded left with "0" to 9 characters (or its last 9); for any other column the text
   // upper-cased in the user's locale. Entries sort case-insensitively in the user's collation;
   // equal keys come in the order of their line numbers compared as text. Leaves the table on
   // the first record in index order.

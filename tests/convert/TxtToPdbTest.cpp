@@ -236,6 +236,19 @@ TEST_F(TxtToPdbTest, MoreRecordsThanAPalmDatabaseHoldsStopTheConversion) {
   EXPECT_FALSE(dest.Exists("Kestor_Note1DB.pdb"));
 }
 
+// Blanks around column names and numbers give the databases a plain file gives.
+TEST_F(TxtToPdbTest, PaddedNamesAndNumbersExportEveryProduct) {
+  WriteValidOffice();
+  WriteOfficeFile(source, "product.txt", {kProductHeader + ";Aliquot ", "21 ;4 ;P21;Чай;Чай №1;шт; 1.5 ;2;3;4;5;6;18 "});
+  WriteOfficeFile(source, "category.txt", {"Id ; IdParent ;Name", " 4 ;0 ;Напитки"});
+  ASSERT_EQ(window.Run(Command::TxtToPdb), ConversionResult::Done) << ::testing::PrintToString(window.Texts());
+  ASSERT_EQ(Unpack(dest.Str(), "Kestor_In.pdb", unpacked.Str()), 0);
+  EXPECT_EQ(ReadDatabase(unpacked.Str(), "Kestor_ProductDB.pdb", kProductFields).records,
+            std::vector<std::string>{"21|4|P21|Чай|Чай №1|шт|1,5|2|3|4|5|6|18"});
+  EXPECT_EQ(ReadDatabase(unpacked.Str(), "Kestor_CategoryDB.pdb", kCategoryFields).records,
+            std::vector<std::string>{"4|0|Напитки|1|1|0|0"});
+}
+
 #ifdef VESTIBO_PROGRAM
 TEST_F(TxtToPdbTest, ProgramExitCodesTellFailuresApart) {
   const std::string args = "TXTTOPDB '" + source.Str() + "' '" + dest.Str() + "'";

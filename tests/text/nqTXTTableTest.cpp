@@ -156,6 +156,24 @@ TEST_F(TextTableTest, EmptyFileCannotBeOpened) {
   EXPECT_EQ(table.RecordCount(), 0);
 }
 
+// Blanks around a column name or a number are not part of it, for every column alike.
+TEST_F(TextTableTest, BlanksAroundNamesAndNumbersAreIgnored) {
+  OpenWith(" Id ;\tAliquot ; Name \r\n21 ;\t4\t; a \r\n 3;x;b\r\n");
+  EXPECT_EQ(ColumnNames(table), (std::vector<std::string>{"Id", "Aliquot", "Name"}));
+  table.CreateIndex("Id");
+  auto* id = table.FieldByName("Id");
+  auto* aliquot = table.FieldByName("Aliquot");
+  ASSERT_TRUE(id && aliquot);
+  EXPECT_EQ(id->AsInteger(), 3);
+  EXPECT_EQ(aliquot->AsIntegerDef(-1), -1);
+  table.Next();
+  EXPECT_EQ(id->AsInteger(), 21);
+  EXPECT_EQ(id->AsIntegerDef(0), 21);
+  EXPECT_EQ(aliquot->AsInteger(), 4);
+  EXPECT_EQ(table.FieldByName("Name")->AsString(), " a ");  // texts stay as they are
+  EXPECT_TRUE(reporter.entries.empty());
+}
+
 TEST_F(TextTableTest, IdIndexIsNumericOrderWithEqualKeysByLineNumberAsText) {
   OpenWith("Id;Name\r\n10;a\r\n9;b\r\n100;c\r\n");
   table.CreateIndex("Id");
