@@ -5,7 +5,6 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <numeric>
 
@@ -65,16 +64,21 @@ std::uint64_t KeyPrefix(std::string_view key) {
   return prefix;
 }
 
-// The whole file as bytes, read straight into the string the lines will live in.
-std::string ReadFileText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) throw core::FileError("cannot open " + path.string());
-  const std::streamoff size = in.tellg();
-  if (size < 0) throw core::FileError("cannot read " + path.string());
-  std::string text(static_cast<std::size_t>(size), '\0');
-  in.seekg(0);
-  if (size > 0 && !in.read(text.data(), size)) throw core::FileError("cannot read " + path.string());
-  return text;
+// What a path that is not a regular file names, for the message.
+std::string_view KindName(core::NotRegularFileError::Kind kind) {
+  switch (kind) {
+    case core::NotRegularFileError::Kind::Directory:
+      return "папка";
+    case core::NotRegularFileError::Kind::Pipe:
+      return "именованный канал";
+    case core::NotRegularFileError::Kind::Device:
+      return "устройство";
+    case core::NotRegularFileError::Kind::Socket:
+      return "сокет";
+    case core::NotRegularFileError::Kind::Other:
+      break;
+  }
+  return "особый файл";
 }
 
 }  // namespace
@@ -198,12 +202,11 @@ std::string TnqTXTTable::FullPathForDisplay() const { return ForDisplay(core::Jo
 bool TnqTXTTable::Open() {
   Close();
   const auto found = core::FindNoCase(Path, FileName);
-  std::error_code ec;
-  if (!found || std::filesystem::is_directory(*found, ec)) {
+  if (!found) {
     ReportError("Файл \"" + FullPathForDisplay() + "\" не найден");
     return false;
   }
-  lines_.Load(ReadFileText(*found));
+  lines_.Load(ReadText(*found));
   if (lines_.Empty())
     throw EnqTXTTableError("Файл \"" + FullPathForDisplay() + "\" пуст: в нём нет строки заголовка");
   if (lines_.Count() > static_cast<std::size_t>(INT_MAX)) {
@@ -214,6 +217,17 @@ bool TnqTXTTable::Open() {
   BuildFields(lines_[0]);
   if (recordCount_ > 0) GotoRecord(1);
   return true;
+}
+
+std::string TnqTXTTable::ReadText(const std::filesystem::path& file) const {
+  const std::string unreadable = "Файл \"" + FullPathForDisplay() + "\" не прочитан: ";
+  std::string bytes;
+  try {
+    bytes = core::ReadRegularFile(file);
+  } catch (const core::NotRegularFileError& e) {
+    throw EnqTXTTableError(unreadable + "это " + std::string(KindName(e.kind())) + ", а не обычный файл");
+  }
+  return bytes;
 }
 
 void TnqTXTTable::Close() {

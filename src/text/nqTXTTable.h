@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -19,7 +20,7 @@
 
 namespace text {
 
-// A file that exists but holds no header line.
+// A file that exists but cannot be a table: no header line or not a regular file.
 class EnqTXTTableError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -108,7 +109,8 @@ class TnqTXTTable {
   const std::string& IndexFieldName() const { return indexFieldName_; }
 
   // Loads Path/FileName. When it does not exist: reports "Файл "<path>" не найден", leaves the
-  // table empty and returns false. A file without any line raises EnqTXTTableError.
+  // table empty and returns false. A file without any line and a path that is not a regular
+  // file (a folder, a named pipe ...) raise EnqTXTTableError naming the file.
   bool Open();
   // Forgets lines, columns and index.
   void Close();
@@ -153,6 +155,8 @@ class TnqTXTTable {
   };
 
   std::string FullPathForDisplay() const;
+  // The text of an existing file, as Open describes.
+  std::string ReadText(const std::filesystem::path& file) const;
   std::optional<std::size_t> ColumnIndex(std::string_view name) const;
   void BuildFields(std::string_view header);
   // The n-th value of a line by the record split.

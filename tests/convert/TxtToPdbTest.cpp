@@ -2,6 +2,10 @@
 // unpacker and every database read back through the data set.
 #include "convert/TxtToPdb.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -234,6 +238,41 @@ TEST_F(TxtToPdbTest, MoreRecordsThanAPalmDatabaseHoldsStopTheConversion) {
   EXPECT_EQ(window.Texts().back(), "В базе Kestor_Note1DB.pdb не может быть больше 65535 записей");
   EXPECT_FALSE(dest.Exists("Kestor_In.pdb"));
   EXPECT_FALSE(dest.Exists("Kestor_Note1DB.pdb"));
+}
+
+// An office input that is not a regular file stops the run with the file named (without waiting
+// on a pipe): no container is made and the earlier one stays.
+TEST_F(TxtToPdbTest, UnreadableOfficeFilesStopTheRunWithoutContainer) {
+  enum class Entry { Text, Folder, Pipe };
+  const struct {
+    std::string file;
+    Entry entry;
+    std::string content, why;
+  } cases[] = {
+      {"product.txt", Entry::Folder, "", "это папка, а не обычный файл"},
+      {"customer.txt", Entry::Pipe, "", "это именованный канал, а не обычный файл"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    WriteValidOffice();
+    dest.WriteFile("Kestor_In.pdb", "earlier");
+    const std::filesystem::path path = source / c.file;
+    std::filesystem::remove_all(path);
+    int writer = -1;  // holds the pipe open, so that a reader that waits on it is not stuck for ever
+    if (c.entry == Entry::Text) source.WriteFile(c.file, c.content);
+    if (c.entry == Entry::Folder) std::filesystem::create_directory(path);
+    if (c.entry == Entry::Pipe) {
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+      writer = ::open(path.c_str(), O_RDWR | O_NONBLOCK);
+    }
+    window.reporter.entries.clear();
+    EXPECT_EQ(window.RunGuarded(Command::TxtToPdb), RunOutcome::Stopped);
+    if (writer >= 0) ::close(writer);
+    EXPECT_EQ(window.Texts().back(), "Файл \"" + (source / c.file).string() + "\" не прочитан: " + c.why);
+    EXPECT_EQ(dest.ReadFile("Kestor_In.pdb"), "earlier");
+    EXPECT_FALSE(window.objects.pt().Active());
+    std::filesystem::remove_all(path);
+  }
 }
 
 // Blanks around column names and numbers give the databases a plain file gives.

@@ -1,5 +1,9 @@
 #include "text/nqTXTTable.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -171,6 +175,45 @@ TEST_F(TextTableTest, BlanksAroundNamesAndNumbersAreIgnored) {
   EXPECT_EQ(id->AsIntegerDef(0), 21);
   EXPECT_EQ(aliquot->AsInteger(), 4);
   EXPECT_EQ(table.FieldByName("Name")->AsString(), " a ");  // texts stay as they are
+  EXPECT_TRUE(reporter.entries.empty());
+}
+
+// Files the table cannot read stop the caller with the file named: nothing of them is taken.
+TEST_F(TextTableTest, UnreadableOfficeFilesAreRefusedNamingFileLineAndColumn) {
+  enum class Entry { Text, Folder, Pipe };
+  const struct {
+    Entry entry;
+    std::string content;
+    std::string why;
+  } cases[] = {
+      {Entry::Folder, "", "это папка, а не обычный файл"},
+      {Entry::Pipe, "", "это именованный канал, а не обычный файл"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    const std::filesystem::path path = dir / "t.txt";
+    std::filesystem::remove_all(path);
+    int writer = -1;  // holds the pipe open, so that a reader that waits on it is not stuck for ever
+    if (c.entry == Entry::Text) dir.WriteFile("t.txt", c.content);
+    if (c.entry == Entry::Folder) std::filesystem::create_directory(path);
+    if (c.entry == Entry::Pipe) {
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+      writer = ::open(path.c_str(), O_RDWR | O_NONBLOCK);
+    }
+    table.Path = dir.Str();
+    table.FileName = "t.txt";
+    try {
+      table.Open();
+      ADD_FAILURE() << "opened";
+    } catch (const EnqTXTTableError& e) {
+      EXPECT_EQ(std::string(e.what()), "Файл \"" + core::JoinPath(dir.Str(), "t.txt") + "\" не прочитан: " + c.why);
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << e.what();
+    }
+    if (writer >= 0) ::close(writer);
+    EXPECT_EQ(table.RecordCount(), 0);
+    EXPECT_TRUE(table.Fields().empty());
+  }
   EXPECT_TRUE(reporter.entries.empty());
 }
 
