@@ -12,6 +12,7 @@
 #include "core/Files.h"
 #include "core/NumberFormat.h"
 #include "core/TextUtil.h"
+#include "text/OfficeText.h"
 
 namespace text {
 namespace {
@@ -109,8 +110,6 @@ void TnqTXTLines::Clear() {
 
 void TnqTXTLines::Load(std::string bytes) {
   Clear();
-  if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size()))
-    bytes.resize(static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data()));
   buffer_ = std::move(bytes);
   // Line ends stay in the buffer, unused; the slices skip them.
   const char* const data = buffer_.data();
@@ -227,6 +226,9 @@ std::string TnqTXTTable::ReadText(const std::filesystem::path& file) const {
   } catch (const core::NotRegularFileError& e) {
     throw EnqTXTTableError(unreadable + "это " + std::string(KindName(e.kind())) + ", а не обычный файл");
   }
+  if (const auto fault = MakeAnsiText(bytes))
+    throw EnqTXTTableError(unreadable + "строка " + std::to_string(fault->line) + ", столбец " +
+                           std::to_string(fault->column) + ": " + fault->why);
   return bytes;
 }
 

@@ -20,7 +20,8 @@
 
 namespace text {
 
-// A file that exists but cannot be a table: no header line or not a regular file.
+// A file that exists but cannot be a table: no header line, not a regular file, or a text that
+// cannot be read (the message names file, line and column).
 class EnqTXTTableError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -57,7 +58,7 @@ class TnqTXTLines {
 
   void Clear();
   // Takes a file's bytes and cuts them into lines (CR, LF or CR LF end a line; a break at the
-  // very end makes no extra line; a NUL ends the text).
+  // very end makes no extra line).
   void Load(std::string bytes);
   void Add(std::string_view line);
   void Replace(std::size_t i, std::string_view line);
@@ -109,8 +110,10 @@ class TnqTXTTable {
   const std::string& IndexFieldName() const { return indexFieldName_; }
 
   // Loads Path/FileName. When it does not exist: reports "Файл "<path>" не найден", leaves the
-  // table empty and returns false. A file without any line and a path that is not a regular
-  // file (a folder, a named pipe ...) raise EnqTXTTableError naming the file.
+  // table empty and returns false. A file without any line, a path that is not a regular file
+  // (a folder, a named pipe ...) and a text that cannot be read (a zero byte, a UTF-8 character
+  // Windows-1251 lacks) raise EnqTXTTableError naming the file, line and column. A UTF-8 file is
+  // converted to Windows-1251 (see OfficeText.h).
   bool Open();
   // Forgets lines, columns and index.
   void Close();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ConversionTestUtil.h"
+#include "core/Encoding.h"
 #include "support/TempDir.h"
 
 namespace converttest {
@@ -240,17 +241,24 @@ TEST_F(TxtToPdbTest, MoreRecordsThanAPalmDatabaseHoldsStopTheConversion) {
   EXPECT_FALSE(dest.Exists("Kestor_Note1DB.pdb"));
 }
 
-// An office input that is not a regular file stops the run with the file named (without waiting
-// on a pipe): no container is made and the earlier one stays.
+// An office file that cannot be read whole stops the run with the file (and the line) named: no
+// container is made and the earlier one stays.
 TEST_F(TxtToPdbTest, UnreadableOfficeFilesStopTheRunWithoutContainer) {
+  const std::string product2 = "2;1;P2;B;;sht;1;1;1;1;1;1";
+  std::string withZero = core::Utf8ToAnsi(kProductHeader) + "\r\n1;1;P1;A;;sht;1;1;1;1;1;1\r\n" + product2 + '\0' + "\r\n";
+  for (int id = 3; id <= 6; ++id) withZero += std::to_string(id) + ";1;P;C;;sht;1;1;1;1;1;1\r\n";
   enum class Entry { Text, Folder, Pipe };
   const struct {
     std::string file;
     Entry entry;
     std::string content, why;
   } cases[] = {
+      {"product.txt", Entry::Text, withZero,
+       "строка 3, столбец " + std::to_string(product2.size() + 1) + ": нулевой байт (файл повреждён или это не текст)"},
       {"product.txt", Entry::Folder, "", "это папка, а не обычный файл"},
       {"customer.txt", Entry::Pipe, "", "это именованный канал, а не обычный файл"},
+      {"note1.txt", Entry::Text, "\xEF\xBB\xBFName\r\n中\r\n",
+       "строка 2, столбец 1: символ «中» (U+4E2D), которого нет в кодировке Windows-1251"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
@@ -275,10 +283,11 @@ TEST_F(TxtToPdbTest, UnreadableOfficeFilesStopTheRunWithoutContainer) {
   }
 }
 
-// Blanks around column names and numbers give the databases a plain file gives.
-TEST_F(TxtToPdbTest, PaddedNamesAndNumbersExportEveryProduct) {
+// Blanks around column names and numbers, and office files written in UTF-8, give the databases
+// a plain Windows-1251 file gives.
+TEST_F(TxtToPdbTest, PaddedNamesAndNumbersAndUtf8FilesExportEveryProduct) {
   WriteValidOffice();
-  WriteOfficeFile(source, "product.txt", {kProductHeader + ";Aliquot ", "21 ;4 ;P21;Чай;Чай №1;шт; 1.5 ;2;3;4;5;6;18 "});
+  source.WriteFile("product.txt", "\xEF\xBB\xBF" + kProductHeader + ";Aliquot \r\n21 ;4 ;P21;Чай;Чай №1;шт; 1.5 ;2;3;4;5;6;18 \r\n");
   WriteOfficeFile(source, "category.txt", {"Id ; IdParent ;Name", " 4 ;0 ;Напитки"});
   ASSERT_EQ(window.Run(Command::TxtToPdb), ConversionResult::Done) << ::testing::PrintToString(window.Texts());
   ASSERT_EQ(Unpack(dest.Str(), "Kestor_In.pdb", unpacked.Str()), 0);
