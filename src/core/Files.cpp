@@ -71,6 +71,67 @@ std::vector<std::uint8_t> ReadWholeFile(const fs::path& path) {
   return bytes;
 }
 
+namespace {
+
+NotRegularFileError::Kind KindOf(mode_t mode) {
+  using Kind = NotRegularFileError::Kind;
+  if (S_ISDIR(mode)) return Kind::Directory;
+  if (S_ISFIFO(mode)) return Kind::Pipe;
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return Kind::Device;
+  if (S_ISSOCK(mode)) return Kind::Socket;
+  return Kind::Other;
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() { ::close(fd_); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+NotRegularFileError::NotRegularFileError(const fs::path& path, Kind kind)
+    : FileError(path.string() + " is not a regular file"), kind_(kind) {}
+
+std::string ReadRegularFile(const fs::path& path) {
+  // Checked before opening, so that a device is never opened at all; the descriptor is checked
+  // again because the entry may be swapped between the two calls, and it is opened without
+  // blocking so that a pipe put there in between cannot hold the run either.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) throw FileError("cannot open " + Describe(path, errno));
+  if (!S_ISREG(st.st_mode)) throw NotRegularFileError(path, KindOf(st.st_mode));
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) throw FileError("cannot open " + Describe(path, errno));
+  const Descriptor file(fd);
+  if (::fstat(fd, &st) != 0) throw FileError("cannot read " + Describe(path, errno));
+  if (!S_ISREG(st.st_mode)) throw NotRegularFileError(path, KindOf(st.st_mode));
+
+  std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+  std::size_t done = 0;
+  std::array<char, 4096> probe{};  // reads past the size seen: the file may have grown
+  for (;;) {
+    const bool full = done == bytes.size();
+    char* const into = full ? probe.data() : bytes.data() + done;
+    const std::size_t room = full ? probe.size() : bytes.size() - done;
+    const ssize_t n = ::read(fd, into, room);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError("cannot read " + Describe(path, errno));
+    }
+    if (n == 0) break;
+    if (full) bytes.append(probe.data(), static_cast<std::size_t>(n));
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
 void SyncDirectory(const fs::path& directory) {
   const fs::path dir = directory.empty() ? fs::path(".") : directory;
   const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -25,6 +25,18 @@ class FileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A path that names something other than a regular file (symbolic links followed): a folder, a
+// named pipe, a device or a socket.
+class NotRegularFileError : public FileError {
+ public:
+  enum class Kind { Directory, Pipe, Device, Socket, Other };
+  NotRegularFileError(const std::filesystem::path& path, Kind kind);
+  Kind kind() const { return kind_; }
+
+ private:
+  Kind kind_;
+};
+
 // directory + separator + name, the directory used as typed.
 std::string JoinPath(std::string_view directory, std::string_view name);
 
@@ -39,6 +51,11 @@ void DeleteNoCase(const std::filesystem::path& directory, std::string_view name)
 
 // The whole file; FileError when it cannot be read.
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path);
+
+// The whole content of the regular file `path` (symbolic links followed). Anything else raises
+// NotRegularFileError without being read and without waiting on it (a named pipe with no writer
+// would block a plain open or read for ever); FileError when the file cannot be read.
+std::string ReadRegularFile(const std::filesystem::path& path);
 
 // Makes the renames and new names of `directory` durable (fsync of the directory itself), so that
 // a file reported as written survives a power loss. FileError when the sync fails; file systems
