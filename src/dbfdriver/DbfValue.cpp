@@ -34,7 +34,13 @@ void FormatNumber(const FieldDef& field, double number, std::span<char> out) {
     throw DriverError("22003", "Numeric value out of range for column " + field.name);
   }
   char text[400];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, number, std::chars_format::fixed, field.decimals);
+  // Whole numbers without decimals (ids, counts) take the integer conversion, which is several
+  // times cheaper and writes the same digits; -0 keeps its sign through the general one.
+  const bool whole = field.decimals == 0 && number == std::trunc(number) && std::fabs(number) < 9e15 &&
+                     !(number == 0 && std::signbit(number));
+  const auto [end, error] =
+      whole ? std::to_chars(text, text + sizeof text, static_cast<long long>(number))
+            : std::to_chars(text, text + sizeof text, number, std::chars_format::fixed, field.decimals);
   const auto length = static_cast<std::size_t>(end - text);
   if (error != std::errc() || length > out.size()) {
     const std::string_view shown = error == std::errc() ? std::string_view(text, std::min<std::size_t>(length, 40)) : "";
