@@ -174,6 +174,13 @@ class ReferenceExport {
   }
 
   ConversionResult Run() {
+    // The separate databases live only until the container holds them: they are not synced to
+    // disk (the container is). The window's data set syncs again once this conversion ends.
+    struct SyncAgainOnExit {
+      pdb::TPDBDataSet& pt;
+      ~SyncAgainOnExit() { pt.SetDurability(core::Durability::Synced); }
+    } syncAgain{pt_};
+    pt_.SetDurability(core::Durability::Unsynced);
     if (!WriteProducts()) return ConversionResult::FailureReported;
     WriteEmpty(kProductIndexDB);
     WriteCategories();

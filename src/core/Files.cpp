@@ -147,7 +147,8 @@ void SweepAbandonedTemporaries(const fs::path& directory, std::string_view final
   SweepAbandonedTemporaries(directory, finalName, HostNameForFiles());
 }
 
-AtomicFileWriter::AtomicFileWriter(fs::path finalPath) : final_(std::move(finalPath)) {
+AtomicFileWriter::AtomicFileWriter(fs::path finalPath, Durability durability)
+    : final_(std::move(finalPath)), durability_(durability) {
   const fs::path directory = final_.has_parent_path() ? final_.parent_path() : fs::path(".");
   const std::string finalName = final_.filename().string();
   const std::string host = HostNameForFiles();
@@ -205,24 +206,33 @@ void AtomicFileWriter::Write(std::string_view text) {
   Write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
-void AtomicFileWriter::Commit() {
-  if (fd_ < 0) throw FileError("commit of a closed file " + final_.string());
+void AtomicFileWriter::Seal() {
+  if (fd_ < 0) throw FileError("seal of a closed file " + final_.string());
   Flush();
-  if (::fsync(fd_) != 0) throw FileError("cannot sync " + Describe(final_, errno));
+  if (durability_ == Durability::Synced && ::fsync(fd_) != 0) throw FileError("cannot sync " + Describe(final_, errno));
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) {
     const int error = errno;
     ::unlink(temp_.c_str());
+    temp_.clear();
     throw FileError("cannot close " + Describe(final_, error));
   }
+  sealed_ = true;
+}
+
+void AtomicFileWriter::Commit() {
+  if (!sealed_) Seal();
+  if (temp_.empty()) throw FileError("commit of a closed file " + final_.string());
   if (::rename(temp_.c_str(), final_.c_str()) != 0) {
     const int error = errno;
     ::unlink(temp_.c_str());
+    temp_.clear();
     throw FileError("cannot replace " + Describe(final_, error));
   }
   temp_.clear();
-  SyncDirectory(final_.has_parent_path() ? final_.parent_path() : fs::path("."));
+  if (durability_ == Durability::Synced)
+    SyncDirectory(final_.has_parent_path() ? final_.parent_path() : fs::path("."));
 }
 
 void AtomicFileWriter::Abandon() {
@@ -236,8 +246,8 @@ void AtomicFileWriter::Abandon() {
   }
 }
 
-void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
-  AtomicFileWriter writer(path);
+void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> bytes, Durability durability) {
+  AtomicFileWriter writer(path, durability);
   writer.Write(bytes);
   writer.Commit();
 }

@@ -57,13 +57,18 @@ std::string TemporaryNamePrefix(std::string_view finalName, long pid, std::strin
 // from here.
 void SweepAbandonedTemporaries(const std::filesystem::path& directory, std::string_view finalName);
 
+// Whether a committed file is made durable: synced before its rename and its directory after.
+// A file the same run deletes again (an intermediate database) needs no sync.
+enum class Durability { Synced, Unsynced };
+
 // Writes a file through a temporary file in the same directory that is flushed, synced and
-// renamed over the final name by Commit, which then syncs the directory. Destroyed without
-// Commit, it removes the temporary file and the final name keeps what it had. Temporary files of
-// the same final name left by killed runs are removed first. Write failures raise FileError.
+// renamed over the final name by Commit, which then syncs the directory (both syncs left out for
+// Durability::Unsynced). Destroyed without Commit, it removes the temporary file and the final
+// name keeps what it had. Temporary files of the same final name left by killed runs are removed
+// first. Write failures raise FileError.
 class AtomicFileWriter {
  public:
-  explicit AtomicFileWriter(std::filesystem::path finalPath);
+  explicit AtomicFileWriter(std::filesystem::path finalPath, Durability durability = Durability::Synced);
   ~AtomicFileWriter();
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -72,6 +77,11 @@ class AtomicFileWriter {
   void Write(std::string_view text);
   // Bytes written so far.
   std::uint64_t Size() const { return size_; }
+  // Writes out what is buffered and closes the temporary file (synced when durable): TempPath
+  // then holds every byte written. Only Commit or Abandon may follow. Several files can so be
+  // completed first and put in place together afterwards.
+  void Seal();
+  // Seals when not yet sealed, then renames over the final name.
   void Commit();
   // Removes the temporary file now; the final name is left alone.
   void Abandon();
@@ -84,12 +94,15 @@ class AtomicFileWriter {
   void Flush();
   void WriteAll(std::span<const std::uint8_t> bytes);
 
+  Durability durability_;
+  bool sealed_ = false;
   int fd_ = -1;
   std::uint64_t size_ = 0;
   std::vector<std::uint8_t> buffer_;  // small writes are gathered into large ones
 };
 
 // Writes a whole file through AtomicFileWriter.
-void WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+void WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                    Durability durability = Durability::Synced);
 
 }  // namespace core
