@@ -2,9 +2,10 @@
 // and peak memory are its own:
 //   "TXT -> PDB" on 60,000 products, 50,000 customers and 2,000 categories;
 //   "PDB -> TXT" on a container with 20,000 orders and 60,000 order lines.
-// Each is set against zlib alone on the same database bytes, measured in the same run (level 6,
-// blocks of 30000 bytes: compressing for "TXT -> PDB", inflating for "PDB -> TXT"), and both are
-// timed at 6,000 and 60,000 records per database to see how they scale.
+// Each is set against the work its bytes cannot avoid, measured in the same run: "TXT -> PDB"
+// against compressing the database bytes with zlib level 6 in blocks of 30000 bytes on one core,
+// "PDB -> TXT" against inflating those blocks plus writing the text files' bytes to disk. Both
+// are timed at 6,000 and 60,000 records per database to see how they scale.
 //
 //   bench_conversions
 //   bench_conversions --inputs <dir>     writes the full-size inputs only, for a profiler
@@ -225,10 +226,28 @@ double ZlibInflateSeconds(const std::string& bytes) {
   });
 }
 
+// Writing `bytes` to a new file in `dir`, as one text file of that size is written.
+double WriteSeconds(const fs::path& dir, const std::string& bytes) {
+  const fs::path file = dir / "text-bytes.txt";
+  const double seconds = bench::BestSeconds([&] {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  });
+  fs::remove(file);
+  return seconds;
+}
+
+std::string TextBytes(const fs::path& dir) {
+  std::string all;
+  for (const auto& entry : fs::directory_iterator(dir))
+    if (entry.path().extension() == ".txt") all += ReadAll(entry.path());
+  return all;
+}
+
 bool Verdict(const char* what, double value, double limit, const std::string& measurement = {},
              const std::string& valueText = {}, const std::string& referenceText = {}) {
   const bool pass = value <= limit;
-  std::printf("  %-52s %8.2f  (target <= %.0f)  %s\n", what, value, limit, pass ? "PASS" : "FAIL");
+  std::printf("  %-52s %8.2f  (target <= %g)  %s\n", what, value, limit, pass ? "PASS" : "FAIL");
   bench::Row(measurement.empty() ? what : measurement, valueText, referenceText, value, bench::Goal::AtMost, limit);
   return pass;
 }
@@ -262,7 +281,8 @@ int main(int argc, char** argv) {
   fs::create_directories(root / "unpacked-out");
   sya::SyaUnpack((root / "handheld").string(), "Kestor_Out.pdb", (root / "unpacked-out").string());
   const std::string outBytes = DatabaseBytes(root / "unpacked-out");
-  const double zlibInflate = ZlibInflateSeconds(outBytes);
+  const std::string textBytes = TextBytes(root / "from-handheld");
+  const double zlibInflate = ZlibInflateSeconds(outBytes) + WriteSeconds(root, textBytes);
   const auto containerBytes = bench::DirectoryBytes(root / "handheld");
 
   std::printf("TXT -> PDB: 60,000 products, 50,000 customers, 2,000 categories (%.1f MiB of text)\n",
@@ -270,7 +290,7 @@ int main(int argc, char** argv) {
   std::printf("  conversion %.3f s, zlib level 6 on the %.1f MiB of databases %.3f s\n", toPdb.seconds,
               static_cast<double>(inBytes.size()) / (1 << 20), zlibCompress);
   std::printf("  peak memory %.1f MiB (process at start %.1f MiB)\n", toPdb.peakKiB / 1024.0, toPdb.baselineKiB / 1024.0);
-  ok &= Verdict("time / zlib compress", toPdb.seconds / zlibCompress, 2, "TXT -> PDB time / zlib compress",
+  ok &= Verdict("time / zlib compress", toPdb.seconds / zlibCompress, 1, "TXT -> PDB time / zlib compress",
                 bench::Seconds(toPdb.seconds), bench::Seconds(zlibCompress));
   ok &= Verdict("peak memory / input files",
                 static_cast<double>(toPdb.peakKiB) * 1024 / static_cast<double>(officeBytes), 3,
@@ -283,9 +303,11 @@ int main(int argc, char** argv) {
 
   std::printf("PDB -> TXT: 20,000 orders, 60,000 order lines (container %.1f MiB, databases %.1f MiB)\n",
               static_cast<double>(containerBytes) / (1 << 20), static_cast<double>(outBytes.size()) / (1 << 20));
-  std::printf("  conversion %.3f s, zlib inflate of the same databases %.3f s\n", toTxt.seconds, zlibInflate);
+  std::printf("  conversion %.3f s, zlib inflate of the same databases + writing the %.1f MiB of text %.3f s\n",
+              toTxt.seconds, static_cast<double>(textBytes.size()) / (1 << 20), zlibInflate);
   std::printf("  peak memory %.1f MiB (process at start %.1f MiB)\n", toTxt.peakKiB / 1024.0, toTxt.baselineKiB / 1024.0);
-  ok &= Verdict("time / zlib inflate", toTxt.seconds / zlibInflate, 4, "PDB -> TXT time / zlib inflate",
+  ok &= Verdict("time / (zlib inflate + text write)", toTxt.seconds / zlibInflate, 4,
+                "PDB -> TXT time / (zlib inflate + text write)",
                 bench::Seconds(toTxt.seconds), bench::Seconds(zlibInflate));
   ok &= Verdict("peak memory / input file",
                 static_cast<double>(toTxt.peakKiB) * 1024 / static_cast<double>(containerBytes), 3,

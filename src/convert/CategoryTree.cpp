@@ -174,4 +174,20 @@ CategoryTree BuildCategoryTree(CategorySource source, const std::string& sourceD
   return BuildCategoryTree(ReadCategoryList(source, sourceDir, reporter));
 }
 
+std::string IndentedCategoryName(std::int32_t level, std::string_view name) {
+  constexpr std::string_view kBranch = "|-";
+  std::string indented;
+  indented.reserve(kIndentedCategoryNameLength);
+  const auto appendCut = [&](std::string_view part) {
+    indented.append(part.substr(0, kIndentedCategoryNameLength - indented.size()));
+  };
+  if (level > 1) {
+    const std::size_t blanks = 3 * static_cast<std::size_t>(level) - 2;
+    indented.append(std::min(blanks, kIndentedCategoryNameLength), ' ');
+    appendCut(kBranch);
+  }
+  appendCut(name);
+  return indented;
+}
+
 }  // namespace convert

@@ -113,4 +113,13 @@ CategoryTree BuildCategoryTree(const CategoryList& list);
 // ReadCategoryList, then the tree.
 CategoryTree BuildCategoryTree(CategorySource source, const std::string& sourceDir, core::Reporter& reporter);
 
+// The category database holds a row's name with its indent, cut to this length (shorter than the
+// names of the category list).
+inline constexpr std::size_t kIndentedCategoryNameLength = 60;
+
+// A name as the handheld shows it in the tree: below the top level, 3 x level - 2 blanks and
+// "|-" before it; the whole cut to kIndentedCategoryNameLength. Only the part that survives the
+// cut is built, so a row thousands of levels deep costs no more than a shallow one.
+std::string IndentedCategoryName(std::int32_t level, std::string_view name);
+
 }  // namespace convert

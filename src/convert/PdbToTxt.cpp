@@ -189,7 +189,7 @@ std::string OnOneLine(std::string text) {
 
 // Adds `text` and CR LF at the end of the file, creating it when it does not exist. The file is
 // replaced whole, never left half-written; an input/output error leaves it as it was and is
-// otherwise ignored.
+// otherwise ignored. Not synced: the file is a pending one that the table's save replaces.
 void AppendLine(const std::string& path, std::string_view text) {
   try {
     std::string content;
@@ -199,7 +199,8 @@ void AppendLine(const std::string& path, std::string_view text) {
       content.assign(old.begin(), old.end());
     }
     content.append(text).append("\r\n");
-    core::WriteWholeFile(path, std::span(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()));
+    core::WriteWholeFile(path, std::span(reinterpret_cast<const std::uint8_t*>(content.data()), content.size()),
+                         core::Durability::Unsynced);
   } catch (const std::exception&) {
     // The line is simply not there; opening the file afterwards tells the person.
   }
@@ -250,6 +251,8 @@ class DocumentImport {
              std::span<const TextColumn> columns) {
     PrepareDataSet(pt_, dest_, db);
     ReadTextFieldsWhole(pt_);
+    // The documents are only read: the unpacked database stays as the unpacker wrote it.
+    pt_.SetKeepsUnchangedFile(true);
     pt_.Open();
     table_.FileName = PendingName(fileName);
     context_.reporter.ProgressStart(pt_.RecordCount());
@@ -268,6 +271,7 @@ class DocumentImport {
       context_.reporter.ProgressStep();
     }
     pt_.Close();
+    pt_.SetKeepsUnchangedFile(false);
     table_.Save();
     table_.Close();
     return written;

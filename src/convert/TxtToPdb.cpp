@@ -22,9 +22,6 @@ constexpr std::string_view kContainerName = "Kestor_In";
 constexpr std::string_view kContainerCreator = "PDBP";
 constexpr std::size_t kContainerRecordSize = 30000;
 constexpr std::size_t kProductNameLength = 50;
-// The category database holds the indented name (indent and name together) cut to this length,
-// shorter than the names of the category list.
-constexpr std::size_t kIndentedCategoryNameLength = 60;
 
 // Everything the conversion writes besides the container, deleted before and after it.
 constexpr std::array<const HandheldDatabase*, 8> kReferenceDatabases{
@@ -65,16 +62,6 @@ double NumberValue(const text::TnqTXTField& field) {
 
 // The lines that take part: those whose Id is a whole number above 0.
 bool PassesFilter(const text::TnqTXTField& id) { return id.AsIntegerDef(0) > 0; }
-
-// Category names are shown as a tree: below the top level, an indent of 3 x level - 2 blanks
-// and "|-".
-std::string IndentedCategoryName(const CategoryRow& row) {
-  std::string name;
-  if (row.Level > 1) name.assign(static_cast<std::size_t>(3 * row.Level - 2), ' ').append("|-");
-  name.append(row.Name);
-  if (name.size() > kIndentedCategoryNameLength) name.resize(kIndentedCategoryNameLength);
-  return name;
-}
 
 // How a text column becomes the value of a field.
 enum class FromText {
@@ -190,6 +177,13 @@ class ReferenceExport {
   }
 
   ConversionResult Run() {
+    // The separate databases live only until the container holds them: they are not synced to
+    // disk (the container is). The window's data set syncs again once this conversion ends.
+    struct SyncAgainOnExit {
+      pdb::TPDBDataSet& pt;
+      ~SyncAgainOnExit() { pt.SetDurability(core::Durability::Synced); }
+    } syncAgain{pt_};
+    pt_.SetDurability(core::Durability::Unsynced);
     if (!WriteProducts()) return ConversionResult::FailureReported;
     WriteEmpty(kProductIndexDB);
     WriteCategories();
@@ -278,7 +272,7 @@ class ReferenceExport {
       AppendRecord();
       fields[CategoryFieldOf("Id")].AsInteger(row.Id);
       fields[CategoryFieldOf("IDParent")].AsInteger(row.IdParent);
-      fields[CategoryFieldOf("Name")].AsString(IndentedCategoryName(row));
+      fields[CategoryFieldOf("Name")].AsString(IndentedCategoryName(row.Level, row.Name));
       fields[CategoryFieldOf("Level")].AsInteger(row.Level);
       fields[CategoryFieldOf("ProductCount")].AsInteger(row.ProductCount.value_or(0));
       fields[CategoryFieldOf("Expanded")].AsInteger(0);

@@ -23,6 +23,7 @@ void TPDBVirtualDataSet::InternalReadRecord(int position, TRecordBuffer& buffer)
 
 int TPDBVirtualDataSet::InternalPostRecord(const TRecordBuffer& buffer, TPostKind kind, int position) {
   const int count = static_cast<int>(records_.size());
+  ++changeCount_;
   switch (kind) {
     case TPostKind::Overwrite:
       records_.at(static_cast<std::size_t>(position))->Assign(buffer);
@@ -41,6 +42,7 @@ int TPDBVirtualDataSet::InternalPostRecord(const TRecordBuffer& buffer, TPostKin
 
 void TPDBVirtualDataSet::InternalDeleteRecord(int position) {
   records_.erase(records_.begin() + position);
+  ++changeCount_;
   if (records_.empty()) lastID_ = kNoRecordID;
 }
 

@@ -32,6 +32,10 @@ class TPDBVirtualDataSet : public TDataSet {
   // The stored record at a 0-based position (std::out_of_range outside 0 .. RecordCount-1).
   const TMemoryRecord& Records(int position) const { return *records_.at(static_cast<std::size_t>(position)); }
 
+  // Grows with every record posted or deleted since construction: equal counts mean the store
+  // holds the same records.
+  std::uint64_t ChangeCount() const { return changeCount_; }
+
   // A stream over a blob field of the edit buffer or of the current record.
   std::unique_ptr<TMemBlobStream> CreateBlobStream(TField& field, TBlobStreamMode mode);
 
@@ -52,6 +56,7 @@ class TPDBVirtualDataSet : public TDataSet {
 
   std::vector<std::unique_ptr<TMemoryRecord>> records_;
   std::int32_t lastID_ = kNoRecordID;
+  std::uint64_t changeCount_ = 0;
 };
 
 }  // namespace dataset

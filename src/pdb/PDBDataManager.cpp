@@ -293,7 +293,7 @@ void TPDBDataManager::CreateDatabase() {
   // so an earlier file survives a failed write; creating the temporary file now shows at once
   // whether the file can be created at all.
   try {
-    output_ = std::make_unique<core::AtomicFileWriter>(fs::path(FilePath()));
+    output_ = std::make_unique<core::AtomicFileWriter>(fs::path(FilePath()), durability_);
   } catch (const std::exception&) {
     Raise(14260, 7);
   }
@@ -317,7 +317,7 @@ void TPDBDataManager::Close() {
   if (!open_) Raise(11800, 1);
   if (openMode_ == dmModeWriteOnly) {
     try {
-      if (!output_) output_ = std::make_unique<core::AtomicFileWriter>(fs::path(FilePath()));
+      if (!output_) output_ = std::make_unique<core::AtomicFileWriter>(fs::path(FilePath()), durability_);
       WriteDatabase(writeCategories_);
       output_->Commit();
     } catch (...) {
@@ -332,7 +332,7 @@ void TPDBDataManager::Close() {
 void TPDBDataManager::Discard() noexcept { ReleaseAll(); }
 
 core::AtomicFileWriter& TPDBDataManager::OutputFile() {
-  if (!output_) output_ = std::make_unique<core::AtomicFileWriter>(fs::path(FilePath()));
+  if (!output_) output_ = std::make_unique<core::AtomicFileWriter>(fs::path(FilePath()), durability_);
   return *output_;
 }
 

@@ -65,6 +65,9 @@ class TPDBDataManager {
   void SetDatabaseName(std::string value);
   TOpenMode OpenMode() const { return openMode_; }
   void SetOpenMode(TOpenMode value);
+  // Whether a written file is synced to disk (core::Durability::Synced, the default).
+  core::Durability Durability() const { return durability_; }
+  void SetDurability(core::Durability value) { durability_ = value; }
   const std::string& CreatorID() const { return header_.Creator; }
   void SetCreatorID(std::string value);
   const std::string& DatabaseType() const { return header_.Type; }
@@ -199,6 +202,7 @@ class TPDBDataManager {
   std::size_t storeBlockCapacity_ = 0;
   core::PalmFileReader file_;
   std::unique_ptr<core::AtomicFileWriter> output_;
+  core::Durability durability_ = core::Durability::Synced;
 };
 
 }  // namespace pdb

@@ -153,7 +153,17 @@ void TPDBDataSet::InternalOpen() {
   openAdapter_ = &adapter;
 }
 
+TPDBDataSet::FileProperties TPDBDataSet::CurrentFileProperties() const {
+  return {directory_, pdbFilename_, databaseName_, creatorID_, databaseType_, creationDate_.Days(), attributes_};
+}
+
+bool TPDBDataSet::FileUnchangedSinceLoad() const {
+  return keepsUnchangedFile_ && loadedState_ && loadedState_->first == CurrentFileProperties() &&
+         loadedState_->second == ChangeCount() && ExistingFile().has_value();
+}
+
 void TPDBDataSet::InternalLoad() {
+  loadedState_.reset();
   const auto file = ExistingFile();
   if (!file) return;  // a new database: the data set starts empty
 
@@ -184,11 +194,18 @@ void TPDBDataSet::InternalLoad() {
     engine.Discard();
     throw;
   }
+  loadedState_.emplace(CurrentFileProperties(), ChangeCount());
 }
 
 void TPDBDataSet::InternalSave() {
   TPDBBaseMgr& engine = openAdapter_->Engine();
   engine.Discard();
+  if (FileUnchangedSinceLoad()) {
+    loadedState_.reset();
+    openAdapter_ = nullptr;
+    return;
+  }
+  loadedState_.reset();
   openAdapter_->PrepareSave();
 
   // An existing file is rewritten under the name it has on disk; a new one gets the name as
@@ -201,6 +218,7 @@ void TPDBDataSet::InternalSave() {
     engine.SetPDBFilename(filename);
     engine.SetDatabaseName(databaseName_);
     engine.SetOpenMode(dmModeWriteOnly);
+    engine.SetDurability(durability_);
     engine.SetCreatorID(creatorID_);
     engine.SetDatabaseType(databaseType_);
     engine.SetCreationDate(creationDate_);

@@ -17,8 +17,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "core/DateTime.h"
+#include "core/Files.h"
 #include "pdb/PDBDataGlobals.h"
 #include "pdb/PDBEngineAdapter.h"
 #include "pdb/PDBPSField.h"
@@ -75,6 +77,17 @@ class TPDBDataSet : public dataset::TPDBVirtualDataSet {
   TEngine Engine() const { return engine_; }
   void SetEngine(TEngine engine) { engine_ = engine; }
 
+  // Off (the default): Close always writes the file anew. On: Close leaves a file that Open read
+  // untouched when no record was posted or deleted and no file or header property changed in
+  // between, for readers that only walk a database (no re-encoding, no sync for nothing). The
+  // file then keeps what a rewrite would drop: records marked deleted, fields beyond the list.
+  bool KeepsUnchangedFile() const { return keepsUnchangedFile_; }
+  void SetKeepsUnchangedFile(bool value) { keepsUnchangedFile_ = value; }
+  // Whether Close syncs the file it writes (the default); a file the caller deletes again soon
+  // needs no sync.
+  core::Durability Durability() const { return durability_; }
+  void SetDurability(core::Durability value) { durability_ = value; }
+
   // The field lists of the engines: one item per field, in record order.
   TPDBPSFields& FieldsPocketStudio() { return fieldsPocketStudio_; }
   const TPDBPSFields& FieldsPocketStudio() const { return fieldsPocketStudio_; }
@@ -108,6 +121,17 @@ class TPDBDataSet : public dataset::TPDBVirtualDataSet {
   // Points the engine at the existing file for reading.
   void PrepareRead(TPDBBaseMgr& engine, const std::filesystem::path& file) const;
 
+  // What decides the file written at Close besides the records.
+  struct FileProperties {
+    std::string directory, pdbFilename, databaseName, creatorID, databaseType;
+    double creationDays = 0;
+    std::uint16_t attributes = 0;
+    bool operator==(const FileProperties&) const = default;
+  };
+  FileProperties CurrentFileProperties() const;
+  // Whether Close may leave the file as Open read it (KeepsUnchangedFile).
+  bool FileUnchangedSinceLoad() const;
+
   std::string directory_;
   std::string pdbFilename_;
   std::string databaseName_;
@@ -116,6 +140,10 @@ class TPDBDataSet : public dataset::TPDBVirtualDataSet {
   core::TDateTime creationDate_;
   std::uint16_t attributes_ = 0;
   TEngine engine_ = TEngine::PocketStudio;
+  bool keepsUnchangedFile_ = false;
+  core::Durability durability_ = core::Durability::Synced;
+  // Set by a load from an existing file: the properties and the store's change count right after.
+  std::optional<std::pair<FileProperties, std::uint64_t>> loadedState_;
 
   // The field lists outlive the adapters that read them.
   TPDBPSFields fieldsPocketStudio_;

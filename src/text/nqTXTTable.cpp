@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <climits>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <numeric>
 
 #include "core/Encoding.h"
@@ -94,7 +96,12 @@ std::int32_t TnqTXTField::AsInteger() const {
 std::int32_t TnqTXTField::AsIntegerDef(std::int32_t fallback) const {
   return core::ParseInteger(core::TrimBlanks(Value)).value_or(fallback);
 }
-void TnqTXTField::AsInteger(std::int32_t value) { Value = core::FormatInteger(value); }
+void TnqTXTField::AsInteger(std::int32_t value) {
+  // Formatted in place: a column set once per record keeps its buffer.
+  char digits[12];
+  const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+  Value.assign(std::begin(digits), end);
+}
 void TnqTXTField::AsFloat(double value) { Value = core::FormatGeneral(value); }
 void TnqTXTField::AsDateTime(core::TDateTime value) { Value = value.FormatDate('.'); }
 

@@ -158,5 +158,23 @@ TEST(CategoryTreeDepth, ChainOfHundredThousandLevels) {
   }
 }
 
+TEST(IndentedCategoryName, IndentAndNameCutTogether) {
+  const std::string name58(58, 'n');
+  const struct {
+    std::int32_t level;
+    std::string name;
+    std::string expected;
+  } cases[] = {
+      {1, "Top", "Top"},
+      {1, std::string(70, 'a'), std::string(60, 'a')},
+      {2, "x", "    |-x"},
+      {3, name58, "       |-" + name58.substr(0, 51)},
+      {20, "lost", std::string(58, ' ') + "|-"},  // the indent alone fills the field
+      {21, "lost", std::string(60, ' ')},         // even the branch is cut
+      {65000, "deep", std::string(60, ' ')},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IndentedCategoryName(c.level, c.name), c.expected) << "level " << c.level;
+}
+
 }  // namespace
 }  // namespace convert

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -275,6 +276,35 @@ TEST_F(PDBDataSetTest, DeletedRecordsAreNeitherLoadedNorWrittenBack) {
   EXPECT_EQ(ds.RecordCount(), 2);
   ds.Close();
   EXPECT_EQ(ParseFile(dir.ReadBytes("Test.pdb")).records, (std::vector<core::Bytes>{IdName(1, "one"), IdName(3, "three")}));
+}
+
+// A rewrite drops a record marked deleted, so a kept file still holds it.
+TEST_F(PDBDataSetTest, KeepsAnUnchangedFileOnlyWhenAskedAndNothingChanged) {
+  const struct {
+    const char* name;
+    bool keep;
+    std::function<void(TPDBDataSet&)> change;
+    bool kept;
+  } cases[] = {
+      {"read only, kept", true, [](TPDBDataSet&) {}, true},
+      {"read only, default", false, [](TPDBDataSet&) {}, false},
+      {"record deleted", true, [](TPDBDataSet& d) { d.Delete(); }, false},
+      {"header changed", true, [](TPDBDataSet& d) { d.SetDatabaseType("ORDR"); }, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    pdbtest::FileSpec spec;
+    spec.records = {IdName(1, "one"), IdName(2, "two"), IdName(9, "gone")};
+    auto original = pdbtest::BuildFile(spec);
+    original[78 + 8 * 2 + 4] = 0x80;  // the last entry's deleted flag
+    dir.WriteFile("Test.pdb", original);
+    IdNameFields();
+    ds.SetKeepsUnchangedFile(c.keep);
+    ds.Open();
+    c.change(ds);
+    ds.Close();
+    EXPECT_EQ(dir.ReadBytes("Test.pdb") == original, c.kept);
+  }
 }
 
 TEST_F(PDBDataSetTest, FileNameMatchesWithoutRegardToCaseAndIsRewrittenInPlace) {
