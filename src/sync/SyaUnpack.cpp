@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include "core/Files.h"
+#include "core/Messages.h"
 #include "sync/SyaSupport.h"
 #include "sync/SyaZlib.h"
 
@@ -292,6 +293,11 @@ int SyaUnpack(std::string_view directory, std::string_view fileName, std::string
   int rc;
   try {
     rc = unpacker.Run();
+  } catch (const EZDecompressionError& e) {
+    unpacker.Output().Abandon();
+    // zlib's text alone does not say which file is damaged.
+    const fs::path path = core::ResolveNoCase(folder, fileName);
+    throw EZDecompressionError(e.ZlibCode(), core::WithContext(e.what(), "container " + path.string()));
   } catch (...) {
     unpacker.Output().Abandon();  // a database cut short is not written
     throw;

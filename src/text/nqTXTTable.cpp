@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +12,7 @@
 
 #include "core/Encoding.h"
 #include "core/Files.h"
+#include "core/Messages.h"
 #include "core/NumberFormat.h"
 #include "core/TextUtil.h"
 
@@ -68,7 +70,7 @@ std::uint64_t KeyPrefix(std::string_view key) {
 // The whole file as bytes, read straight into the string the lines will live in.
 std::string ReadFileText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) throw core::FileError("cannot open " + path.string());
+  if (!in) throw core::FileError(core::WithContext("cannot open " + path.string(), std::strerror(errno)));
   const std::streamoff size = in.tellg();
   if (size < 0) throw core::FileError("cannot read " + path.string());
   std::string text(static_cast<std::size_t>(size), '\0');
@@ -436,5 +438,18 @@ TnqTXTField* TnqTXTTable::FieldByName(std::string_view name) {
 }
 
 void TnqTXTTable::ReportError(std::string_view text) { reporter_.ShowError(kErrorCaption, text); }
+
+std::string TnqTXTTable::PlaceOf(const TnqTXTField& field) const {
+  std::string place = "Файл \"" + FullPathForDisplay() + "\", строка " + std::to_string(recNo_ + 1);
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    if (&fields_[i].Field != &field) continue;
+    place += ", столбец " + std::to_string(i + 1) + " (" + ForDisplay(fields_[i].Name) + ")";
+  }
+  return place + ": \"" + core::AnsiToUtf8(field.Value) + "\"";
+}
+
+core::EConvertError TnqTXTTable::WithPlace(const core::EConvertError& error, const TnqTXTField& field) const {
+  return core::EConvertError(core::WithContext(error.what(), PlaceOf(field)));
+}
 
 }  // namespace text
