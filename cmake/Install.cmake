@@ -68,8 +68,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time rather than linked: the driver manager (dlopen), odbcinst for the maintainer
-# scripts, and unixodbc for the driver registry's tools the manual page points to.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libodbc2, unixodbc, odbcinst")
+# scripts, unixodbc for the driver registry's tools the manual page points to, and Qt's SVG
+# image plugin, which draws the window's icon.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libodbc2, unixodbc, odbcinst, libqt6svg6")
+# Qt offers the desktop's own folder picker only through a platform theme; its dialogs speak
+# Russian with its translations.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-gtk-platformtheme, qt6-translations-l10n")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -126,7 +126,7 @@ std::optional<CategoryList> ReadCategoryListIfComplete(CategorySource source, co
       if (!id || !idParent || !name) return std::nullopt;
       categories.reserve(static_cast<std::size_t>(table.RecordCount()));
       for (; !table.Eof(); table.Next()) {
-        const std::int32_t categoryId = core::StrToIntDef(id->AsString(), 0);
+        const std::int32_t categoryId = id->AsIntegerDef(0);
         if (categoryId <= 0) continue;
         std::int32_t parent = 0;
         try {

@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 
 #include "convert/FieldColumns.h"
@@ -225,12 +226,12 @@ class DbfImport {
     context_.reporter.ProgressStart(pt_.RecordCount());
     PrepareDbfTables();
     const int orders = WriteOrders();
-    WriteOrderItems();
+    const int orderLines = WriteOrderItems();
     if (variant_ == DbfVariant::FoxPro) {
       db_.Commit();
       db_.StartTransaction();
     }
-    MergeIntoOrders();
+    MergeIntoOrders(orders, orderLines);
     orderQuery_.Close();
     ordersQuery_.ApplyUpdates();
     ordersQuery_.CommitUpdates();
@@ -319,8 +320,8 @@ class DbfImport {
     return written;
   }
 
-  // One typed row of orderitem.dbf per order line of the handheld.
-  void WriteOrderItems() {
+  // One typed row of orderitem.dbf per order line of the handheld; the number of lines.
+  int WriteOrderItems() {
     OpenForAppending(orderItemQuery_, kOrderItemSelect, Lines(kOrderItemInsert));
     PrepareDataSet(pt_, dest_, kOrderItemDb);
     pt_.Open();
@@ -328,9 +329,11 @@ class DbfImport {
     const std::span<const FieldCopy> table(kOrderItemFromHandheld);
     FieldColumns item(orderItemQuery_, table, &FieldCopy::to);
     FieldColumns handheld(pt_, table, &FieldCopy::from);
+    int written = 0;
     for (; !pt_.Eof(); pt_.Next()) {
       orderItemQuery_.Append();
       CopyRow(table, item, handheld);
+      ++written;
       orderItemQuery_.Post();
       context_.reporter.ProgressStep();
     }
@@ -338,30 +341,43 @@ class DbfImport {
     orderItemQuery_.ApplyUpdates();
     orderItemQuery_.CommitUpdates();
     orderItemQuery_.Close();
+    return written;
   }
 
   // orders.dbf: for each order in id order its header row, then a row per line of it. Lines
-  // are numbered on across orders; lines of orders that are not there are passed over.
-  void MergeIntoOrders() {
+  // are numbered on across orders; lines of orders that are not there are passed over. A
+  // driver that reads back fewer or more rows than were written stops the conversion: orders.dbf
+  // would miss documents.
+  void MergeIntoOrders(int orders, int orderLines) {
     orderQuery_.AddSQL(std::string(kOrderSorted));
     orderQuery_.Open();
     orderItemQuery_.AddSQL(std::string(kOrderItemSorted));
     orderItemQuery_.Open();
+    ExpectReadBack(orderItemQuery_.RecordCount(), orderLines, "orderitem.dbf");
+    int ordersRead = 0;
     const std::span<const OrdersColumn> table(kOrdersFromOrder);
-    FieldColumns orders(ordersQuery_, table, &OrdersColumn::to);
+    FieldColumns merged(ordersQuery_, table, &OrdersColumn::to);
     FieldColumns order(orderQuery_, table, &OrdersColumn::from);
     FieldColumns item(orderItemQuery_, std::span<const FieldCopy>(kOrderItemFromHandheld), &FieldCopy::to);
     int lineNumber = 0;
     for (; !orderQuery_.Eof(); orderQuery_.Next()) {
+      ++ordersRead;
       const std::int32_t id = order[OrdersColumnOf("Idorder")].AsInteger();
-      AppendOrderHeader(id, orders, order);
+      AppendOrderHeader(id, merged, order);
       while (!orderItemQuery_.Eof()) {
         const std::int32_t itemOrder = item[OrderItemColumnOf("IdOrder")].AsInteger();
         if (id < itemOrder) break;
-        if (itemOrder == id) AppendOrderLine(id, ++lineNumber, orders, item);
+        if (itemOrder == id) AppendOrderLine(id, ++lineNumber, merged, item);
         orderItemQuery_.Next();
       }
     }
+    ExpectReadBack(ordersRead, orders, "order.dbf");
+  }
+
+  void ExpectReadBack(int read, int written, std::string_view table) const {
+    if (read == written) return;
+    throw std::runtime_error("the ODBC driver \"" + driver_ + "\" read back " + std::to_string(read) + " of the " +
+                             std::to_string(written) + " rows written to " + core::JoinPath(dest_, table));
   }
 
   void AppendOrderHeader(std::int32_t id, FieldColumns& orders, FieldColumns& order) {
@@ -421,7 +437,10 @@ std::vector<std::string> DbfConnectParams(DbfVariant variant, std::string_view d
 
 ConversionResult PdbToDbf(ConversionContext& context) {
   if (context.state.OdbcDriver.empty()) context.state.OdbcDriver = std::string(kDefaultOdbcDriver);
-  if (const std::optional<ConversionResult> stop = UnpackDocuments(context)) return *stop;
+  CarriedDocuments carried;
+  if (const std::optional<ConversionResult> stop = UnpackDocuments(context, carried)) return *stop;
+  // Cash receipts have no table: without orders and their lines there is nothing to write.
+  if (!carried.OrdersWithLines()) return ConversionResult::NothingToDo;
   OpenDataSetGuard closeOnExit(context.objects);
   return DbfImport(context, context.state.edtDest).Run();
 }

@@ -1,5 +1,6 @@
 #include "convert/PdbToTxt.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <span>
@@ -73,6 +74,20 @@ std::string PendingName(std::string_view fileName) {
   return name;
 }
 
+// The hidden name an earlier output is kept under while the new files are put in place.
+std::string EarlierName(std::string_view fileName) {
+  std::string name = ".";
+  name.append(fileName).append(".earlier.pending");
+  return name;
+}
+
+// What becomes of one text file when the conversion ends: with `keep` its pending file replaces
+// the final one, without it the final file goes.
+struct TextOutcome {
+  std::string_view file;
+  bool keep;
+};
+
 // The three text files under their pending names; those not committed are removed when the
 // conversion ends, so a failed run leaves none behind.
 class PendingFiles {
@@ -88,38 +103,89 @@ class PendingFiles {
   PendingFiles(const PendingFiles&) = delete;
   PendingFiles& operator=(const PendingFiles&) = delete;
 
+  // Removes the pending files. An earlier output that a killed run left under its hidden name
+  // goes back in place when nothing took that place, else it goes.
   void Drop() const {
-    for (std::string_view file : {kOrderFile, kOrderItemFile, kCashFile}) core::DeleteNoCase(dest_, PendingName(file));
+    namespace fs = std::filesystem;
+    for (std::string_view file : {kOrderFile, kOrderItemFile, kCashFile}) {
+      core::DeleteNoCase(dest_, PendingName(file));
+      for (const fs::path& earlier : Spellings(EarlierName(file))) {
+        const std::string name = earlier.filename().string();
+        const fs::path original = fs::path(dest_) / name.substr(1, name.size() - EarlierName("").size());
+        std::error_code ec;
+        if (!core::ExistsNoCase(dest_, file)) fs::rename(earlier, original, ec);
+        else fs::remove(earlier, ec);
+      }
+    }
   }
 
-  // With `keep`, the pending file replaces the final one (spelt as the system gives it; other
-  // spellings of the name go); without, the final file goes and the pending one is dropped.
-  void Commit(std::string_view fileName, bool keep) const {
+  // Puts the outcomes in place together: every earlier file of the final names (in any
+  // spelling) is first moved aside, then each kept pending file takes its final name (spelt as
+  // the system gives it). When any step fails, what was done is undone and the earlier files are
+  // back under their names before the error is raised.
+  void Commit(std::span<const TextOutcome> outcomes) const {
     namespace fs = std::filesystem;
-    const fs::path finalPath = fs::path(dest_) / std::string(fileName);
-    const auto pendingPath = core::FindNoCase(dest_, PendingName(fileName));
-    const bool replace = keep && pendingPath.has_value();
-    if (replace) {
+    for (const TextOutcome& outcome : outcomes) {
+      const fs::path finalPath = fs::path(dest_) / std::string(outcome.file);
+      std::error_code ec;
+      if (outcome.keep && fs::is_directory(fs::symlink_status(finalPath, ec)))
+        throw core::FileError("cannot replace " + finalPath.string() + ": a folder has that name");
+    }
+    std::vector<std::pair<fs::path, fs::path>> movedAside;  // earlier file, its hidden name
+    std::vector<fs::path> placed;
+    auto undo = [&]() noexcept {
+      std::error_code ec;
+      for (const fs::path& file : placed) fs::remove(file, ec);
+      for (const auto& [earlier, hidden] : movedAside) fs::rename(hidden, earlier, ec);
+    };
+    for (const TextOutcome& outcome : outcomes) {
+      for (const fs::path& earlier : Spellings(outcome.file)) {
+        const fs::path hidden = fs::path(dest_) / EarlierName(earlier.filename().string());
+        std::error_code ec;
+        fs::rename(earlier, hidden, ec);
+        if (ec) {
+          undo();
+          throw core::FileError("cannot replace " + earlier.string() + ": " + ec.message());
+        }
+        movedAside.emplace_back(earlier, hidden);
+      }
+    }
+    for (const TextOutcome& outcome : outcomes) {
+      const auto pendingPath = core::FindNoCase(dest_, PendingName(outcome.file));
+      if (!outcome.keep || !pendingPath) continue;
+      const fs::path finalPath = fs::path(dest_) / std::string(outcome.file);
       std::error_code ec;
       fs::rename(*pendingPath, finalPath, ec);
-      if (ec) throw core::FileError("cannot replace " + finalPath.string() + ": " + ec.message());
+      if (ec) {
+        undo();
+        throw core::FileError("cannot replace " + finalPath.string() + ": " + ec.message());
+      }
+      placed.push_back(finalPath);
     }
-    std::vector<fs::path> victims;
     std::error_code ec;
-    for (fs::directory_iterator it(dest_, ec), end; !ec && it != end; it.increment(ec)) {
-      const std::string name = it->path().filename().string();
-      if (core::AnsiSameText(name, fileName) && !(replace && name == fileName) && !it->is_directory())
-        victims.push_back(it->path());
-    }
-    for (const fs::path& victim : victims) {
-      if (!fs::remove(victim, ec) && ec) throw core::FileError("cannot delete " + victim.string() + ": " + ec.message());
-    }
-    if (!replace) core::DeleteNoCase(dest_, PendingName(fileName));
+    for (const auto& [earlier, hidden] : movedAside) fs::remove(hidden, ec);
+    Drop();
   }
 
  private:
+  // The files (not folders) of the destination named `name` in any letter case.
+  std::vector<std::filesystem::path> Spellings(std::string_view name) const {
+    std::vector<std::filesystem::path> found;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dest_, ec), end; !ec && it != end; it.increment(ec))
+      if (core::AnsiSameText(it->path().filename().string(), name) && !it->is_directory()) found.push_back(it->path());
+    return found;
+  }
+
   const std::string& dest_;
 };
+
+// A text value as one line of a text file: a line break an agent typed into a note would
+// split its record in two, so CR and LF become blanks.
+std::string OnOneLine(std::string text) {
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  return text;
+}
 
 // Adds `text` and CR LF at the end of the file, creating it when it does not exist. The file is
 // replaced whole, never left half-written; an input/output error leaves it as it was and is
@@ -141,8 +207,12 @@ void AppendLine(const std::string& path, std::string_view text) {
 
 class DocumentImport {
  public:
-  DocumentImport(ConversionContext& context, std::string dest)
-      : context_(context), pt_(context.objects.pt()), dest_(std::move(dest)), table_(context.reporter) {
+  DocumentImport(ConversionContext& context, std::string dest, CarriedDocuments carried)
+      : context_(context),
+        pt_(context.objects.pt()),
+        dest_(std::move(dest)),
+        carried_(carried),
+        table_(context.reporter) {
     table_.Path = dest_;
   }
 
@@ -154,16 +224,19 @@ class DocumentImport {
     PendingFiles pending{dest_};
     pending.Drop();
 
-    const int orders = Export(kOrderDb, kOrderFile, kOrderHeader, kOrderColumns);
-    Export(kOrderItemDb, kOrderItemFile, kOrderItemHeader, kOrderItemColumns);
-    // Without a cash database there is nothing to write; no empty one is made in its place.
-    const int cashReceipts =
-        core::ExistsNoCase(dest_, kCashDb.fileName) ? Export(kCashDb, kCashFile, kCashHeader, kCashColumns) : 0;
+    // Orders are written only with their lines; receipts whenever the container carried them
+    // (no empty database is made in place of a missing one).
+    int orders = 0;
+    if (carried_.OrdersWithLines()) {
+      orders = Export(kOrderDb, kOrderFile, kOrderHeader, kOrderColumns);
+      Export(kOrderItemDb, kOrderItemFile, kOrderItemHeader, kOrderItemColumns);
+    }
+    const int cashReceipts = carried_.cash ? Export(kCashDb, kCashFile, kCashHeader, kCashColumns) : 0;
 
     // The earlier outputs give way to the new ones; a file without documents is not left.
-    pending.Commit(kOrderFile, orders > 0);
-    pending.Commit(kOrderItemFile, orders > 0);
-    pending.Commit(kCashFile, cashReceipts > 0);
+    const std::array<TextOutcome, 3> outcomes{
+        {{kOrderFile, orders > 0}, {kOrderItemFile, orders > 0}, {kCashFile, cashReceipts > 0}}};
+    pending.Commit(outcomes);
     core::SyncDirectory(dest_);
     if (context_.state.Interactive)
       context_.reporter.ShowMessage("Обработано документов: " + std::to_string(orders) + "\r" +
@@ -205,12 +278,13 @@ class DocumentImport {
                           const std::vector<text::TnqTXTField*>& textColumns) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
       text::TnqTXTField& column = *textColumns.at(i);
-      if (!columns[i].optional) {
-        CopyValue(columns[i].value, fields[i], column);
-      } else if (const dataset::TField* field = fields.Find(i)) {
-        CopyValue(columns[i].value, *field, column);
-      } else {
+      const dataset::TField* field = columns[i].optional ? fields.Find(i) : &fields[i];
+      if (field == nullptr) {
         column.AsString(std::string());
+      } else if (columns[i].value == ValueKind::Text) {
+        column.AsString(OnOneLine(field->AsString()));
+      } else {
+        CopyValue(columns[i].value, *field, column);
       }
     }
   }
@@ -218,15 +292,18 @@ class DocumentImport {
   ConversionContext& context_;
   pdb::TPDBDataSet& pt_;
   const std::string dest_;
+  const CarriedDocuments carried_;
   text::TnqTXTTable table_;
 };
 
 }  // namespace
 
 ConversionResult PdbToTxt(ConversionContext& context) {
-  if (const std::optional<ConversionResult> stop = UnpackDocuments(context)) return *stop;
+  CarriedDocuments carried;
+  if (const std::optional<ConversionResult> stop = UnpackDocuments(context, carried)) return *stop;
+  if (!carried.OrdersWithLines() && !carried.cash) return ConversionResult::NothingToDo;
   OpenDataSetGuard closeOnExit(context.objects);
-  return DocumentImport(context, context.state.edtDest).Run();
+  return DocumentImport(context, context.state.edtDest, carried).Run();
 }
 
 }  // namespace convert

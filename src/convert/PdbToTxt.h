@@ -9,9 +9,10 @@ namespace convert {
 // Kestor_Out.pdb of the source directory into the destination directory and writes its orders,
 // order lines and cash receipts as Order.txt, OrderItem.txt and Cash.txt there. The three files
 // are written under hidden names and put in place together once all are complete, so a failure
-// or a crash leaves the earlier files as they were. NothingToDo
-// without the container or without the order databases in it; FailureReported with the
-// unpacker's code; errors of the databases raise.
+// or a crash leaves the earlier files as they were. Orders are written when the container
+// carried both order databases, receipts when it carried the cash database. NothingToDo
+// without the container or without either; FailureReported with the unpacker's code; errors
+// of the databases (a carried one that does not read included) raise.
 ConversionResult PdbToTxt(ConversionContext& context);
 
 }  // namespace convert

@@ -8,6 +8,7 @@
 
 #include "convert/FieldColumns.h"
 #include "convert/HandheldDatabases.h"
+#include "core/Encoding.h"
 #include "core/Files.h"
 #include "core/NumberFormat.h"
 #include "core/PalmDatabaseLayout.h"
@@ -53,15 +54,17 @@ void DeleteReferenceDatabases(const std::string& dest) {
   for (const HandheldDatabase* db : kReferenceDatabases) core::DeleteNoCase(dest, db->fileName);
 }
 
-// A number column: "." and "," both serve as decimal separator.
+// A number column: "." and "," both serve as decimal separator; blanks around the number are
+// removed as for every number of the text table.
 double NumberValue(const text::TnqTXTField& field) {
   const std::string& text = field.AsString();
-  if (text.find('.') == std::string::npos) return core::StrToFloat(text);
-  return core::StrToFloat(core::ReplaceAll(text, ".", ","));
+  const std::string decimal = text.find('.') == std::string::npos ? text : core::ReplaceAll(text, ".", ",");
+  if (const auto value = core::ParseFloat(core::TrimBlanks(decimal))) return *value;
+  throw core::EConvertError::InvalidFloat(decimal);
 }
 
 // The lines that take part: those whose Id is a whole number above 0.
-bool PassesFilter(const text::TnqTXTField& id) { return core::StrToIntDef(id.AsString(), 0) > 0; }
+bool PassesFilter(const text::TnqTXTField& id) { return id.AsIntegerDef(0) > 0; }
 
 // Category names are shown as a tree: below the top level, an indent of 3 x level - 2 blanks
 // and "|-".

@@ -90,6 +90,14 @@ std::string Utf8ToAnsi(std::string_view utf8) {
   return out;
 }
 
+std::optional<char> UnicodeToAnsi(char32_t character) {
+  if (character > 0xFFFF) return std::nullopt;
+  const auto& cp = Cp1251();
+  const auto it = cp.fromUnicode.find(static_cast<char16_t>(character));
+  if (it == cp.fromUnicode.end()) return std::nullopt;
+  return static_cast<char>(it->second);
+}
+
 bool AnsiSameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,8 @@ namespace core {
 // Windows-1251 bytes to UTF-8 and back. Characters Windows-1251 lacks become '?'.
 std::string AnsiToUtf8(std::string_view ansi);
 std::string Utf8ToAnsi(std::string_view utf8);
+// The Windows-1251 byte of one Unicode character, or nothing when the code page lacks it.
+std::optional<char> UnicodeToAnsi(char32_t character);
 
 // Comparison without regard to letter case for names (columns, fields, files): ASCII letters and
 // the Cyrillic letters of Windows-1251 fold to one case. Locale-independent.

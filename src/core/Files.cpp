@@ -71,6 +71,67 @@ std::vector<std::uint8_t> ReadWholeFile(const fs::path& path) {
   return bytes;
 }
 
+namespace {
+
+NotRegularFileError::Kind KindOf(mode_t mode) {
+  using Kind = NotRegularFileError::Kind;
+  if (S_ISDIR(mode)) return Kind::Directory;
+  if (S_ISFIFO(mode)) return Kind::Pipe;
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return Kind::Device;
+  if (S_ISSOCK(mode)) return Kind::Socket;
+  return Kind::Other;
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() { ::close(fd_); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+NotRegularFileError::NotRegularFileError(const fs::path& path, Kind kind)
+    : FileError(path.string() + " is not a regular file"), kind_(kind) {}
+
+std::string ReadRegularFile(const fs::path& path) {
+  // Checked before opening, so that a device is never opened at all; the descriptor is checked
+  // again because the entry may be swapped between the two calls, and it is opened without
+  // blocking so that a pipe put there in between cannot hold the run either.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) throw FileError("cannot open " + Describe(path, errno));
+  if (!S_ISREG(st.st_mode)) throw NotRegularFileError(path, KindOf(st.st_mode));
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) throw FileError("cannot open " + Describe(path, errno));
+  const Descriptor file(fd);
+  if (::fstat(fd, &st) != 0) throw FileError("cannot read " + Describe(path, errno));
+  if (!S_ISREG(st.st_mode)) throw NotRegularFileError(path, KindOf(st.st_mode));
+
+  std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+  std::size_t done = 0;
+  std::array<char, 4096> probe{};  // reads past the size seen: the file may have grown
+  for (;;) {
+    const bool full = done == bytes.size();
+    char* const into = full ? probe.data() : bytes.data() + done;
+    const std::size_t room = full ? probe.size() : bytes.size() - done;
+    const ssize_t n = ::read(fd, into, room);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError("cannot read " + Describe(path, errno));
+    }
+    if (n == 0) break;
+    if (full) bytes.append(probe.data(), static_cast<std::size_t>(n));
+    done += static_cast<std::size_t>(n);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
 void SyncDirectory(const fs::path& directory) {
   const fs::path dir = directory.empty() ? fs::path(".") : directory;
   const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -147,7 +208,8 @@ void SweepAbandonedTemporaries(const fs::path& directory, std::string_view final
   SweepAbandonedTemporaries(directory, finalName, HostNameForFiles());
 }
 
-AtomicFileWriter::AtomicFileWriter(fs::path finalPath) : final_(std::move(finalPath)) {
+AtomicFileWriter::AtomicFileWriter(fs::path finalPath, Durability durability)
+    : final_(std::move(finalPath)), durability_(durability) {
   const fs::path directory = final_.has_parent_path() ? final_.parent_path() : fs::path(".");
   const std::string finalName = final_.filename().string();
   const std::string host = HostNameForFiles();
@@ -206,24 +268,33 @@ void AtomicFileWriter::Write(std::string_view text) {
   Write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
-void AtomicFileWriter::Commit() {
-  if (fd_ < 0) throw FileError("commit of a closed file " + final_.string());
+void AtomicFileWriter::Seal() {
+  if (fd_ < 0) throw FileError("seal of a closed file " + final_.string());
   Flush();
-  if (::fsync(fd_) != 0) throw FileError("cannot sync " + Describe(final_, errno));
+  if (durability_ == Durability::Synced && ::fsync(fd_) != 0) throw FileError("cannot sync " + Describe(final_, errno));
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) {
     const int error = errno;
     ::unlink(temp_.c_str());
+    temp_.clear();
     throw FileError("cannot close " + Describe(final_, error));
   }
+  sealed_ = true;
+}
+
+void AtomicFileWriter::Commit() {
+  if (!sealed_) Seal();
+  if (temp_.empty()) throw FileError("commit of a closed file " + final_.string());
   if (::rename(temp_.c_str(), final_.c_str()) != 0) {
     const int error = errno;
     ::unlink(temp_.c_str());
+    temp_.clear();
     throw FileError("cannot replace " + Describe(final_, error));
   }
   temp_.clear();
-  SyncDirectory(final_.has_parent_path() ? final_.parent_path() : fs::path("."));
+  if (durability_ == Durability::Synced)
+    SyncDirectory(final_.has_parent_path() ? final_.parent_path() : fs::path("."));
 }
 
 void AtomicFileWriter::Abandon() {
@@ -237,8 +308,8 @@ void AtomicFileWriter::Abandon() {
   }
 }
 
-void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
-  AtomicFileWriter writer(path);
+void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> bytes, Durability durability) {
+  AtomicFileWriter writer(path, durability);
   writer.Write(bytes);
   writer.Commit();
 }

@@ -25,6 +25,18 @@ class FileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A path that names something other than a regular file (symbolic links followed): a folder, a
+// named pipe, a device or a socket.
+class NotRegularFileError : public FileError {
+ public:
+  enum class Kind { Directory, Pipe, Device, Socket, Other };
+  NotRegularFileError(const std::filesystem::path& path, Kind kind);
+  Kind kind() const { return kind_; }
+
+ private:
+  Kind kind_;
+};
+
 // directory + separator + name, the directory used as typed.
 std::string JoinPath(std::string_view directory, std::string_view name);
 
@@ -39,6 +51,11 @@ void DeleteNoCase(const std::filesystem::path& directory, std::string_view name)
 
 // The whole file; FileError when it cannot be read.
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path);
+
+// The whole content of the regular file `path` (symbolic links followed). Anything else raises
+// NotRegularFileError without being read and without waiting on it (a named pipe with no writer
+// would block a plain open or read for ever); FileError when the file cannot be read.
+std::string ReadRegularFile(const std::filesystem::path& path);
 
 // Makes the renames and new names of `directory` durable (fsync of the directory itself), so that
 // a file reported as written survives a power loss. FileError when the sync fails; file systems
@@ -57,13 +74,18 @@ std::string TemporaryNamePrefix(std::string_view finalName, long pid, std::strin
 // from here.
 void SweepAbandonedTemporaries(const std::filesystem::path& directory, std::string_view finalName);
 
+// Whether a committed file is made durable: synced before its rename and its directory after.
+// A file the same run deletes again (an intermediate database) needs no sync.
+enum class Durability { Synced, Unsynced };
+
 // Writes a file through a temporary file in the same directory that is flushed, synced and
-// renamed over the final name by Commit, which then syncs the directory. Destroyed without
-// Commit, it removes the temporary file and the final name keeps what it had. Temporary files of
-// the same final name left by killed runs are removed first. Write failures raise FileError.
+// renamed over the final name by Commit, which then syncs the directory (both syncs left out for
+// Durability::Unsynced). Destroyed without Commit, it removes the temporary file and the final
+// name keeps what it had. Temporary files of the same final name left by killed runs are removed
+// first. Write failures raise FileError.
 class AtomicFileWriter {
  public:
-  explicit AtomicFileWriter(std::filesystem::path finalPath);
+  explicit AtomicFileWriter(std::filesystem::path finalPath, Durability durability = Durability::Synced);
   ~AtomicFileWriter();
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -72,6 +94,11 @@ class AtomicFileWriter {
   void Write(std::string_view text);
   // Bytes written so far.
   std::uint64_t Size() const { return size_; }
+  // Writes out what is buffered and closes the temporary file (synced when durable): TempPath
+  // then holds every byte written. Only Commit or Abandon may follow. Several files can so be
+  // completed first and put in place together afterwards.
+  void Seal();
+  // Seals when not yet sealed, then renames over the final name.
   void Commit();
   // Removes the temporary file now; the final name is left alone.
   void Abandon();
@@ -84,12 +111,15 @@ class AtomicFileWriter {
   void Flush();
   void WriteAll(std::span<const std::uint8_t> bytes);
 
+  Durability durability_;
+  bool sealed_ = false;
   int fd_ = -1;
   std::uint64_t size_ = 0;
   std::vector<std::uint8_t> buffer_;  // small writes are gathered into large ones
 };
 
 // Writes a whole file through AtomicFileWriter.
-void WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+void WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                    Durability durability = Durability::Synced);
 
 }  // namespace core

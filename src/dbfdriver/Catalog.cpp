@@ -22,8 +22,7 @@ class ResultBuilder {
     std::vector<Warning> ignored;
     for (std::size_t i = 0; i < values.size() && i < set_.columns.size(); ++i) {
       const FieldDef& field = set_.columns[i].field;
-      row.replace(static_cast<std::size_t>(field.offset), static_cast<std::size_t>(field.width),
-                  EncodeField(field, values[i], ignored));
+      EncodeField(field, values[i], row, ignored);
     }
     set_.rows.push_back(std::move(row));
   }

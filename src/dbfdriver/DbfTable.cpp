@@ -9,7 +9,11 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <limits>
+#include <memory>
 #include <fstream>
 
 #include "dbfdriver/DriverError.h"
@@ -53,76 +57,6 @@ double HookAtof(const char* text) {
   return value;
 }
 
-// Files written by the driver: each read and write is one pread/pwrite at a position kept
-// here, so shapelib's seeks cost no system call and nothing waits in a buffer when a statement
-// ends (a statement's records and header count reach the system at once).
-struct PositionedFile {
-  int fd = -1;
-  std::uint64_t position = 0;
-  bool failed = false;
-};
-PositionedFile& AsPositioned(SAFile file) { return *reinterpret_cast<PositionedFile*>(file); }
-
-SAFile PositionedOpen(const char* name, const char* access) {
-  if (EndsWithNoCase(name, ".cpg")) return nullptr;
-  const std::string_view mode(access);
-  const int flags = mode.find('w') != std::string_view::npos ? O_RDWR | O_CREAT | O_TRUNC : O_RDWR;
-  const int fd = ::open(tl_openTarget ? tl_openTarget : name, flags | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  // Owned by shapelib's handle from here; PositionedClose takes it back.
-  auto file = std::make_unique<PositionedFile>();
-  file->fd = fd;
-  return reinterpret_cast<SAFile>(file.release());
-}
-SAOffset PositionedRead(void* p, SAOffset size, SAOffset count, SAFile handle) {
-  PositionedFile& file = AsPositioned(handle);
-  const std::size_t wanted = static_cast<std::size_t>(size) * count;
-  std::size_t done = 0;
-  while (done < wanted) {
-    const ssize_t n = ::pread(file.fd, static_cast<char*>(p) + done, wanted - done,
-                              static_cast<off_t>(file.position + done));
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  file.position += done;
-  return size == 0 ? 0 : done / size;
-}
-SAOffset PositionedWrite(void* p, SAOffset size, SAOffset count, SAFile handle) {
-  PositionedFile& file = AsPositioned(handle);
-  const std::size_t wanted = static_cast<std::size_t>(size) * count;
-  std::size_t done = 0;
-  while (done < wanted) {
-    const ssize_t n = ::pwrite(file.fd, static_cast<const char*>(p) + done, wanted - done,
-                               static_cast<off_t>(file.position + done));
-    if (n <= 0) {
-      file.failed = true;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  file.position += done;
-  return size == 0 ? 0 : done / size;
-}
-SAOffset PositionedSeek(SAFile handle, SAOffset offset, int whence) {
-  PositionedFile& file = AsPositioned(handle);
-  if (whence == SEEK_SET) {
-    file.position = offset;
-  } else if (whence == SEEK_CUR) {
-    file.position += offset;
-  } else {
-    struct stat status {};
-    if (::fstat(file.fd, &status) != 0) return static_cast<SAOffset>(-1);
-    file.position = static_cast<std::uint64_t>(status.st_size) + offset;
-  }
-  return 0;
-}
-SAOffset PositionedTell(SAFile handle) { return static_cast<SAOffset>(AsPositioned(handle).position); }
-int PositionedFlush(SAFile handle) { return AsPositioned(handle).failed ? -1 : 0; }
-int PositionedClose(SAFile handle) {
-  const std::unique_ptr<PositionedFile> file(&AsPositioned(handle));
-  return ::close(file->fd);
-}
-
 SAHooks Hooks() {
   SAHooks hooks{};
   hooks.FOpen = HookOpen;
@@ -135,18 +69,6 @@ SAHooks Hooks() {
   hooks.Remove = HookRemove;
   hooks.Error = HookError;
   hooks.Atof = HookAtof;
-  return hooks;
-}
-
-SAHooks PositionedHooks() {
-  SAHooks hooks = Hooks();
-  hooks.FOpen = PositionedOpen;
-  hooks.FRead = PositionedRead;
-  hooks.FWrite = PositionedWrite;
-  hooks.FSeek = PositionedSeek;
-  hooks.FTell = PositionedTell;
-  hooks.FFlush = PositionedFlush;
-  hooks.FClose = PositionedClose;
   return hooks;
 }
 
@@ -172,6 +94,7 @@ DBFHandle OpenThrough(const std::string& name, SAHooks hooks, Call call) {
 [[noreturn]] void FailOn(const std::filesystem::path& path, const std::string& why) {
   std::string message = "Table file " + path.string() + " cannot be used: " + why;
   if (!tl_lastError.empty()) message += " (" + tl_lastError + ")";
+  tl_lastError.clear();
   throw DriverError("HY000", message);
 }
 
@@ -189,6 +112,7 @@ std::uint32_t LittleEndian(const unsigned char* p, int bytes) {
 }
 
 constexpr std::size_t kFileHeaderSize = 32;
+constexpr char kEndOfFile = 0x1A;
 
 HeaderCounts CheckHeader(const std::filesystem::path& path) {
   std::error_code error;
@@ -229,8 +153,6 @@ int TableData::FieldIndex(std::string_view name) const {
   return -1;
 }
 
-void DbfFile::Closer::operator()(DBFInfo* handle) const noexcept { DBFClose(handle); }
-
 TableData ReadTable(const std::filesystem::path& path) {
   const HeaderCounts counts = CheckHeader(path);
   const std::string name = path.string();
@@ -269,11 +191,29 @@ TableData ReadTable(const std::filesystem::path& path) {
   return table;
 }
 
+namespace {
+FileStamp StampOfStatus(const struct stat& status) {
+  return FileStamp{static_cast<std::uintmax_t>(status.st_size), status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
+}
+}  // namespace
+
 FileStamp StampOf(const std::filesystem::path& path) {
   // One system call: this runs before every statement on a table.
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) return FileStamp{};
-  return FileStamp{static_cast<std::uintmax_t>(status.st_size), status.st_mtim.tv_sec, status.st_mtim.tv_nsec};
+  return StampOfStatus(status);
+}
+
+DbfFile::Descriptor& DbfFile::Descriptor::operator=(Descriptor&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+DbfFile::Descriptor::~Descriptor() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 DbfFile DbfFile::Create(const std::filesystem::path& path, const TableData& table) {
@@ -282,56 +222,94 @@ DbfFile DbfFile::Create(const std::filesystem::path& path, const TableData& tabl
   std::filesystem::path temporary = path;
   temporary += ".new";
   const std::string name = temporary.string();
-  DBFHandle raw =
-      OpenThrough(name, PositionedHooks(), [](const char* n, SAHooks* h) { return DBFCreateLL(n, "LDID/201", h); });
-  if (!raw) FailOn(path, "it cannot be created");
-  DbfFile file(path, raw);
   std::error_code error;
   try {
-    for (const FieldDef& field : table.fields) {
-      if (DBFAddNativeFieldType(raw, field.name.c_str(), field.type, field.width, field.decimals) < 0)
-        FailOn(path, "field " + field.name + " cannot be added");
+    {
+      DBFHandle raw =
+          OpenThrough(name, Hooks(), [](const char* n, SAHooks* h) { return DBFCreateLL(n, "LDID/201", h); });
+      if (!raw) FailOn(path, "it cannot be created");
+      const std::unique_ptr<DBFInfo, void (*)(DBFInfo*)> handle(raw, [](DBFInfo* h) { DBFClose(h); });
+      for (const FieldDef& field : table.fields) {
+        if (DBFAddNativeFieldType(raw, field.name.c_str(), field.type, field.width, field.decimals) < 0)
+          FailOn(path, "field " + field.name + " cannot be added");
+      }
+      DBFSetWriteEndOfFileChar(raw, 1);
+      const std::time_t now = std::time(nullptr);
+      std::tm local{};
+      localtime_r(&now, &local);
+      DBFSetLastModifiedDate(raw, local.tm_year, local.tm_mon + 1, local.tm_mday);
+      DBFUpdateHeader(raw);
     }
-    DBFSetWriteEndOfFileChar(raw, 1);
-    file.Finish();
+    // Read back as any reader would: a header that did not reach the file fails here.
+    DbfFile file = Open(temporary, table);
+    file.path_ = path;
     std::filesystem::rename(temporary, path, error);
     if (error) FailOn(path, error.message());
+    return file;
   } catch (...) {
-    file.handle_.reset();
     std::filesystem::remove(temporary, error);
     throw;
   }
-  return file;
 }
 
-DbfFile DbfFile::Open(const std::filesystem::path& path) {
-  const std::string name = path.string();
-  DBFHandle raw = OpenThrough(name, PositionedHooks(), [](const char* n, SAHooks* h) { return DBFOpenLL(n, "rb+", h); });
-  if (!raw) FailOn(path, "it cannot be opened for writing");
-  DBFSetWriteEndOfFileChar(raw, 1);
-  return DbfFile(path, raw);
+DbfFile DbfFile::Open(const std::filesystem::path& path, const TableData& table) {
+  const HeaderCounts counts = CheckHeader(path);
+  if (counts.recordLength != table.recordLength) FailOn(path, "its record length is no longer the one read before");
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) FailOn(path, std::string("it cannot be opened for writing: ") + std::strerror(errno));
+  return DbfFile(path, Descriptor(fd), counts.headerLength, counts.recordLength);
 }
 
-void DbfFile::WriteRecord(int index, const std::string& row) {
-  DBFInfo* raw = handle_.get();
-  if (static_cast<int>(row.size()) != raw->nRecordLength) FailOn(path_, "a record of the wrong length");
-  tl_lastError.clear();
-  if (!DBFWriteTuple(raw, index, const_cast<char*>(row.data()))) FailOn(path_, "record " + std::to_string(index + 1) + " cannot be written");
+void DbfFile::WriteAt(std::uint64_t offset, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::pwrite(fd_.Get(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) FailOn(path_, std::string("it cannot be written: ") + std::strerror(n < 0 ? errno : ENOSPC));
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    offset += static_cast<std::uint64_t>(n);
+  }
 }
 
-void DbfFile::Finish() {
-  DBFInfo* raw = handle_.get();
+void DbfFile::WriteRecord(std::size_t index, std::string_view row) {
+  if (row.size() != recordLength_) FailOn(path_, "a record of the wrong length");
+  // A run ends at a gap or at 1 MiB, so that a whole table written at commit needs no copy of it.
+  constexpr std::size_t kRunBytes = std::size_t{1} << 20;
+  if (!run_.empty() && (index != runStart_ + run_.size() / recordLength_ || run_.size() >= kRunBytes))
+    FlushRun(std::numeric_limits<std::size_t>::max());
+  if (run_.empty()) runStart_ = index;
+  run_.append(row);
+}
+
+void DbfFile::FlushRun(std::size_t records) {
+  if (run_.empty()) return;
+  if (runStart_ + run_.size() / recordLength_ == records) run_.push_back(kEndOfFile);
+  WriteAt(RecordOffset(runStart_), run_);
+  run_.clear();
+}
+
+void DbfFile::Finish(std::size_t records) {
+  FlushRun(records);
+  if (records > std::numeric_limits<std::uint32_t>::max()) FailOn(path_, "it cannot count more records");
+  // Bytes 1-3 hold the date of the last change (years since 1900, month, day), 4-7 the count.
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  DBFSetLastModifiedDate(raw, local.tm_year, local.tm_mon + 1, local.tm_mday);
-  tl_lastError.clear();
-  DBFUpdateHeader(raw);
-  if (!tl_lastError.empty() || AsPositioned(raw->fp).failed) FailOn(path_, "its header cannot be written");
+  const auto count = static_cast<std::uint32_t>(records);
+  const char header[7] = {static_cast<char>(local.tm_year % 256), static_cast<char>(local.tm_mon + 1),
+                          static_cast<char>(local.tm_mday), static_cast<char>(count & 0xFF),
+                          static_cast<char>((count >> 8) & 0xFF), static_cast<char>((count >> 16) & 0xFF),
+                          static_cast<char>(count >> 24)};
+  WriteAt(1, std::string_view(header, sizeof header));
+}
+
+FileStamp DbfFile::Stamp() const {
+  struct stat status {};
+  if (::fstat(fd_.Get(), &status) != 0 || status.st_nlink == 0) return FileStamp{};
+  return StampOfStatus(status);
 }
 
 void DbfFile::Sync() {
-  if (::fsync(AsPositioned(handle_->fp).fd) != 0) FailOn(path_, "it cannot be synced");
+  if (::fsync(fd_.Get()) != 0) FailOn(path_, "it cannot be synced");
 }
 
 }  // namespace dbf

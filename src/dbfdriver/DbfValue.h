@@ -2,6 +2,7 @@
 // encoding into the fixed-width text of a dBase III record.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -44,10 +45,12 @@ std::string FormatDate(const Date& d);  // yyyy-mm-dd
 // A decimal number as SQL writes it (sign, digits, point, exponent); blanks around allowed.
 bool ParseNumber(std::string_view text, double& out);
 
-// Writes `value` into `field` (exactly field.width bytes). NULL becomes blanks. A text longer
+// Writes `value` into `out`, the field's field.width bytes. NULL becomes blanks. A text longer
 // than a character column is cut and reported in `warnings` (01004); a number that does not
 // fit throws 22003, an invalid date 22007, a text that is no number 22018.
-std::string EncodeField(const FieldDef& field, const Value& value, std::vector<Warning>& warnings);
+void EncodeField(const FieldDef& field, const Value& value, std::span<char> out, std::vector<Warning>& warnings);
+// The same into the field's place in a whole record.
+void EncodeField(const FieldDef& field, const Value& value, std::string& row, std::vector<Warning>& warnings);
 
 // Reads a field's bytes back: blanks are NULL, texts lose their trailing blanks.
 Value DecodeField(const FieldDef& field, std::string_view raw);

@@ -133,24 +133,23 @@ Value ResultSet::At(std::size_t row, std::size_t column) const {
   return DecodeField(field, std::string_view(record).substr(offset, static_cast<std::size_t>(field.width)));
 }
 
-std::filesystem::path Executor::PathOf(const std::string& table) const { return workspace_.Resolve(directory_, table); }
+const std::filesystem::path& Executor::PathOf(const std::string& table) const {
+  return workspace_.Resolve(directory_, table);
+}
 
-TableData& Executor::Existing(const std::string& table, std::filesystem::path& path) {
-  path = PathOf(table);
-  TableData* data = workspace_.Find(path);
-  if (!data) {
-    path = PathOf(table);  // searched again: another spelling may exist now
-    data = workspace_.Find(path);
-  }
+Executor::TableAt Executor::Existing(const std::string& table) {
+  TableData* data = workspace_.Find(PathOf(table));
+  // When the name led to no table it is searched again: another spelling may exist now.
+  const std::filesystem::path& path = PathOf(table);
+  if (!data) data = workspace_.Find(path);
   if (!data) throw DriverError("42S02", "Table not found: " + table + " (" + path.string() + ")");
-  return *data;
+  return {path, *data};
 }
 
 std::vector<ResultColumn> Executor::Describe(const sql::ParsedStatement& parsed) {
   const auto* select = std::get_if<sql::Select>(&parsed.statement);
   if (!select) return {};
-  std::filesystem::path path;
-  const TableData& table = Existing(select->table, path);
+  const auto [path, table] = Existing(select->table);
   std::vector<ResultColumn> columns;
   const std::string name = dbf::TableNameOf(path);
   if (select->columns.empty()) {
@@ -162,8 +161,7 @@ std::vector<ResultColumn> Executor::Describe(const sql::ParsedStatement& parsed)
 }
 
 std::optional<FieldDef> Executor::ParameterField(const sql::ParsedStatement& parsed, int marker) {
-  std::filesystem::path path = PathOf(TableNameOf(parsed.statement));
-  const TableData* table = workspace_.Find(path);
+  const TableData* table = workspace_.Find(PathOf(TableNameOf(parsed.statement)));
   if (!table) return std::nullopt;
   if (const auto* insert = std::get_if<sql::Insert>(&parsed.statement)) {
     for (std::size_t i = 0; i < insert->values.size(); ++i) {
@@ -189,7 +187,6 @@ std::optional<FieldDef> Executor::ParameterField(const sql::ParsedStatement& par
 
 ExecutionResult Executor::Run(const sql::ParsedStatement& parsed, std::span<const Value> parameters) {
   ExecutionResult result;
-  std::filesystem::path path;
   if (const auto* create = std::get_if<sql::CreateTable>(&parsed.statement)) {
     TableData table;
     for (const sql::ColumnSpec& spec : create->columns)
@@ -199,7 +196,7 @@ ExecutionResult Executor::Run(const sql::ParsedStatement& parsed, std::span<cons
   } else if (const auto* drop = std::get_if<sql::DropTable>(&parsed.statement)) {
     workspace_.Drop(PathOf(drop->table));
   } else if (const auto* insert = std::get_if<sql::Insert>(&parsed.statement)) {
-    TableData& table = Existing(insert->table, path);
+    TableData& table = Existing(insert->table).data;
     if (insert->columns.empty() && insert->values.size() > table.fields.size()) {
       throw DriverError("21S01", "Insert value list does not match column list: table " + insert->table + " has " +
                                      std::to_string(table.fields.size()) + " columns");
@@ -208,14 +205,13 @@ ExecutionResult Executor::Run(const sql::ParsedStatement& parsed, std::span<cons
     RowContext context(table, parameters);
     for (std::size_t i = 0; i < insert->values.size(); ++i) {
       const FieldDef& field = insert->columns.empty() ? table.fields[i] : FieldOf(table, insert->columns[i], insert->table);
-      const std::string bytes = EncodeField(field, context.ValueOf(insert->values[i], row), result.warnings);
-      row.replace(static_cast<std::size_t>(field.offset), bytes.size(), bytes);
+      EncodeField(field, context.ValueOf(insert->values[i], row), row, result.warnings);
     }
     table.rows.push_back(std::move(row));
     result.affected = 1;
   } else if (const auto* select = std::get_if<sql::Select>(&parsed.statement)) {
     const std::vector<ResultColumn> columns = Describe(parsed);
-    const TableData& table = Existing(select->table, path);
+    const TableData& table = Existing(select->table).data;
     CheckColumns(select->where.get(), table, select->table);
     std::vector<const FieldDef*> keys;
     for (const sql::OrderKey& key : select->order) keys.push_back(&FieldOf(table, key.column, select->table));
@@ -253,7 +249,7 @@ ExecutionResult Executor::Run(const sql::ParsedStatement& parsed, std::span<cons
     result.rows = std::move(set);
     return result;  // reading changes nothing
   } else if (const auto* update = std::get_if<sql::Update>(&parsed.statement)) {
-    TableData& table = Existing(update->table, path);
+    const auto [path, table] = Existing(update->table);
     CheckColumns(update->where.get(), table, update->table);
     std::vector<const FieldDef*> targets;
     for (const sql::Assignment& a : update->assignments) targets.push_back(&FieldOf(table, a.column, update->table));
@@ -264,8 +260,7 @@ ExecutionResult Executor::Run(const sql::ParsedStatement& parsed, std::span<cons
       if (!context.Selects(update->where.get(), table.rows[i])) continue;
       std::string row = table.rows[i];
       for (std::size_t a = 0; a < targets.size(); ++a) {
-        const std::string bytes = EncodeField(*targets[a], context.ValueOf(update->assignments[a].value, row), result.warnings);
-        row.replace(static_cast<std::size_t>(targets[a]->offset), bytes.size(), bytes);
+        EncodeField(*targets[a], context.ValueOf(update->assignments[a].value, row), row, result.warnings);
       }
       changed.emplace_back(i, std::move(row));
     }
@@ -275,7 +270,7 @@ ExecutionResult Executor::Run(const sql::ParsedStatement& parsed, std::span<cons
     }
     result.affected = static_cast<long long>(changed.size());
   } else if (const auto* del = std::get_if<sql::Delete>(&parsed.statement)) {
-    TableData& table = Existing(del->table, path);
+    const auto [path, table] = Existing(del->table);
     CheckColumns(del->where.get(), table, del->table);
     RowContext context(table, parameters);
     std::vector<std::size_t> doomed;

@@ -35,8 +35,8 @@ struct ExecutionResult {
 
 class Executor {
  public:
-  Executor(Workspace& workspace, std::filesystem::path directory)
-      : workspace_(workspace), directory_(std::move(directory)) {}
+  // Both outlive the executor (they belong to the connection).
+  Executor(Workspace& workspace, const std::filesystem::path& directory) : workspace_(workspace), directory_(directory) {}
 
   // Parameters are taken in marker order. The statement either happens whole or not at all.
   ExecutionResult Run(const sql::ParsedStatement& statement, std::span<const Value> parameters);
@@ -46,11 +46,15 @@ class Executor {
   std::optional<FieldDef> ParameterField(const sql::ParsedStatement& statement, int marker);
 
  private:
-  std::filesystem::path PathOf(const std::string& table) const;
-  TableData& Existing(const std::string& table, std::filesystem::path& path);
+  struct TableAt {
+    const std::filesystem::path& path;
+    TableData& data;
+  };
+  const std::filesystem::path& PathOf(const std::string& table) const;
+  TableAt Existing(const std::string& table);
 
   Workspace& workspace_;
-  std::filesystem::path directory_;
+  const std::filesystem::path& directory_;
 };
 
 }  // namespace dbf

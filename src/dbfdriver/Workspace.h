@@ -17,10 +17,9 @@ namespace dbf {
 class Workspace {
  public:
   // The file a statement's table name means (see ResolveTablePath), remembered per name so
-  // that a statement run many times does not search the directory each time.
-  std::filesystem::path Resolve(const std::filesystem::path& directory, const std::string& name);
-  // Forgets remembered names, after a name led to no table.
-  void ForgetNames() { resolved_.clear(); }
+  // that a statement run many times does not search the directory each time. The reference
+  // stays valid as long as the workspace; it may name another file after a name led to no table.
+  const std::filesystem::path& Resolve(const std::filesystem::path& directory, const std::string& name);
 
   // The table at `path`, read from its file on first use (or again after another program
   // changed the file); nullptr when there is none.
@@ -47,6 +46,7 @@ class Workspace {
 
  private:
   struct Entry {
+    std::filesystem::path path;
     TableData table;
     bool exists = false;        // the file holds this table
     bool create = false;        // the file is to be created at the next write
@@ -55,15 +55,27 @@ class Workspace {
     std::set<std::size_t> changedRows;  // rows below writtenRows to rewrite
     std::optional<DbfFile> file;
     FileStamp stamp;
+    // After this connection's own write only the size is known: the first look at the file
+    // after it takes the modification time it finds for the one that write left.
+    bool stampSizeOnly = false;
     bool unsynced = false;
     bool Pending() const { return create || drop || !changedRows.empty() || table.rows.size() != writtenRows; }
+    // Whether the file is still the one this entry holds.
+    bool Matches(const FileStamp& found);
+  };
+  struct ResolvedName {
+    std::filesystem::path path;
+    unsigned generation = 0;
   };
   Entry* Load(const std::filesystem::path& path);
   void Write();
-  void WriteEntry(const std::filesystem::path& path, Entry& entry);
+  void WriteEntry(Entry& entry);
 
-  std::map<std::filesystem::path, Entry> entries_;
-  std::map<std::pair<std::filesystem::path, std::string>, std::filesystem::path> resolved_;
+  // Keyed by the file's path; looked up on every statement, so without building a path.
+  std::map<std::string, Entry, std::less<>> entries_;
+  // Directory, then table name as written.
+  std::map<std::string, std::map<std::string, ResolvedName, std::less<>>, std::less<>> resolved_;
+  unsigned namesGeneration_ = 0;  // raised when a remembered name led to no table
   bool autocommit_ = true;
 };
 

@@ -323,18 +323,13 @@ void TmQuery::FetchRemaining() {
 }
 
 void TmQuery::CountScrollableRows() {
+  // The rows are counted by walking them from the first: the row number a driver reports for
+  // its last row cannot be trusted (the SQLite driver gives 1 there on a statement opened again),
+  // and a count too small would end every walk over the result early.
   std::int32_t rows = 0;
-  if (Fetch(SQL_FETCH_LAST, 0)) {
-    rows = rowBuffer_.recNo;
-    fetchedRow_ = rows;
-    if (rows <= 0) {
-      // The driver cannot number its rows: count them.
-      rows = 0;
-      if (Fetch(SQL_FETCH_FIRST, 0))
-        for (rows = 1; Fetch(SQL_FETCH_NEXT, 0);) ++rows;
-      fetchedRow_ = 0;
-    }
-  }
+  if (Fetch(SQL_FETCH_FIRST, 0))
+    for (rows = 1; Fetch(SQL_FETCH_NEXT, 0);) ++rows;
+  fetchedRow_ = 0;
   entries_.reserve(static_cast<std::size_t>(rows));
   for (std::int32_t row = 1; row <= rows; ++row) {
     TEntry entry;

@@ -73,7 +73,10 @@ enum SyaResult : int {
                                      //   (empty, ".", "..", or holding "/" or "\")
   syaStreamMalformed = 1030,         // unpack: bytes that are neither a marker nor an announced
                                      //   block, a record or block larger than the unpacker's
-                                     //   buffers, or entries running past their block
+                                     //   buffers, entries running past their block, or a
+                                     //   database name that comes twice (in any letter case)
+  syaWouldReplaceContainer = 1031,   // unpack: a database would be written over the container
+                                     //   being read
 };
 
 // Seconds since 1904-01-01 00:00 of a date-time, local time as it is held, milliseconds dropped.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <new>
 
 #include "core/Files.h"
@@ -33,12 +34,12 @@ TPackedHeader HeaderOf(TPDBDataFields& source) {
 
 }  // namespace
 
-TSyaPacker::TSyaPacker() { blockOut_.reserve(MaxBlockSize + MaxBlockSize / 10 + 512); }
+TSyaPacker::TSyaPacker(unsigned compressionThreads) : compressor_(compressionThreads) {}
 
 TSyaPacker::~TSyaPacker() { AbandonPack(); }
 
 int TSyaPacker::BeginPack(std::string_view directory, std::string_view fileName, std::string_view databaseName,
-                          std::string_view creator) {
+                          std::string_view creator, core::Durability durability) {
   if (container_) return syaAlreadyPacking;
   auto container = std::make_unique<TPDBDataFields>();
   container->SetDirectory(std::string(directory));
@@ -47,6 +48,7 @@ int TSyaPacker::BeginPack(std::string_view directory, std::string_view fileName,
   container->SetCreatorID(std::string(creator));
   container->SetDatabaseType(std::string(kContainerType));
   container->SetOpenMode(dmModeWriteOnly);
+  container->SetFileDurability(durability);
   container->CreateDatabase();
   container->SetAppInfoData({});
   container->SetSortInfoData({});
@@ -55,8 +57,50 @@ int TSyaPacker::BeginPack(std::string_view directory, std::string_view fileName,
   return syaOK;
 }
 
+TSyaPacker::StreamMark TSyaPacker::MarkStream() {
+  const std::size_t records = container_->RecordCount();
+  return {records, records > 0 ? container_->LastRecordData().size() : 0};
+}
+
+void TSyaPacker::RollBackTo(const StreamMark& mark) {
+  container_->TruncateRecordList(mark.records);
+  if (mark.records > 0) container_->LastRecordData().resize(mark.lastRecordSize);
+}
+
+int TSyaPacker::AllOrNothing(const StreamMark& mark, const std::function<int()>& step) {
+  const auto takeBack = [&] {
+    compressor_.DiscardAll();
+    RollBackTo(mark);
+  };
+  int rc;
+  try {
+    rc = step();
+  } catch (const std::bad_alloc&) {
+    rc = syaNoBuffer;
+  } catch (...) {
+    takeBack();
+    throw;
+  }
+  if (rc != syaOK) takeBack();
+  return rc;
+}
+
+int TSyaPacker::SettlePending() {
+  if (!pending_) return syaOK;
+  const PendingDatabase pending = std::move(*pending_);
+  pending_.reset();
+  const int rc = AllOrNothing(pending.before, [&] {
+    int blockRc = syaOK;
+    while (blockRc == syaOK && !compressor_.Empty()) blockRc = AppendOldestBlock();
+    return blockRc;
+  });
+  if (rc == syaOK) names_.push_back(pending.name);
+  return rc;
+}
+
 int TSyaPacker::PackDatabase(std::string_view directory, std::string_view fileName, std::size_t maxRecordSize) {
   if (!container_) return syaNotPacking;
+  if (int rc = SettlePending()) return rc;
   if (maxRecordSize < kMinContainerRecordSize || maxRecordSize > kMaxContainerRecordSize) return syaBadRecordSize;
   if (!container_->Active()) return syaContainerNotActive;
   if (container_->OpenMode() != dmModeWriteOnly) return syaContainerNotWritable;
@@ -79,28 +123,20 @@ int TSyaPacker::PackDatabase(std::string_view directory, std::string_view fileNa
 
   // Whatever this database appends is taken back if it fails part-way, so that the container
   // never carries half a database.
-  const std::size_t recordsBefore = container_->RecordCount();
-  const std::size_t lastSizeBefore = recordsBefore > 0 ? container_->LastRecordData().size() : 0;
-  const auto rollBack = [&] {
-    container_->TruncateRecordList(recordsBefore);
-    if (recordsBefore > 0) container_->LastRecordData().resize(lastSizeBefore);
-  };
+  const StreamMark before = MarkStream();
   maxRecordSize_ = maxRecordSize;
-  int rc;
-  try {
-    rc = PackOpenedSource(source);
-  } catch (const std::bad_alloc&) {
-    rc = syaNoBuffer;
-  } catch (...) {
-    rollBack();
-    throw;
-  }
-  if (rc != syaOK) {
-    rollBack();
-    return rc;
-  }
-  names_.push_back(HeaderOf(source).name);
+  if (int rc = AllOrNothing(before, [&] { return PackOpenedSource(source); })) return rc;
+  pending_ = PendingDatabase{before, HeaderOf(source).name};
+  // Blocks that might take the container past its record limit join it now, so that the call
+  // that packs too much is the one that says so.
+  if (compressor_.QueuedBound() > StreamRoom()) return SettlePending();
   return syaOK;
+}
+
+std::size_t TSyaPacker::StreamRoom() {
+  const std::size_t records = container_->RecordCount();
+  const std::size_t last = records > 0 ? container_->LastRecordData().size() : maxRecordSize_;
+  return (core::kPalmMaxRecords - records) * maxRecordSize_ + (last < maxRecordSize_ ? maxRecordSize_ - last : 0);
 }
 
 int TSyaPacker::PackOpenedSource(TPDBDataFields& source) {
@@ -135,8 +171,9 @@ int TSyaPacker::PackOpenedSource(TPDBDataFields& source) {
     const std::size_t size = deleted ? 0 : source.RecordData().size();
     if (size > MaxBlockSize) return syaRecordTooLarge;
     if (block.size() + size + 8 > MaxBlockSize) {
-      if (int rc = EmitBlock(block)) return rc;
-      block.clear();
+      if (int rc = EmitBlock(std::move(block))) return rc;
+      block = core::Bytes();
+      block.reserve(MaxBlockSize);
     }
     core::BigEndianWriter w(block);
     w.U16(static_cast<std::uint16_t>(source.RecordAttributes() * 16));
@@ -149,17 +186,24 @@ int TSyaPacker::PackOpenedSource(TPDBDataFields& source) {
     }
   }
   if (!block.empty()) {
-    if (int rc = EmitBlock(block)) return rc;
+    if (int rc = EmitBlock(std::move(block))) return rc;
   }
   return syaOK;
 }
 
-int TSyaPacker::EmitBlock(core::ByteSpan content) {
-  blockOut_.assign(kBlockLengthSize, 0);
-  const std::size_t length = deflater_.Compress(content, blockOut_);
-  if (length == 0) return syaNoCompressedOutput;
-  core::StoreBE32(blockOut_.data(), static_cast<std::uint32_t>(length));
-  return AppendToStream(blockOut_);
+// Hands the block to the compressor; the oldest ones join the stream once enough are in flight.
+int TSyaPacker::EmitBlock(core::Bytes content) {
+  if (compressor_.Full()) {
+    if (int rc = AppendOldestBlock()) return rc;
+  }
+  compressor_.Push(std::move(content));
+  return syaOK;
+}
+
+int TSyaPacker::AppendOldestBlock() {
+  const core::Bytes block = compressor_.PopOldest();
+  if (block.size() <= kBlockLengthSize) return syaNoCompressedOutput;
+  return AppendToStream(block);
 }
 
 // The stream fills the last container record up to the maximum record size before a new
@@ -191,6 +235,7 @@ int TSyaPacker::AppendToStream(core::ByteSpan bytes) {
 
 int TSyaPacker::EndPack() {
   if (!container_) return syaNotPacking;
+  if (int rc = SettlePending()) return rc;
   // The directory: the number of databases, their names each ending in a zero byte, and the
   // container's record count.
   core::Bytes directory;
@@ -210,6 +255,8 @@ int TSyaPacker::EndPack() {
 
 int TSyaPacker::AbandonPack() {
   if (!container_) return syaNotPacking;
+  compressor_.DiscardAll();
+  pending_.reset();
   container_->Abandon();
   container_.reset();
   names_.clear();
@@ -222,8 +269,8 @@ TSyaPacker& DefaultPacker() {
 }
 
 int SyaBeginPack(std::string_view directory, std::string_view fileName, std::string_view databaseName,
-                 std::string_view creator) {
-  return DefaultPacker().BeginPack(directory, fileName, databaseName, creator);
+                 std::string_view creator, core::Durability durability) {
+  return DefaultPacker().BeginPack(directory, fileName, databaseName, creator, durability);
 }
 
 int SyaPackDatabase(std::string_view directory, std::string_view fileName, std::size_t maxRecordSize) {

@@ -252,10 +252,13 @@ void TPDBDataManager::CreateDatabase() {
   if (core::TrimBlanks(header_.Type).size() != 4) RaisePDBError(2590, 6);
   if (core::IsBlankText(header_.Name)) RaisePDBError(2610, 8);
   try {
-    out_ = std::make_unique<core::AtomicFileWriter>(FilePath());
+    out_ = std::make_unique<core::AtomicFileWriter>(FilePath(), durability_);
   } catch (const std::exception& e) {
     RaisePDBError(2600, 7, e.what());  // the file error names the path and the reason
   }
+  spool_.reset();
+  entrySpool_.reset();
+  streamedDataBytes_ = 0;
   header_.Version = 0;
   header_.ModificationDate = core::TDateTime();
   header_.BackupDate = core::TDateTime();
@@ -268,7 +271,27 @@ void TPDBDataManager::CreateDatabase() {
   active_ = true;
 }
 
-core::Bytes TPDBDataManager::BuildFileHead(const std::vector<RecordNode>& records, bool writeCategories) const {
+namespace {
+
+// Reads back a sealed spool file in large pieces.
+class TSpoolReader {
+ public:
+  explicit TSpoolReader(const core::AtomicFileWriter& spool) : in_(spool.TempPath(), std::ios::binary), spool_(spool) {}
+  void Read(std::span<std::uint8_t> out) {
+    if (!in_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size())))
+      throw core::FileError("cannot read back " + spool_.TempPath().string());
+  }
+
+ private:
+  std::ifstream in_;
+  const core::AtomicFileWriter& spool_;
+};
+
+constexpr std::size_t kCopyChunk = 256 * 1024;
+
+}  // namespace
+
+void TPDBDataManager::WriteFileHead(core::AtomicFileWriter& out, bool writeCategories) {
   // The header values as held; the unique-ID seed and the next record list are written as 0.
   // A record flagged deleted is listed with offset 0 and without data.
   core::PalmFileHead head;
@@ -277,23 +300,85 @@ core::Bytes TPDBDataManager::BuildFileHead(const std::vector<RecordNode>& record
   if (writeCategories) head.Categories = categories_;
   head.AppInfo = appInfo_;
   head.SortInfo = sortInfo_;
-  head.Records.reserve(records.size());
-  for (const auto& r : records)
-    head.Records.push_back({.Flags = r.attributes,
-                            .UniqueID = r.uniqueID,
-                            .Size = r.data.size(),
-                            .WithoutData = (r.attributes & kRecordDelete) != 0});
-  return head.Build();
+  head.Records.reserve(recordCount_);
+  const auto list = [&](std::uint8_t flags, std::uint32_t uniqueID, std::uint64_t size) {
+    head.Records.push_back(
+        {.Flags = flags, .UniqueID = uniqueID, .Size = size, .WithoutData = (flags & kRecordDelete) != 0});
+  };
+  if (entrySpool_) {
+    entrySpool_->Seal();
+    TSpoolReader in(*entrySpool_);
+    std::array<std::uint8_t, kSpooledEntrySize> raw{};
+    for (std::size_t i = 0; i < recordCount_; ++i) {
+      in.Read(raw);
+      list(raw[0], core::LoadBE32(raw.data()) & 0xFFFFFF, core::LoadBE32(raw.data() + 4));
+    }
+  } else {
+    for (const auto& r : records_) list(r.attributes, r.uniqueID, r.data.size());
+  }
+  out.Write(head.Build());
 }
 
 void TPDBDataManager::Close() {
+  if (openMode_ == dmModeWriteOnly) {
+    if (auto staged = CloseStaged()) staged->Commit();
+    return;
+  }
+  if (!active_) RaisePDBError(2190, 1);
+  ReleaseAll();
+}
+
+std::unique_ptr<core::AtomicFileWriter> TPDBDataManager::CloseStaged() {
   if (openMode_ == dmModeWriteOnly) BeforeCloseWrite();
   if (!active_) RaisePDBError(2190, 1);
+  std::unique_ptr<core::AtomicFileWriter> staged;
   if (openMode_ == dmModeWriteOnly) {
     WriteDatabase(writeCategories_, *out_);
-    out_->Commit();
+    out_->Seal();
+    staged = std::move(out_);
   }
   ReleaseAll();
+  return staged;
+}
+
+void TPDBDataManager::AppendNode(RecordNode node) {
+  if (!streamRecords_) {
+    records_.push_back(std::move(node));
+    recordCount_ = static_cast<std::uint16_t>(records_.size());
+    return;
+  }
+  if (!spool_) {
+    const std::string path = FilePath().string();
+    entrySpool_ = std::make_unique<core::AtomicFileWriter>(path + ".entries", core::Durability::Unsynced);
+    spool_ = std::make_unique<core::AtomicFileWriter>(path + ".records", core::Durability::Unsynced);
+  }
+  // Attribute byte, unique ID, data size.
+  const bool deleted = node.attributes & kRecordDelete;
+  const auto size = static_cast<std::uint32_t>(deleted ? 0 : node.data.size());
+  std::array<std::uint8_t, kSpooledEntrySize> raw{};
+  core::StoreBE32(raw.data(), (node.uniqueID & 0xFFFFFF) | (std::uint32_t{node.attributes} << 24));
+  core::StoreBE32(raw.data() + 4, size);
+  entrySpool_->Write(raw);
+  if (!deleted) spool_->Write(node.data);
+  streamedDataBytes_ += size;
+  ++recordCount_;
+}
+
+void TPDBDataManager::WriteRecordData(core::AtomicFileWriter& out) {
+  if (!spool_) {
+    for (const auto& node : records_)
+      if (!(node.attributes & kRecordDelete)) out.Write(node.data);
+    return;
+  }
+  spool_->Seal();
+  TSpoolReader in(*spool_);
+  core::Bytes chunk(kCopyChunk);
+  for (std::uint64_t left = spool_->Size(); left > 0;) {
+    const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyChunk));
+    in.Read(std::span(chunk).first(take));
+    out.Write(core::ByteSpan(chunk).first(take));
+    left -= take;
+  }
 }
 
 void TPDBDataManager::Abandon() {
@@ -312,6 +397,9 @@ void TPDBDataManager::ReleaseAll() {
   entriesLoaded_ = false;
   file_.Close();
   out_.reset();  // removes an uncommitted temporary file
+  spool_.reset();
+  entrySpool_.reset();
+  streamedDataBytes_ = 0;
   recordCount_ = 0;
   currentIndex_ = -1;
   bof_ = eof_ = true;
@@ -325,13 +413,13 @@ TPDBDataFields::~TPDBDataFields() { CloseOnDestroy(); }
 void TPDBDataFields::AppendRecord() {
   if (!Active()) RaisePDBError(2190, 1);
   if (OpenMode() != dmModeWriteOnly) RaisePDBError(2540, 1);
-  if (records_.size() >= core::kPalmMaxRecords) RaisePDBError(2620, 1);
-  records_.push_back(RecordNode{std::move(recordData_), recordCategory_, recordAttributes_, recordUniqueID_});
+  if (RecordCount() >= core::kPalmMaxRecords) RaisePDBError(2620, 1);
+  AppendNode(RecordNode{std::move(recordData_), recordCategory_, recordAttributes_, recordUniqueID_});
   recordData_ = core::Bytes();
-  recordCount_ = static_cast<std::uint16_t>(records_.size());
 }
 
 core::Bytes& TPDBDataFields::LastRecordData() {
+  if (StreamRecords()) throw std::logic_error("streamed records stay on disk");
   if (records_.empty()) throw std::logic_error("no record appended yet");
   return records_.back().data;
 }
@@ -346,6 +434,7 @@ void TPDBDataFields::ReplaceRecordData(const std::uint8_t* oldBuffer, core::Byte
 }
 
 void TPDBDataFields::TruncateRecordList(std::size_t count) {
+  if (StreamRecords()) throw std::logic_error("streamed records stay on disk");
   if (count < records_.size()) records_.resize(count);
   recordCount_ = static_cast<std::uint16_t>(records_.size());
 }
@@ -366,9 +455,8 @@ void TPDBDataFields::ReleaseRecordData() {
 }
 
 void TPDBDataFields::WriteDatabase(bool writeCategories, core::AtomicFileWriter& out) {
-  out.Write(BuildFileHead(records_, writeCategories));
-  for (const auto& node : records_)
-    if (!(node.attributes & kRecordDelete)) out.Write(node.data);
+  WriteFileHead(out, writeCategories);
+  WriteRecordData(out);
 }
 
 }  // namespace sya

@@ -86,6 +86,15 @@ class TPDBDataManager {
   // Write the standard 276-byte category block in front of the AppInfo bytes.
   bool WriteCategories() const { return writeCategories_; }
   void SetWriteCategories(bool write) { writeCategories_ = write; }
+  // Whether the written file is synced to disk (see core::Durability); a database the same run
+  // deletes again need not be. Synced unless set otherwise before CreateDatabase.
+  core::Durability FileDurability() const { return durability_; }
+  void SetFileDurability(core::Durability durability) { durability_ = durability; }
+  // Write-only, set before CreateDatabase: appended records go at once to spool files beside the
+  // database (entries and data), which Close copies into the file. Memory then stays at a few
+  // buffers whatever the database's size, at the cost of writing the data twice.
+  bool StreamRecords() const { return streamRecords_; }
+  void SetStreamRecords(bool stream) { streamRecords_ = stream; }
 
   std::uint16_t RecordCount() const { return recordCount_; }
   std::uint64_t FileSize() const { return fileSize_; }
@@ -102,6 +111,10 @@ class TPDBDataManager {
   void CreateDatabase();
   // Write-only: writes the file. Then releases everything.
   void Close();
+  // Write-only: writes the file into its temporary file and seals it, releases everything and
+  // hands over the writer, whose Commit puts the file in place (destroying it drops the file).
+  // Lets a caller finish several databases before any of them replaces an earlier file.
+  std::unique_ptr<core::AtomicFileWriter> CloseStaged();
   // Releases everything without writing; an unfinished file's temporary file is removed.
   void Abandon();
 
@@ -123,9 +136,13 @@ class TPDBDataManager {
   virtual std::int32_t FirstRecordIndex() { return 0; }
   virtual std::int32_t LastRecordIndex() { return static_cast<std::int32_t>(recordCount_) - 1; }
 
-  // The header, entries, category block and AppInfo/SortInfo blocks of the file to write, for
-  // `records` in list order; the record data follow it.
-  core::Bytes BuildFileHead(const std::vector<RecordNode>& records, bool writeCategories) const;
+  // Writes the header, entries, category block and AppInfo/SortInfo blocks of the file, for the
+  // appended records in list order; the record data follow them.
+  void WriteFileHead(core::AtomicFileWriter& out, bool writeCategories);
+  // Write-only: the list takes `node`; with StreamRecords its data go to the spool file.
+  void AppendNode(RecordNode node);
+  // Writes the data of the records not flagged deleted, in list order.
+  void WriteRecordData(core::AtomicFileWriter& out);
 
   // For destructors: an open database is closed (a write-only one written) unless an exception
   // is unwinding the stack, in which case it is abandoned so that no half-built file lands
@@ -166,6 +183,12 @@ class TPDBDataManager {
   std::vector<Entry> entries_;
   bool entriesLoaded_ = false;
   std::unique_ptr<core::AtomicFileWriter> out_;
+  core::Durability durability_ = core::Durability::Synced;
+  bool streamRecords_ = false;
+  // StreamRecords: the appended records' entries (kSpooledEntrySize bytes each) and data.
+  static constexpr std::size_t kSpooledEntrySize = 8;
+  std::unique_ptr<core::AtomicFileWriter> entrySpool_, spool_;
+  std::uint64_t streamedDataBytes_ = 0;
 };
 
 // A database with one current record held as raw bytes, an in-memory list that whole records are
@@ -192,7 +215,8 @@ class TPDBDataFields : public TPDBDataManager {
   // Write-only: moves the current record to the end of the record list (RecordData is empty
   // afterwards). Refuses a 65536th record (2620).
   void AppendRecord();
-  // The bytes of the last appended record, which the caller may still fill or grow.
+  // The bytes of the last appended record, which the caller may still fill or grow (not with
+  // StreamRecords).
   core::Bytes& LastRecordData();
   // Gives the first listed record whose buffer is `oldBuffer` the new bytes; nothing happens when
   // no record holds that buffer.

@@ -6,8 +6,12 @@
 #include <array>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <set>
+#include <vector>
 #include <zlib.h>
 
+#include "core/Encoding.h"
 #include "core/Files.h"
 #include "core/Messages.h"
 #include "sync/SyaSupport.h"
@@ -81,14 +85,18 @@ int CheckChecksums(TPDBDataFields& container) {
 
 class TUnpacker {
  public:
-  TUnpacker(TPDBDataFields& container, std::string outputDirectory)
-      : container_(container), outputDirectory_(std::move(outputDirectory)), window_(kWindowSize),
-        block_(kBlockBufferSize) {}
+  TUnpacker(TPDBDataFields& container, fs::path containerPath, std::string outputDirectory)
+      : container_(container), containerPath_(std::move(containerPath)),
+        outputDirectory_(std::move(outputDirectory)), window_(kWindowSize), block_(kBlockBufferSize) {}
+  // A database cut short by a failure is dropped, never written.
+  ~TUnpacker() { output_.Abandon(); }
 
   int Run();
-  TPDBDataFields& Output() { return output_; }
+  // Puts every finished database in place.
+  void CommitAll();
 
  private:
+  void FinishDatabase();
   std::size_t Pending() const { return w_ - r_; }
   int ReadNextRecord(int failureCode);
   int Refill(std::size_t below, int failureCode);
@@ -97,8 +105,12 @@ class TUnpacker {
   int AppendBlockRecords();
 
   TPDBDataFields& container_;
+  fs::path containerPath_;
   std::string outputDirectory_;
   TPDBDataFields output_;
+  // Databases written to their temporary files, waiting for the end of the container.
+  std::vector<std::unique_ptr<core::AtomicFileWriter>> finished_;
+  std::set<std::string> names_;  // upper-cased
   core::Bytes window_;
   core::Bytes block_;
   std::size_t r_ = 0, w_ = 0, blockLength_ = 0;
@@ -141,12 +153,18 @@ int TUnpacker::Refill(std::size_t below, int failureCode) {
 int TUnpacker::StartDatabase() {
   if (int rc = Refill(kMarkerRefillBelow, syaCannotOpen)) return rc;
   if (Pending() < kDatabaseLeadSize) return syaStreamTruncated;
-  if (output_.Active()) output_.Close();  // the previous database is complete
+  FinishDatabase();  // the previous database is complete
   header_ = TPackedHeader::Decode(core::ByteSpan(window_).subspan(r_ + kDatabaseMarker.size(), kPackedHeaderSize));
   r_ += kDatabaseLeadSize;
   haveHeader_ = true;
   if (!IsPlainFileName(header_.name)) return syaUnsafeDatabaseName;
+  // Two databases of one name would leave only the last; file names match in any letter case.
+  if (!names_.insert(core::UpperAscii(header_.name)).second) return syaStreamMalformed;
+  std::error_code ec;
+  if (fs::equivalent(core::ResolveNoCase(outputDirectory_, header_.name + ".pdb"), containerPath_, ec))
+    return syaWouldReplaceContainer;
 
+  output_.SetStreamRecords(true);
   output_.SetDirectory(outputDirectory_);
   output_.SetPDBFilename(header_.name + ".pdb");
   output_.SetCreatorID(std::string(header_.creator.data(), header_.creator.size()));
@@ -243,8 +261,17 @@ int TUnpacker::Run() {
     }
     if (int rc = AppendBlockRecords()) return rc;
   }
-  if (output_.Active()) output_.Close();  // the last database
+  FinishDatabase();  // the last database
   return syaOK;
+}
+
+void TUnpacker::FinishDatabase() {
+  if (output_.Active()) finished_.push_back(output_.CloseStaged());
+}
+
+void TUnpacker::CommitAll() {
+  for (auto& file : finished_) file->Commit();
+  finished_.clear();
 }
 
 }  // namespace
@@ -289,20 +316,17 @@ int SyaUnpack(std::string_view directory, std::string_view fileName, std::string
       std::memcmp(first.data(), kDatabaseMarker.data(), kDatabaseMarker.size()) != 0)
     return syaNoMarker;
 
-  TUnpacker unpacker(container, std::string(outputDirectory));
+  // On a failure the unpacker's databases, finished or not, go with it: nothing is put in place.
+  const fs::path path = core::ResolveNoCase(folder, fileName);
+  TUnpacker unpacker(container, path, std::string(outputDirectory));
   int rc;
   try {
     rc = unpacker.Run();
   } catch (const EZDecompressionError& e) {
-    unpacker.Output().Abandon();
     // zlib's text alone does not say which file is damaged.
-    const fs::path path = core::ResolveNoCase(folder, fileName);
     throw EZDecompressionError(e.ZlibCode(), core::WithContext(e.what(), "container " + path.string()));
-  } catch (...) {
-    unpacker.Output().Abandon();  // a database cut short is not written
-    throw;
   }
-  if (rc != syaOK) unpacker.Output().Abandon();
+  if (rc == syaOK) unpacker.CommitAll();
   return rc;
 }
 

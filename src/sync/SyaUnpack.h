@@ -11,10 +11,13 @@
 namespace sya {
 
 // Unpacks the container `directory`/`fileName` into `outputDirectory` (created when missing):
-// one "<database name>.pdb" per packed database, each written whole or not at all. Returns 0 or
-// a SyaResult code. A damaged zlib stream raises EZDecompressionError; a header whose name,
-// creator or type the database library refuses raises EPDBException. Databases finished before
-// a failure stay on disk.
+// one "<database name>.pdb" per packed database. Returns 0 or a SyaResult code. A damaged zlib
+// stream raises EZDecompressionError; a header whose name, creator or type the database library
+// refuses raises EPDBException; a file that cannot be written (a full disk) raises
+// core::FileError naming it. The databases are put in place together once the whole container
+// has been read: after any failure the output directory holds what it held before. Each
+// database's records stream to disk as they are inflated, so memory stays at a few buffers
+// whatever the databases' sizes.
 int SyaUnpack(std::string_view directory, std::string_view fileName, std::string_view outputDirectory);
 
 // A date field of a database header: 0 when its first two bytes are 0; above 0x7FFFFFFF seconds

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <numeric>
 
@@ -15,6 +13,7 @@
 #include "core/Messages.h"
 #include "core/NumberFormat.h"
 #include "core/TextUtil.h"
+#include "text/OfficeText.h"
 
 namespace text {
 namespace {
@@ -67,23 +66,35 @@ std::uint64_t KeyPrefix(std::string_view key) {
   return prefix;
 }
 
-// The whole file as bytes, read straight into the string the lines will live in.
-std::string ReadFileText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) throw core::FileError(core::WithContext("cannot open " + path.string(), std::strerror(errno)));
-  const std::streamoff size = in.tellg();
-  if (size < 0) throw core::FileError("cannot read " + path.string());
-  std::string text(static_cast<std::size_t>(size), '\0');
-  in.seekg(0);
-  if (size > 0 && !in.read(text.data(), size)) throw core::FileError("cannot read " + path.string());
-  return text;
+// What a path that is not a regular file names, for the message.
+std::string_view KindName(core::NotRegularFileError::Kind kind) {
+  switch (kind) {
+    case core::NotRegularFileError::Kind::Directory:
+      return "папка";
+    case core::NotRegularFileError::Kind::Pipe:
+      return "именованный канал";
+    case core::NotRegularFileError::Kind::Device:
+      return "устройство";
+    case core::NotRegularFileError::Kind::Socket:
+      return "сокет";
+    case core::NotRegularFileError::Kind::Other:
+      break;
+  }
+  return "особый файл";
 }
 
 }  // namespace
 
 // ---- TnqTXTField ----
 
-std::int32_t TnqTXTField::AsInteger() const { return core::StrToInt(Value); }
+// Numbers are read with the blanks around them removed: office tools pad columns.
+std::int32_t TnqTXTField::AsInteger() const {
+  if (const auto value = core::ParseInteger(core::TrimBlanks(Value))) return *value;
+  throw core::EConvertError::InvalidInteger(Value);
+}
+std::int32_t TnqTXTField::AsIntegerDef(std::int32_t fallback) const {
+  return core::ParseInteger(core::TrimBlanks(Value)).value_or(fallback);
+}
 void TnqTXTField::AsInteger(std::int32_t value) { Value = core::FormatInteger(value); }
 void TnqTXTField::AsFloat(double value) { Value = core::FormatGeneral(value); }
 void TnqTXTField::AsDateTime(core::TDateTime value) { Value = value.FormatDate('.'); }
@@ -100,8 +111,6 @@ void TnqTXTLines::Clear() {
 
 void TnqTXTLines::Load(std::string bytes) {
   Clear();
-  if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size()))
-    bytes.resize(static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data()));
   buffer_ = std::move(bytes);
   // Line ends stay in the buffer, unused; the slices skip them.
   const char* const data = buffer_.data();
@@ -193,12 +202,11 @@ std::string TnqTXTTable::FullPathForDisplay() const { return ForDisplay(core::Jo
 bool TnqTXTTable::Open() {
   Close();
   const auto found = core::FindNoCase(Path, FileName);
-  std::error_code ec;
-  if (!found || std::filesystem::is_directory(*found, ec)) {
+  if (!found) {
     ReportError("Файл \"" + FullPathForDisplay() + "\" не найден");
     return false;
   }
-  lines_.Load(ReadFileText(*found));
+  lines_.Load(ReadText(*found));
   if (lines_.Empty())
     throw EnqTXTTableError("Файл \"" + FullPathForDisplay() + "\" пуст: в нём нет строки заголовка");
   if (lines_.Count() > static_cast<std::size_t>(INT_MAX)) {
@@ -209,6 +217,20 @@ bool TnqTXTTable::Open() {
   BuildFields(lines_[0]);
   if (recordCount_ > 0) GotoRecord(1);
   return true;
+}
+
+std::string TnqTXTTable::ReadText(const std::filesystem::path& file) const {
+  const std::string unreadable = "Файл \"" + FullPathForDisplay() + "\" не прочитан: ";
+  std::string bytes;
+  try {
+    bytes = core::ReadRegularFile(file);
+  } catch (const core::NotRegularFileError& e) {
+    throw EnqTXTTableError(unreadable + "это " + std::string(KindName(e.kind())) + ", а не обычный файл");
+  }
+  if (const auto fault = MakeAnsiText(bytes))
+    throw EnqTXTTableError(unreadable + "строка " + std::to_string(fault->line) + ", столбец " +
+                           std::to_string(fault->column) + ": " + fault->why);
+  return bytes;
 }
 
 void TnqTXTTable::Close() {
@@ -227,13 +249,14 @@ void TnqTXTTable::Close() {
 void TnqTXTTable::BuildFields(std::string_view headerLine) {
   std::string header(headerLine);
   std::erase(header, '"');
+  // Names are matched with the blanks around them removed, as numbers are read.
   const std::string_view rest(header);
   std::size_t pos = 0;
   for (std::size_t cut = rest.find(separator_); cut != std::string_view::npos; cut = rest.find(separator_, pos)) {
-    fields_.push_back({std::string(rest.substr(pos, cut - pos)), {}});
+    fields_.push_back({std::string(core::TrimBlanks(rest.substr(pos, cut - pos))), {}});
     pos = cut + separator_.size();
   }
-  if (pos < rest.size()) fields_.push_back({std::string(rest.substr(pos)), {}});
+  if (const auto last = core::TrimBlanks(rest.substr(pos)); !last.empty()) fields_.push_back({std::string(last), {}});
 }
 
 std::string_view TnqTXTTable::ValueAt(std::string_view line, std::size_t column) const {
@@ -328,9 +351,10 @@ void TnqTXTTable::CreateIndex(std::string_view fieldName) {
     bool digitKeys = idKey;  // every key nine ASCII digits
     std::string entry;
     for (int n = 1; n <= recordCount_; ++n) {
-      const std::string_view value = ValueAt(lines_[static_cast<std::size_t>(n)], *column);
+      std::string_view value = ValueAt(lines_[static_cast<std::size_t>(n)], *column);
       entry.clear();
       if (idKey) {
+        value = core::TrimBlanks(value);  // an id padded with blanks is the same id
         if (value.size() < kIdKeyWidth) entry.append(kIdKeyWidth - value.size(), '0');
         entry.append(value.size() > kIdKeyWidth ? value.substr(value.size() - kIdKeyWidth) : value);
         digitKeys = digitKeys && std::all_of(entry.begin(), entry.end(), [](char c) { return c >= '0' && c <= '9'; });

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -20,7 +21,8 @@
 
 namespace text {
 
-// A file that exists but holds no header line.
+// A file that exists but cannot be a table: no header line, not a regular file, or a text that
+// cannot be read (the message names file, line and column).
 class EnqTXTTableError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -33,9 +35,11 @@ class TnqTXTField {
 
   const std::string& AsString() const { return Value; }
   void AsString(std::string_view text) { Value.assign(text); }
-  // The value as a whole 32-bit number; core::EConvertError ("'%s' is not a valid integer
-  // value") when it is not one.
+  // The value as a whole 32-bit number, blanks around it allowed; core::EConvertError ("'%s' is
+  // not a valid integer value") when it is not one.
   std::int32_t AsInteger() const;
+  // The same, or `fallback` when the value is not a whole number.
+  std::int32_t AsIntegerDef(std::int32_t fallback) const;
   // Decimal text without leading zeros or blanks.
   void AsInteger(std::int32_t value);
   // General number format with "," as decimal separator.
@@ -55,7 +59,7 @@ class TnqTXTLines {
 
   void Clear();
   // Takes a file's bytes and cuts them into lines (CR, LF or CR LF end a line; a break at the
-  // very end makes no extra line; a NUL ends the text).
+  // very end makes no extra line).
   void Load(std::string bytes);
   void Add(std::string_view line);
   void Replace(std::size_t i, std::string_view line);
@@ -107,7 +111,10 @@ class TnqTXTTable {
   const std::string& IndexFieldName() const { return indexFieldName_; }
 
   // Loads Path/FileName. When it does not exist: reports "Файл "<path>" не найден", leaves the
-  // table empty and returns false. A file without any line raises EnqTXTTableError.
+  // table empty and returns false. A file without any line, a path that is not a regular file
+  // (a folder, a named pipe ...) and a text that cannot be read (a zero byte, a UTF-8 character
+  // Windows-1251 lacks) raise EnqTXTTableError naming the file, line and column. A UTF-8 file is
+  // converted to Windows-1251 (see OfficeText.h).
   bool Open();
   // Forgets lines, columns and index.
   void Close();
@@ -121,7 +128,7 @@ class TnqTXTTable {
   bool Eof() const;
 
   // Builds the order index on a column: for a column named "ID" (letter case ignored) the key is
-  // the text padded left with "0" to 9 characters (or its last 9); for any other column the text
+  // the text (blanks around it removed) padded left with "0" to 9 characters (or its last 9); for any other column the text
   // upper-cased in the user's locale. Entries sort case-insensitively in the user's collation;
   // equal keys come in the order of their line numbers compared as text. Leaves the table on
   // the first record in index order.
@@ -159,6 +166,8 @@ class TnqTXTTable {
   };
 
   std::string FullPathForDisplay() const;
+  // The text of an existing file, as Open describes.
+  std::string ReadText(const std::filesystem::path& file) const;
   std::optional<std::size_t> ColumnIndex(std::string_view name) const;
   void BuildFields(std::string_view header);
   // The n-th value of a line by the record split.

@@ -59,7 +59,7 @@ TEST_F(CategoryTreeTest, CategoriesWhoseParentsDoNotLeadToTheTopAreLeftOut) {
       "2;7;Orphan",  // no category 7: left out with its subtree
       "3;2;Below orphan",
       "0;1;Zero id",  // skipped
-      "7 ;1;Bad id",  // not a whole number: skipped, and its children are orphans
+      "7x;1;Bad id",  // not a whole number: skipped, and its children are orphans
       "8;7;Child of bad",
       "9;9;Self",
       "10;11;Cycle a",

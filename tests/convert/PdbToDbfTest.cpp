@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <optional>
 #include <sstream>
@@ -21,6 +22,7 @@
 #include "app/ConsoleStart.h"
 #include "app/ODBCErrorHandler.h"
 #include "core/Encoding.h"
+#include "core/TextUtil.h"
 #include "support/OdbcTestEnv.h"
 #include "support/TempDir.h"
 
@@ -305,6 +307,77 @@ INSTANTIATE_TEST_SUITE_P(
                     "ALTER DATABASE {db} SET dbf.refuse_once = 'on'", "P0001", "2", "0"}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
 
+// The merge into orders.dbf through every kind of driver: each reads order.dbf and orderitem.dbf
+// back through its own cursors (scrollable ones on SQLite and PostgreSQL). The SQLite driver
+// makes its database file in the current directory, named after the connect lines, so the
+// destination is given relative to a fresh current directory.
+struct MergeDriver {
+  const char* name;
+  const char* driver;
+  bool onPostgres;  // needs the stand-in database of the PostgreSQL test server
+};
+
+void PrintTo(const MergeDriver& d, std::ostream* os) { *os << d.name; }
+
+class PdbToDbfMerge : public PdbToDbfTest, public ::testing::WithParamInterface<MergeDriver> {
+ protected:
+  void SetUp() override {
+    if (GetParam().onPostgres) PdbToDbfTest::SetUp();
+    odbctest::EnsureDriverRegistry();
+  }
+  void TearDown() override {
+    if (GetParam().onPostgres) PdbToDbfTest::TearDown();
+  }
+};
+
+class ScopedCurrentDir {
+ public:
+  explicit ScopedCurrentDir(const std::filesystem::path& dir) : old_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~ScopedCurrentDir() { std::filesystem::current_path(old_); }
+  ScopedCurrentDir(const ScopedCurrentDir&) = delete;
+  ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
+
+ private:
+  std::filesystem::path old_;
+};
+
+TEST_P(PdbToDbfMerge, OrdersHoldEveryOrderWithItsLines) {
+  const std::vector<TestOrder> orders = {
+      {9, 1, Day(2004, 3, 5), Day(2004, 3, 6), "09:40", 1, 10, 2, 1, 0, "", "", ""},
+      {5, 2, Day(2004, 3, 5), Day(2004, 3, 6), "09:41", 1, 20, 2, 1, 0, "", "", ""},
+      {7, 3, Day(2004, 3, 5), Day(2004, 3, 6), "09:42", 1, 30, 1, 1, 0, "", "", ""},
+  };
+  const std::vector<TestOrderItem> items = {{9, 91, 1, 1}, {5, 51, 1, 1}, {7, 71, 1, 1}, {5, 52, 1, 1}, {9, 92, 1, 1}};
+  MakeContainer(orders, items, nullptr);
+  TempDir root;
+  ScopedCurrentDir inRoot(root.Path());
+  window.state.edtSource = handheld.Str();
+  window.state.edtDest = "office";
+  window.state.Interactive = false;
+  window.state.OdbcDriver = GetParam().driver;
+
+  ASSERT_EQ(window.RunGuarded(Command::PdbToDbf), RunOutcome::Done) << ::testing::PrintToString(window.Texts());
+
+  odbc::TmDataBase db;
+  db.SetParams(convert::DbfConnectParams(convert::DbfVariant::dBase, GetParam().driver, "office"));
+  Rows rows;
+  for (const auto& row : odbctest::FetchAll(db, "select Idorder, Iditem, OrderDate from \"orders.dbf\"")) {
+    std::string line;
+    for (const std::string& value : row) line += (line.empty() ? "" : "|") + std::string(core::TrimBlanks(value));
+    rows.push_back(line);
+  }
+  EXPECT_EQ(rows, (Rows{"5|0|05.03.2004", "5|1|51", "5|2|52", "7|0|05.03.2004", "7|3|71", "9|0|05.03.2004", "9|4|91",
+                        "9|5|92"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, PdbToDbfMerge,
+                         ::testing::Values(MergeDriver{"SQLite", odbctest::kSqliteDriver, false},
+                                           MergeDriver{"PostgreSQL", odbctest::kPostgresAsDBaseDriver, true},
+                                           MergeDriver{"dBase", odbctest::kDBaseDriver, false}),
+                         [](const ::testing::TestParamInfo<MergeDriver>& info) { return std::string(info.param.name); });
+
 // A driver nobody registered: its diagnostics reach the console's error output, the exit status
 // says the conversion was stopped, and nothing but the unpacked databases is left. Without a
 // driver argument the default driver is asked for, which is not installed here either.
@@ -345,6 +418,15 @@ TEST(PdbToDbfDriver, DefaultDriverAndVariantByName) {
   // Nothing to do, but the default is settled first and kept.
   EXPECT_EQ(window.Run(Command::PdbToDbf), ConversionResult::NothingToDo);
   EXPECT_EQ(window.state.OdbcDriver, convert::kDefaultOdbcDriver);
+  // Receipts alone are nothing to do either (they have no table), even beside an earlier
+  // upload's order databases.
+  TempDir handheld, work;
+  WriteDocuments(work.Str(), nullptr, nullptr, &kCash);
+  PackContainer(work.Str(), {"Kestor_CashDb.pdb"}, handheld.Str());
+  WriteDocuments(empty.Str(), &kOrders, &kItems, nullptr);
+  window.state.edtSource = handheld.Str();
+  EXPECT_EQ(window.Run(Command::PdbToDbf), ConversionResult::NothingToDo);
+  EXPECT_EQ(empty.List(), std::vector<std::string>{"Kestor_CashDb.pdb"});
   EXPECT_EQ(convert::DbfVariantFor(convert::kDefaultOdbcDriver), convert::DbfVariant::dBase);
   testsupport::ScopedEnv locale("LC_ALL", "ru_RU.UTF-8");
   for (const char* foxPro : {"Microsoft Visual FoxPro Driver (VFP)", "my vfp driver", "VfPOLEDB"})

@@ -5,10 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "ConversionTestUtil.h"
+#include "FaultTestUtil.h"
+#include "sync/SyncTestUtil.h"
 #include "support/TempDir.h"
 
 namespace converttest {
@@ -93,6 +98,18 @@ TEST_F(PdbToTxtTest, WritesTheThreeFilesByteForByte) {
   EXPECT_EQ(window.reporter.progressSteps, 2 + 5 + 2);
 }
 
+// A line break inside a text value would split its record: CR and LF are written as blanks.
+TEST_F(PdbToTxtTest, LineBreaksInNotesBecomeBlanks) {
+  const std::vector<TestOrder> orders = {
+      {17, 3, Day(2004, 3, 5), Day(2004, 3, 6), "09:40", 1, 10, 1, 1, 0, "Срочно\r\nдо обеда", "a\nb", "c\rd"}};
+  const std::vector<TestCash> cash = {{901, 3, Day(2004, 3, 5), 1, 1, 1, 1, "по\nнакладной"}};
+  MakeContainer(&orders, &kFiveItems, &cash);
+  ASSERT_EQ(window.Run(Command::PdbToTxt), ConversionResult::Done);
+  EXPECT_EQ(ReadOfficeFile(office, "Order.txt"),
+            kOrderHeader + "17;3;05.03.2004;06.03.2004;1;10;1;1;0;Срочно  до обеда;09:40;a b;c d;\r\n");
+  EXPECT_EQ(ReadOfficeFile(office, "Cash.txt"), kCashHeader + "901;3;05.03.2004;1;1;1;1;по накладной;\r\n");
+}
+
 // An agent's note longer than the data set's default text width arrives whole, in the text
 // file and in the order database written back beside it.
 TEST_F(PdbToTxtTest, LongNotesArriveWhole) {
@@ -110,10 +127,14 @@ TEST_F(PdbToTxtTest, LongNotesArriveWhole) {
   EXPECT_NE(office.ReadFile("Kestor_CashDb.pdb").find(cashNote), std::string::npos);
 }
 
+// Which files remain for which documents. Only the document databases this container carried
+// are read: those an earlier upload left in the destination go before unpacking. Receipts
+// arrive without orders too; the order files are then handled as when no order was written.
 TEST_F(PdbToTxtTest, DeletionRulesForMissingDocuments) {
   const std::vector<TestOrder> none;
   const std::vector<TestOrderItem> noItems;
   const std::vector<TestCash> noCash;
+  const std::vector<TestCash> oneCash = {kTwoCash[1]};
   struct Case {
     std::string name;
     const std::vector<TestOrder>* orders;
@@ -121,6 +142,7 @@ TEST_F(PdbToTxtTest, DeletionRulesForMissingDocuments) {
     const std::vector<TestCash>* cash;
     std::vector<std::string> textFiles;
     std::string message;
+    bool earlierOrders = false, earlierCash = false;  // databases an earlier run left behind
   };
   const std::vector<Case> cases = {
       {"two orders, five lines, no cash database", &kTwoOrders, &kFiveItems, nullptr, {"Order.txt", "OrderItem.txt"},
@@ -128,6 +150,10 @@ TEST_F(PdbToTxtTest, DeletionRulesForMissingDocuments) {
       {"empty cash database", &kTwoOrders, &kFiveItems, &noCash, {"Order.txt", "OrderItem.txt"}, Message(2, 0)},
       {"no orders but lines", &none, &kFiveItems, &kTwoCash, {"Cash.txt"}, Message(0, 2)},
       {"orders without lines", &kTwoOrders, &noItems, nullptr, {"Order.txt", "OrderItem.txt"}, Message(2, 0)},
+      {"earlier cash database", &kTwoOrders, &kFiveItems, nullptr, {"Order.txt", "OrderItem.txt"}, Message(2, 0),
+       false, true},
+      {"cash only, earlier orders", nullptr, nullptr, &oneCash, {"Cash.txt"}, Message(0, 1), true, true},
+      {"orders and cash without lines", &kTwoOrders, nullptr, &oneCash, {"Cash.txt"}, Message(0, 1)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -135,14 +161,18 @@ TEST_F(PdbToTxtTest, DeletionRulesForMissingDocuments) {
     window.state.edtSource = in.Str();
     window.state.edtDest = out.Str();
     window.reporter.entries.clear();
+    WriteDocuments(out.Str(), c.earlierOrders ? &kTwoOrders : nullptr, c.earlierOrders ? &kFiveItems : nullptr,
+                   c.earlierCash ? &kTwoCash : nullptr);
     {
       TempDir work;
       WriteDocuments(work.Str(), c.orders, c.items, c.cash);
-      std::vector<std::string> files = {"Kestor_OrderDb.pdb", "Kestor_OrderItemDb.pdb"};
+      std::vector<std::string> files;
+      if (c.orders) files.push_back("Kestor_OrderDb.pdb");
+      if (c.items) files.push_back("Kestor_OrderItemDb.pdb");
       if (c.cash) files.push_back("Kestor_CashDb.pdb");
       PackContainer(work.Str(), files, in.Str());
     }
-    out.WriteFile("Cash.txt", "earlier");
+    for (const char* name : {"Order.txt", "OrderItem.txt", "Cash.txt"}) out.WriteFile(name, "earlier");
     ASSERT_EQ(window.Run(Command::PdbToTxt), ConversionResult::Done);
     EXPECT_EQ(window.Texts(), std::vector<std::string>{c.message});
     std::vector<std::string> textFiles;
@@ -164,16 +194,76 @@ TEST_F(PdbToTxtTest, OrdersWithoutLinesKeepTheHeaderOfOrderItem) {
   EXPECT_EQ(office.ReadFile("OrderItem.txt"), kItemHeader);
 }
 
-TEST_F(PdbToTxtTest, WithoutContainerOrOrderDatabasesNothingIsTouched) {
+TEST_F(PdbToTxtTest, WithoutContainerOrDocumentDatabasesNothingIsTouched) {
   office.WriteFile("Order.txt", "earlier");
   EXPECT_EQ(window.Run(Command::PdbToTxt), ConversionResult::NothingToDo);
 
-  // A container with cash receipts only: unpacked, then nothing more.
-  MakeContainer(nullptr, nullptr, &kTwoCash);
+  // A container with order lines only: unpacked, then nothing more.
+  MakeContainer(nullptr, &kFiveItems, nullptr);
   EXPECT_EQ(window.Run(Command::PdbToTxt), ConversionResult::NothingToDo);
   EXPECT_TRUE(window.Texts().empty());
   EXPECT_EQ(office.ReadFile("Order.txt"), "earlier");
+}
+
+// A document database the container carried that does not read (its header's AppInfo size
+// damaged, which turns its records into an AppInfo block) stops the conversion, naming it.
+TEST_F(PdbToTxtTest, ACarriedDatabaseThatDoesNotReadIsAnError) {
+  MakeContainer(&kTwoOrders, &kFiveItems, &kTwoCash);
+  const synctest::ParsedPdb container = synctest::ParsePdb(handheld.ReadBytes("Kestor_Out.pdb"));
+  core::Bytes stream = synctest::StreamOf(container);
+  const std::string name = "Kestor_OrderDb";
+  const auto header = std::search(stream.begin(), stream.end(), name.begin(), name.end());
+  ASSERT_NE(header, stream.end());
+  constexpr std::size_t kAppInfoSizeAt = 60;  // in the packed header
+  header[kAppInfoSizeAt + 1] ^= 0x04;
+  synctest::WriteContainer(handheld.Path(), "Kestor_Out.pdb", stream, 30000, false, container.appInfo);
+  office.WriteFile("Order.txt", "earlier");
+
+  EXPECT_EQ(window.RunGuarded(Command::PdbToTxt), app::RunOutcome::Stopped);
+  ASSERT_EQ(window.Texts().size(), 1u);
+  EXPECT_NE(window.Texts()[0].find("Kestor_OrderDb.pdb, which the container carried: it holds an AppInfo"),
+            std::string::npos)
+      << window.Texts()[0];
+  EXPECT_EQ(office.ReadFile("Order.txt"), "earlier");
   EXPECT_FALSE(office.Exists("Cash.txt"));
+}
+
+// The three files are put in place together: when one final name cannot be replaced, none of
+// the earlier files changes and no hidden file is left.
+TEST_F(PdbToTxtTest, AFileThatCannotBeReplacedChangesNone) {
+  struct Case {
+    std::string name;
+    std::string blocked;
+    bool folder;  // else an immutable file
+  };
+  const std::vector<Case> cases = {{"a folder named OrderItem.txt", "OrderItem.txt", true},
+                                   {"an immutable Cash.txt", "Cash.txt", false}};
+  MakeContainer(&kTwoOrders, &kFiveItems, &kTwoCash);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir out;
+    window.state.edtDest = out.Str();
+    window.reporter.entries.clear();
+    for (const char* name : {"Order.txt", "OrderItem.txt", "Cash.txt"})
+      if (name != c.blocked || !c.folder) out.WriteFile(name, "earlier");
+    const std::string blocked = (out / c.blocked).string();
+    if (c.folder) std::filesystem::create_directory(blocked);
+    else if (std::system(("chattr +i '" + blocked + "' 2>/dev/null").c_str()) != 0) continue;  // not allowed here
+
+    EXPECT_EQ(window.RunGuarded(Command::PdbToTxt), app::RunOutcome::Stopped);
+    if (!c.folder) {
+      EXPECT_EQ(std::system(("chattr -i '" + blocked + "'").c_str()), 0);
+    }
+    ASSERT_EQ(window.Texts().size(), 1u);
+    EXPECT_NE(window.Texts()[0].find("cannot replace " + blocked), std::string::npos) << window.Texts()[0];
+    for (const char* name : {"Order.txt", "OrderItem.txt", "Cash.txt"}) {
+      if (name != c.blocked || !c.folder) {
+        EXPECT_EQ(out.ReadFile(name), "earlier") << name;
+      }
+    }
+    EXPECT_EQ(std::filesystem::is_directory(blocked), c.folder);
+    EXPECT_TRUE(TemporaryFiles(out.Str()).empty()) << ::testing::PrintToString(out.List());
+  }
 }
 
 TEST_F(PdbToTxtTest, UnpackFailureIsReportedWithItsCode) {

@@ -2,12 +2,17 @@
 // unpacker and every database read back through the data set.
 #include "convert/TxtToPdb.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "ConversionTestUtil.h"
+#include "core/Encoding.h"
 #include "support/TempDir.h"
 
 namespace converttest {
@@ -234,6 +239,62 @@ TEST_F(TxtToPdbTest, MoreRecordsThanAPalmDatabaseHoldsStopTheConversion) {
   EXPECT_EQ(window.Texts().back(), "В базе Kestor_Note1DB.pdb не может быть больше 65535 записей");
   EXPECT_FALSE(dest.Exists("Kestor_In.pdb"));
   EXPECT_FALSE(dest.Exists("Kestor_Note1DB.pdb"));
+}
+
+// An office file that cannot be read whole stops the run with the file (and the line) named: no
+// container is made and the earlier one stays.
+TEST_F(TxtToPdbTest, UnreadableOfficeFilesStopTheRunWithoutContainer) {
+  const std::string product2 = "2;1;P2;B;;sht;1;1;1;1;1;1";
+  std::string withZero = core::Utf8ToAnsi(kProductHeader) + "\r\n1;1;P1;A;;sht;1;1;1;1;1;1\r\n" + product2 + '\0' + "\r\n";
+  for (int id = 3; id <= 6; ++id) withZero += std::to_string(id) + ";1;P;C;;sht;1;1;1;1;1;1\r\n";
+  enum class Entry { Text, Folder, Pipe };
+  const struct {
+    std::string file;
+    Entry entry;
+    std::string content, why;
+  } cases[] = {
+      {"product.txt", Entry::Text, withZero,
+       "строка 3, столбец " + std::to_string(product2.size() + 1) + ": нулевой байт (файл повреждён или это не текст)"},
+      {"product.txt", Entry::Folder, "", "это папка, а не обычный файл"},
+      {"customer.txt", Entry::Pipe, "", "это именованный канал, а не обычный файл"},
+      {"note1.txt", Entry::Text, "\xEF\xBB\xBFName\r\n中\r\n",
+       "строка 2, столбец 1: символ «中» (U+4E2D), которого нет в кодировке Windows-1251"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    WriteValidOffice();
+    dest.WriteFile("Kestor_In.pdb", "earlier");
+    const std::filesystem::path path = source / c.file;
+    std::filesystem::remove_all(path);
+    int writer = -1;  // holds the pipe open, so that a reader that waits on it is not stuck for ever
+    if (c.entry == Entry::Text) source.WriteFile(c.file, c.content);
+    if (c.entry == Entry::Folder) std::filesystem::create_directory(path);
+    if (c.entry == Entry::Pipe) {
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+      writer = ::open(path.c_str(), O_RDWR | O_NONBLOCK);
+    }
+    window.reporter.entries.clear();
+    EXPECT_EQ(window.RunGuarded(Command::TxtToPdb), RunOutcome::Stopped);
+    if (writer >= 0) ::close(writer);
+    EXPECT_EQ(window.Texts().back(), "Файл \"" + (source / c.file).string() + "\" не прочитан: " + c.why);
+    EXPECT_EQ(dest.ReadFile("Kestor_In.pdb"), "earlier");
+    EXPECT_FALSE(window.objects.pt().Active());
+    std::filesystem::remove_all(path);
+  }
+}
+
+// Blanks around column names and numbers, and office files written in UTF-8, give the databases
+// a plain Windows-1251 file gives.
+TEST_F(TxtToPdbTest, PaddedNamesAndNumbersAndUtf8FilesExportEveryProduct) {
+  WriteValidOffice();
+  source.WriteFile("product.txt", "\xEF\xBB\xBF" + kProductHeader + ";Aliquot \r\n21 ;4 ;P21;Чай;Чай №1;шт; 1.5 ;2;3;4;5;6;18 \r\n");
+  WriteOfficeFile(source, "category.txt", {"Id ; IdParent ;Name", " 4 ;0 ;Напитки"});
+  ASSERT_EQ(window.Run(Command::TxtToPdb), ConversionResult::Done) << ::testing::PrintToString(window.Texts());
+  ASSERT_EQ(Unpack(dest.Str(), "Kestor_In.pdb", unpacked.Str()), 0);
+  EXPECT_EQ(ReadDatabase(unpacked.Str(), "Kestor_ProductDB.pdb", kProductFields).records,
+            std::vector<std::string>{"21|4|P21|Чай|Чай №1|шт|1,5|2|3|4|5|6|18"});
+  EXPECT_EQ(ReadDatabase(unpacked.Str(), "Kestor_CategoryDB.pdb", kCategoryFields).records,
+            std::vector<std::string>{"4|0|Напитки|1|1|0|0"});
 }
 
 #ifdef VESTIBO_PROGRAM

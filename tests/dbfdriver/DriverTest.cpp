@@ -185,6 +185,25 @@ TEST_F(DriverTest, EveryStatementLeavesAValidFile) {
   EXPECT_EQ(rows, 5);  // deleted records are never shown
 }
 
+// Two connections appending to one file in turns: each sees the other's records before its own
+// next statement, and the file holds every record once.
+TEST_F(DriverTest, ConnectionsTakeTurnsOnOneFile) {
+  Odbc other(dir_.Str());
+  auto count = [](Odbc& odbc) {
+    SQLHSTMT s = odbc.Statement();
+    SQLExecDirect(s, (SQLCHAR*)"select id from items", SQL_NTS);
+    SQLLEN rows = -1;
+    SQLRowCount(s, &rows);
+    return rows;
+  };
+  ASSERT_EQ(count(other), 5);
+  for (int id = 61; id <= 64; ++id)
+    ASSERT_EQ((id % 2 ? odbc_ : other).Exec("insert into items (id) values (" + std::to_string(id) + ")"), SQL_SUCCESS);
+  EXPECT_EQ(count(odbc_), 9);
+  EXPECT_EQ(count(other), 9);
+  EXPECT_EQ(HeaderState(dir_.ReadFile("items.dbf")), std::make_pair(std::uint32_t{9}, true));
+}
+
 TEST(DriverConnectTest, CompletesTheConnectionString) {
   testsupport::TempDir dir;
   SQLHENV env = SQL_NULL_HENV;

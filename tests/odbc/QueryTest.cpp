@@ -88,6 +88,23 @@ INSTANTIATE_TEST_SUITE_P(Cursors, BrowseBothCursors,
                                                                                 : std::string("Static");
                          });
 
+// A query opened again with another line (as "PDB -> DBF" reads its tables back sorted) walks
+// every row from the first, whatever cursor it gets.
+TEST_P(BrowseBothCursors, AQueryOpenedAgainWalksEveryRow) {
+  TmQuery query;
+  OpenItems(query, GetParam());
+  query.Close();
+  query.SetSQL({"select id, name, qty from item", "order by id desc"});
+  query.Open();
+  EXPECT_EQ(Ids(query), (std::vector<int>{5, 4, 3, 2, 1}));
+  query.Close();
+  query.AddSQL("");
+  query.Open();
+  std::vector<int> ids;
+  for (; !query.Eof(); query.Next()) ids.push_back(query.FieldByName("id").AsInteger());
+  EXPECT_EQ(ids, (std::vector<int>{5, 4, 3, 2, 1})) << "from the first record after Open";
+}
+
 TEST_F(SqliteQuery, EmptyResultAndReadOnlyResult) {
   TmQuery query;
   query.SetDataBase(&db_);

@@ -31,6 +31,9 @@ struct Registry {
         "[" + kPostgresAsFoxProDriver + "]\n"
         "Description=PostgreSQL ODBC driver (ANSI) standing in for a Visual FoxPro driver\n"
         "Driver=/usr/lib/x86_64-linux-gnu/odbc/psqlodbca.so\n\n"
+        "[" + kDBaseDriver + "]\n"
+        "Description=Vestibo dBase driver of this build\n"
+        "Driver=" VESTIBO_DBF_DRIVER "\n\n"
         "[" + kBrokenDriver + "]\n"
         "Description=a driver whose library is missing\n"
         "Driver=" + (dir / "no-such-driver.so").string() + "\n";

@@ -20,6 +20,8 @@ inline constexpr const char* kPostgresDriver = "Vestibo PostgreSQL ANSI";
 // and one whose name selects the FoxPro table definitions ("vfp" in small letters).
 inline constexpr const char* kPostgresAsDBaseDriver = "Vestibo dBase on PostgreSQL";
 inline constexpr const char* kPostgresAsFoxProDriver = "Vestibo vfp on PostgreSQL";
+// The dBase driver of this build.
+inline constexpr const char* kDBaseDriver = "Vestibo dBase Driver";
 // Registered with a library path that does not exist.
 inline constexpr const char* kBrokenDriver = "Vestibo Broken";
 

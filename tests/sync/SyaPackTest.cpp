@@ -241,6 +241,36 @@ TEST_F(SyaPackTest, ProcessPackerFunctions) {
   EXPECT_TRUE(dir.Exists("P.pdb"));
 }
 
+// Blocks compressed on several threads land in the stream exactly as one after the other; the
+// reference is the one-thread packer, whose blocks are plain zlib at level 6 (see
+// RecordBlocksCarryAttributeWordSizeAndBytes).
+TEST_F(SyaPackTest, ThreadsGiveTheBytesOfOneThread) {
+  std::vector<TestDb> dbs(4);
+  for (std::size_t d = 0; d < dbs.size(); ++d) {
+    dbs[d].name = "Db" + std::to_string(d);
+    dbs[d].appInfo = Random(700, 1 + d);
+    for (std::uint32_t i = 0; i < 60; ++i) dbs[d].records.push_back({Random(1000 + 97 * i % 9000, 10 * d + i)});
+    WriteTestDb(dir.Path(), dbs[d].name + ".pdb", dbs[d]);
+  }
+  TestDb huge;
+  huge.name = "Huge";
+  huge.records = {{Random(20000, 3)}, {Random(20000, 4)}, {Bytes(30001, 1)}};
+  WriteTestDb(dir.Path(), "Huge.pdb", huge);
+  const auto packWith = [&](unsigned threads) {
+    sya::TSyaPacker p(threads);
+    EXPECT_EQ(p.BeginPack(dir.Str(), "T.pdb", "T", "PDBP"), 0);
+    for (const auto& file : {"Db0.pdb", "Db1.pdb", "Huge.pdb", "Db2.pdb", "Db3.pdb"})
+      EXPECT_EQ(p.PackDatabase(dir.Str(), file, std::string_view(file) == "Db2.pdb" ? 777 : 30000),
+                std::string_view(file) == "Huge.pdb" ? 1013 : 0);
+    EXPECT_EQ(p.EndPack(), 0);
+    return ParsePdb(dir.ReadBytes("T.pdb"));
+  };
+  const ParsedPdb one = packWith(1), four = packWith(4);
+  EXPECT_EQ(four.appInfo, one.appInfo);
+  ASSERT_EQ(four.records.size(), one.records.size());
+  for (std::size_t i = 0; i < one.records.size(); ++i) EXPECT_EQ(four.records[i].data, one.records[i].data) << i;
+}
+
 // 65535 container records of 50 bytes hold about 3.2 MB of stream.
 TEST_F(SyaPackTest, ContainerRecordCountIsNeverWrapped) {
   Begin();

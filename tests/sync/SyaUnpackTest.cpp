@@ -1,8 +1,12 @@
 #include "sync/SyaUnpack.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include "SyncTestUtil.h"
+#include "core/Files.h"
 #include "support/TempDir.h"
 #include "sync/SyaPack.h"
 #include "sync/SyaSupport.h"
@@ -168,10 +172,75 @@ TEST_F(SyaUnpackTest, NamesThatWouldLeaveTheOutputDirectoryAreRefused) {
   }
   EXPECT_TRUE(out.List().empty());
   EXPECT_FALSE(std::filesystem::exists(out.Path().parent_path() / "evil.pdb"));
+}
 
-  // The database before the refused one is complete and stays.
-  EXPECT_EQ(UnpackStream(Concat({Marker(), Header("Good", 0, 0, 0), Marker(), Header("../bad", 0, 0, 0)})), 1029);
-  EXPECT_EQ(out.List(), std::vector<std::string>{"Good.pdb"});
+// A container refused part-way puts nothing in place, also not the databases before the fault.
+TEST_F(SyaUnpackTest, RefusedContainersLeaveTheDestinationAsItWas) {
+  const auto lead = [](const std::string& name, std::uint16_t records = 0) {
+    return Concat({Marker(), Header(name, 0, 0, records)});
+  };
+  const Bytes block = Block(Entry(0, Random(500, 4)));
+  struct Case {
+    const char* what;
+    Bytes stream;
+    bool sameFolder;  // the destination is the container's own folder
+    int code;
+  };
+  const std::vector<Case> cases = {
+      {"a name twice", Concat({lead("Dup"), lead("Other"), lead("Dup")}), false, 1030},
+      {"a name twice in another case", Concat({lead("Dup", 1), block, lead("DUP")}), false, 1030},
+      {"a name leaving the folder after a good one", Concat({lead("Dup"), lead("../bad")}), false, 1029},
+      {"cut short after a good database", Concat({lead("Dup"), lead("T", 1), Bytes(block.begin(), block.end() - 9)}),
+       false, 1028},
+      {"a database named like the container", Concat({lead("Dup"), lead("Kestor_Out")}), true, 1031},
+      {"the same in another case", Concat({lead("KESTOR_OUT", 1), block}), true, 1031},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::TempDir folder;
+    WriteContainer(folder.Path(), "Kestor_Out.pdb", c.stream, 64);
+    const Bytes container = folder.ReadBytes("Kestor_Out.pdb");
+    const auto& dest = c.sameFolder ? folder : out;
+    dest.WriteFile("Dup.pdb", std::string("earlier"));
+    const auto before = dest.List();
+    EXPECT_EQ(sya::SyaUnpack(folder.Str(), "Kestor_Out.pdb", dest.Str()), c.code);
+    EXPECT_EQ(dest.List(), before);
+    EXPECT_EQ(dest.ReadFile("Dup.pdb"), "earlier");
+    EXPECT_EQ(folder.ReadBytes("Kestor_Out.pdb"), container);
+  }
+}
+
+// Writes fail past this file size as they do on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved_;
+    limited.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, SIG_DFL);
+  }
+
+ private:
+  rlimit saved_{};
+};
+
+TEST_F(SyaUnpackTest, DestinationWithoutRoomIsAnErrorWithNothingLeftBehind) {
+  TestDb big = Sample("Big", 0, 5);
+  for (int i = 0; i < 40; ++i) big.records.push_back({Random(20000, 50 + i)});
+  PackAll({Sample("Small", 3, 1), big});
+  try {
+    FileSizeLimit limit(256 * 1024);
+    Unpack();
+    FAIL() << "no error";
+  } catch (const core::FileError& e) {
+    EXPECT_NE(std::string(e.what()).find("Big.pdb"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(out.List().empty());
 }
 
 TEST_F(SyaUnpackTest, HeaderNamesTheLibraryRefusesRaise) {

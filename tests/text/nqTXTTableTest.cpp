@@ -1,5 +1,9 @@
 #include "text/nqTXTTable.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -52,7 +56,7 @@ class TextTableTest : public ::testing::Test {
   TnqTXTTable table{reporter};
 };
 
-TEST_F(TextTableTest, LineBreaksOfEveryStyleAndNulEndsReading) {
+TEST_F(TextTableTest, LineBreaksOfEveryStyle) {
   const struct {
     std::string content;
     std::vector<std::string> lines;
@@ -63,7 +67,6 @@ TEST_F(TextTableTest, LineBreaksOfEveryStyleAndNulEndsReading) {
       {"H\r\n\r\nb\r\n", {"H", "", "b"}},  // an empty line between others is a record
       {"H\r\r\n", {"H", ""}},
       {"H\n\ra", {"H", "", "a"}},  // LF then CR are two breaks
-      {std::string("H\na\0b\nc", 7), {"H", "a"}},
       {"H", {"H"}},
   };
   for (const auto& c : cases) {
@@ -154,6 +157,99 @@ TEST_F(TextTableTest, EmptyFileCannotBeOpened) {
   table.FileName = "e.txt";
   EXPECT_THROW(table.Open(), EnqTXTTableError);
   EXPECT_EQ(table.RecordCount(), 0);
+}
+
+// Files the table cannot read stop the caller with the file, and for a text the line and column
+// (in characters), named: nothing of them is taken and nothing is cut off silently.
+TEST_F(TextTableTest, UnreadableOfficeFilesAreRefusedNamingFileLineAndColumn) {
+  enum class Entry { Text, Folder, Pipe };
+  const struct {
+    Entry entry;
+    std::string content;
+    std::string why;
+  } cases[] = {
+      {Entry::Text, "Id;Name\r\n1;a\r\n2;b" + std::string(1, '\0') + "\r\n3;c\r\n",
+       "строка 3, столбец 4: нулевой байт (файл повреждён или это не текст)"},
+      {Entry::Text, "\xEF\xBB\xBFName\nЖук" + std::string(1, '\0'), "строка 2, столбец 4: нулевой байт (файл повреждён или это не текст)"},
+      {Entry::Text, "\xEF\xBB\xBFId;Name\r\n1;Чай 中\r\n",
+       "строка 2, столбец 7: символ «中» (U+4E2D), которого нет в кодировке Windows-1251"},
+      {Entry::Text, "Id;Name\n1;Ёж\n2;😀\n", "строка 3, столбец 3: символ «😀» (U+1F600), которого нет в кодировке Windows-1251"},
+      {Entry::Text, "\xEF\xBB\xBFId;Name\r1;Чай\r2;\xF7\r",
+       "строка 3, столбец 3: байт 0xF7 не из текста UTF-8, хотя файл начинается с метки UTF-8"},
+      {Entry::Folder, "", "это папка, а не обычный файл"},
+      {Entry::Pipe, "", "это именованный канал, а не обычный файл"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    const std::filesystem::path path = dir / "t.txt";
+    std::filesystem::remove_all(path);
+    int writer = -1;  // holds the pipe open, so that a reader that waits on it is not stuck for ever
+    if (c.entry == Entry::Text) dir.WriteFile("t.txt", c.content);
+    if (c.entry == Entry::Folder) std::filesystem::create_directory(path);
+    if (c.entry == Entry::Pipe) {
+      ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+      writer = ::open(path.c_str(), O_RDWR | O_NONBLOCK);
+    }
+    table.Path = dir.Str();
+    table.FileName = "t.txt";
+    try {
+      table.Open();
+      ADD_FAILURE() << "opened";
+    } catch (const EnqTXTTableError& e) {
+      EXPECT_EQ(std::string(e.what()), "Файл \"" + core::JoinPath(dir.Str(), "t.txt") + "\" не прочитан: " + c.why);
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << e.what();
+    }
+    if (writer >= 0) ::close(writer);
+    EXPECT_EQ(table.RecordCount(), 0);
+    EXPECT_TRUE(table.Fields().empty());
+  }
+  EXPECT_TRUE(reporter.entries.empty());
+}
+
+// UTF-8 files (marked, or well-formed UTF-8 throughout with letters beyond ASCII) are read as the
+// same letters in Windows-1251; every other file is taken byte for byte.
+TEST_F(TextTableTest, Utf8FilesAreReadInWindows1251AndOthersByteForByte) {
+  const struct {
+    std::string content;
+    std::vector<std::string> names;  // UTF-8 for the converted ones, else the bytes themselves
+    bool converted;
+  } cases[] = {
+      {"\xEF\xBB\xBFId;Name\r\n1;Чай №5 «ёЁ»\r\n", {"Чай №5 «ёЁ»"}, true},
+      {"\xEF\xBB\xBFId;Name\r\n1;tea\r\n", {"tea"}, true},
+      {"Id;Name\n1;Щука\n2;€\n", {"Щука", "€"}, true},
+      {core::Utf8ToAnsi("Id;Name\r\n1;Щука\r\n"), {core::Utf8ToAnsi("Щука")}, false},
+      // A Windows-1251 file whose bytes are UTF-8 by chance ("Р«" is the UTF-8 of "Ы") is taken as
+      // UTF-8; one line that is not UTF-8 keeps the whole file as it is.
+      {"Id;Name\r\n1;\xD0\xAB\r\n", {"Ы"}, true},
+      {"Id;Name\r\n1;\xD0\xAB\r\n2;\xEF\xE8\r\n", {"\xD0\xAB", "\xEF\xE8"}, false},
+  };
+  for (const auto& c : cases) {
+    OpenWith(c.content);
+    std::vector<std::string> expected = c.names;
+    if (c.converted)
+      for (auto& name : expected) name = core::Utf8ToAnsi(name);
+    EXPECT_EQ(Walk(table, "Name"), expected) << c.content;
+    EXPECT_EQ(ColumnNames(table), (std::vector<std::string>{"Id", "Name"}));
+  }
+}
+
+// Blanks around a column name or a number are not part of it, for every column alike.
+TEST_F(TextTableTest, BlanksAroundNamesAndNumbersAreIgnored) {
+  OpenWith(" Id ;\tAliquot ; Name \r\n21 ;\t4\t; a \r\n 3;x;b\r\n");
+  EXPECT_EQ(ColumnNames(table), (std::vector<std::string>{"Id", "Aliquot", "Name"}));
+  table.CreateIndex("Id");
+  auto* id = table.FieldByName("Id");
+  auto* aliquot = table.FieldByName("Aliquot");
+  ASSERT_TRUE(id && aliquot);
+  EXPECT_EQ(id->AsInteger(), 3);
+  EXPECT_EQ(aliquot->AsIntegerDef(-1), -1);
+  table.Next();
+  EXPECT_EQ(id->AsInteger(), 21);
+  EXPECT_EQ(id->AsIntegerDef(0), 21);
+  EXPECT_EQ(aliquot->AsInteger(), 4);
+  EXPECT_EQ(table.FieldByName("Name")->AsString(), " a ");  // texts stay as they are
+  EXPECT_TRUE(reporter.entries.empty());
 }
 
 TEST_F(TextTableTest, IdIndexIsNumericOrderWithEqualKeysByLineNumberAsText) {
