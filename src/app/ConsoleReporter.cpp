@@ -47,10 +47,10 @@ void ConsoleReporter::ShowError(std::string_view caption, std::string_view text)
   err_ << encoding_(ToLineFeeds(text)) << '\n' << std::flush;
 }
 
-void ConsoleReporter::ProgressStart(int maximum) {
+void ConsoleReporter::ProgressStart(int maximum, std::string_view stepName) {
   EndProgressLine();
   if (showProgress_) {
-    step_ = stepName_ ? stepName_() : std::string();
+    step_ = !stepName.empty() ? std::string(stepName) : stepName_ ? stepName_() : std::string();
     if (!step_.empty()) step_ = encoding_(step_) + ' ';
   }
   // Each walk gets a line of its own, shown from its start (the gauge tells only of changes).

@@ -16,11 +16,11 @@ namespace app {
 
 class ConsoleReporter : public core::Reporter {
  public:
-  // The name of the walk that a ProgressStart begins (the database being read or written).
+  // The name of a walk whose ProgressStart gives none (the database being read or written).
   using StepName = std::function<std::string()>;
 
-  // With `showProgress` each walk is one line on `err` ("Kestor_ProductDB.pdb 45%") that
-  // rewrites itself (meant for a terminal); without it progress is quiet.
+  // With `showProgress` each walk is one line on `err` ("product.txt 45%") that rewrites itself
+  // (meant for a terminal); without it progress is quiet.
   ConsoleReporter(std::ostream& out, std::ostream& err, bool showProgress, ConsoleEncoding encoding = ConsoleEncoding(),
                   StepName stepName = {});
   ~ConsoleReporter() override;
@@ -29,7 +29,7 @@ class ConsoleReporter : public core::Reporter {
 
   void ShowMessage(std::string_view text) override;
   void ShowError(std::string_view caption, std::string_view text) override;
-  void ProgressStart(int maximum) override;
+  void ProgressStart(int maximum, std::string_view stepName = {}) override;
   void ProgressStep() override;
 
   // How many errors have been shown so far.

@@ -40,7 +40,7 @@ ExitCode RunConsole(const StartupPlan& plan, const Console& console, ErrorHandle
   if (plan.command) {
     convert::MainFormState state = plan.state;
     convert::MainFormObjects objects;
-    // A walk is named by the database it reads or writes.
+    // A walk the conversion gives no name is named by the database it reads or writes.
     ConsoleReporter reporter(console.out, console.err, console.showProgress, console.encoding,
                              [&objects] { return std::string(core::TrimBlanks(objects.pt().PDBFilename())); });
     ErrorDisplay errors(reporter);

@@ -128,7 +128,13 @@ std::optional<CategoryList> ReadCategoryListIfComplete(CategorySource source, co
       for (; !table.Eof(); table.Next()) {
         const std::int32_t categoryId = id->AsIntegerDef(0);
         if (categoryId <= 0) continue;
-        categories.push_back({categoryId, idParent->AsInteger(), name->AsString()});
+        std::int32_t parent = 0;
+        try {
+          parent = idParent->AsInteger();
+        } catch (const core::EConvertError& e) {
+          throw table.WithPlace(e, *idParent);
+        }
+        categories.push_back({categoryId, parent, name->AsString()});
       }
     }
     table.Close();

@@ -255,7 +255,7 @@ class DocumentImport {
     pt_.SetKeepsUnchangedFile(true);
     pt_.Open();
     table_.FileName = PendingName(fileName);
-    context_.reporter.ProgressStart(pt_.RecordCount());
+    context_.reporter.ProgressStart(pt_.RecordCount(), fileName);
     AppendLine(core::JoinPath(dest_, table_.FileName), header);
     // Without its header line the file cannot take the records (the table has said so).
     if (!table_.Open()) throw core::FileError("cannot write " + core::JoinPath(dest_, fileName));

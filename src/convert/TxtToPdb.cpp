@@ -132,25 +132,31 @@ std::optional<std::vector<text::TnqTXTField*>> FindColumns(text::TnqTXTTable& fi
   return columns;
 }
 
-// One record: each field from its column, as `table` says.
-void CopyRow(std::span<const FieldFromText> table, const std::vector<text::TnqTXTField*>& columns,
-             FieldColumns& fields) {
+// One record of `file`: each field from its column, as `table` says. A value that is no number
+// names its place in the file.
+void CopyRow(const text::TnqTXTTable& file, std::span<const FieldFromText> table,
+             const std::vector<text::TnqTXTField*>& columns, FieldColumns& fields) {
   for (std::size_t i = 0; i < table.size(); ++i) {
     const FieldFromText& copy = table[i];
     const text::TnqTXTField* column = columns[i];
-    switch (copy.value) {
-      case FromText::Integer:
-        fields[i].AsInteger(column != nullptr ? column->AsInteger() : copy.whenAbsent);
-        break;
-      case FromText::Number:
-        fields[i].AsFloat(NumberValue(*column));
-        break;
-      case FromText::Text:
-        fields[i].AsString(column != nullptr ? column->AsString() : std::string());
-        break;
-      case FromText::ProductName:
-        fields[i].AsString(core::LeftStr(column->AsString(), kProductNameLength));
-        break;
+    try {
+      switch (copy.value) {
+        case FromText::Integer:
+          fields[i].AsInteger(column != nullptr ? column->AsInteger() : copy.whenAbsent);
+          break;
+        case FromText::Number:
+          fields[i].AsFloat(NumberValue(*column));
+          break;
+        case FromText::Text:
+          fields[i].AsString(column != nullptr ? column->AsString() : std::string());
+          break;
+        case FromText::ProductName:
+          fields[i].AsString(core::LeftStr(column->AsString(), kProductNameLength));
+          break;
+      }
+    } catch (const core::EConvertError& e) {
+      if (column == nullptr) throw;
+      throw file.WithPlace(e, *column);
     }
   }
 }
@@ -220,11 +226,11 @@ class ReferenceExport {
   void CopyLines(std::span<const FieldFromText> table, const std::vector<text::TnqTXTField*>& columns,
                  const text::TnqTXTField* filter, AfterPost afterPost) {
     FieldColumns fields(pt_, table, &FieldFromText::field);
-    context_.reporter.ProgressStart(table_.RecordCount());
+    context_.reporter.ProgressStart(table_.RecordCount(), table_.FileName);
     for (; !table_.Eof(); table_.Next()) {
       if (filter == nullptr || PassesFilter(*filter)) {
         AppendRecord();
-        CopyRow(table, columns, fields);
+        CopyRow(table_, table, columns, fields);
         pt_.Post();
         afterPost();
       }

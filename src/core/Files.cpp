@@ -223,7 +223,8 @@ AtomicFileWriter::AtomicFileWriter(fs::path finalPath, Durability durability)
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno != EEXIST) break;
   }
-  if (fd_ < 0) throw FileError("cannot create " + Describe(temp_, errno));
+  // Named by the file the person asked for; the temporary name would only puzzle.
+  if (fd_ < 0) throw FileError("cannot create " + Describe(final_, errno));
 }
 
 AtomicFileWriter::~AtomicFileWriter() { Abandon(); }

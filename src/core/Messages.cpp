@@ -25,4 +25,10 @@ std::string MessageTable::Load(int id, MessageLanguage language) const {
   return std::string(portuguese ? it->portuguese : it->english);
 }
 
+std::string WithContext(std::string_view message, std::string_view context) {
+  std::string text(message);
+  if (!context.empty()) text.append("\n").append(context);
+  return text;
+}
+
 }  // namespace core

@@ -33,4 +33,8 @@ class MessageTable {
   std::span<const MessageText> texts_;
 };
 
+// `message` with `context` (which file, line, database, and the system's reason) on a second
+// line: the first line stays the text the person knows from before.
+std::string WithContext(std::string_view message, std::string_view context);
+
 }  // namespace core

@@ -19,8 +19,10 @@ class Reporter {
   virtual void ShowMessage(std::string_view text) = 0;
   // A modal error message with an error icon and the given caption.
   virtual void ShowError(std::string_view caption, std::string_view text) = 0;
-  // The progress gauge: set to 0 with the given maximum / advance by one.
-  virtual void ProgressStart(int maximum) = 0;
+  // The progress gauge: set to 0 with the given maximum / advance by one. `stepName` names what
+  // the walk reads or writes ("product.txt"), for reporters that show it; empty when the caller
+  // has no name for it.
+  virtual void ProgressStart(int maximum, std::string_view stepName = {}) = 0;
   virtual void ProgressStep() = 0;
 };
 
@@ -29,7 +31,7 @@ class SilentReporter : public Reporter {
  public:
   void ShowMessage(std::string_view) override {}
   void ShowError(std::string_view, std::string_view) override {}
-  void ProgressStart(int) override {}
+  void ProgressStart(int, std::string_view = {}) override {}
   void ProgressStep() override {}
 };
 

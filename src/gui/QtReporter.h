@@ -18,7 +18,7 @@ class QtReporter : public core::Reporter {
   void ShowMessage(std::string_view text) override;
   // An error with the error icon and the given caption.
   void ShowError(std::string_view caption, std::string_view text) override;
-  void ProgressStart(int) override {}
+  void ProgressStart(int, std::string_view = {}) override {}
   void ProgressStep() override {}
 
  private:

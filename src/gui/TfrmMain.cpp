@@ -42,9 +42,9 @@ class TfrmMain::WindowReporter : public core::Reporter {
     ++errorsShown_;
     messages_.ShowError(caption, text);
   }
-  void ProgressStart(int maximum) override {
+  void ProgressStart(int maximum, std::string_view stepName = {}) override {
     gauge_.Start(maximum);
-    messages_.ProgressStart(maximum);
+    messages_.ProgressStart(maximum, stepName);
   }
   void ProgressStep() override {
     gauge_.Step();

@@ -48,4 +48,8 @@ void RaisePDBError(const core::MessageTable& table, int id, std::uint16_t errorC
   throw EPDBException(LoadPDBMessage(table, id), errorCode);
 }
 
+void RaisePDBError(const core::MessageTable& table, int id, std::uint16_t errorCode, std::string_view context) {
+  throw EPDBException(core::WithContext(LoadPDBMessage(table, id), context), errorCode);
+}
+
 }  // namespace pdb

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "core/Messages.h"
 #include "pdb/PDBDataException.h"
@@ -136,5 +137,8 @@ double SwapDouble(double value);
 std::string LoadPDBMessage(const core::MessageTable& table, int id);
 // Raises EPDBException with message `id` of the table and the given code.
 [[noreturn]] void RaisePDBError(const core::MessageTable& table, int id, std::uint16_t errorCode);
+// The same with `context` (the file and the system's reason) on a second line.
+[[noreturn]] void RaisePDBError(const core::MessageTable& table, int id, std::uint16_t errorCode,
+                                std::string_view context);
 
 }  // namespace pdb

@@ -1,6 +1,8 @@
 #include "pdb/PDBDataManager.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <new>
 #include <system_error>
 
@@ -134,11 +136,11 @@ void TPDBDataManager::Open() {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) {
     auto found = core::FindNoCase(fs::path(std::string(core::TrimBlanks(directory_))), pdbFilename_);
-    if (!found || !fs::is_regular_file(*found, ec)) Raise(14030, 4);
+    if (!found || !fs::is_regular_file(*found, ec)) RaisePDBError(kTable, 14030, 4, "database " + FilePath());
     path = *found;
   }
 
-  if (!file_.Open(path)) Raise(14050, 6);
+  if (!file_.Open(path)) RaisePDBError(kTable, 14050, 6, "database " + path.string() + ": " + std::strerror(errno));
   fileSize_ = file_.Size();
   appInfoData_.clear();
   sortInfoData_.clear();
@@ -185,7 +187,7 @@ void TPDBDataManager::ReadHeader() {
     recordCount_ = 0;
     fileRecordCount_ = 0;
     recordList_.clear();
-    Raise(14060, 7);
+    RaisePDBError(kTable, 14060, 7, "database " + FilePath());
   }
 }
 
@@ -195,7 +197,7 @@ core::Bytes TPDBDataManager::ReadBlock(std::uint32_t offset, std::uint64_t end, 
   } catch (const std::bad_alloc&) {
   }
   ReleaseAll();
-  Raise(failureId, 10);
+  RaisePDBError(kTable, failureId, 10, "database " + FilePath());
 }
 
 std::uint32_t TPDBDataManager::EntryOffset(std::uint32_t index) {
@@ -294,8 +296,8 @@ void TPDBDataManager::CreateDatabase() {
   // whether the file can be created at all.
   try {
     output_ = std::make_unique<core::AtomicFileWriter>(fs::path(FilePath()), durability_);
-  } catch (const std::exception&) {
-    Raise(14260, 7);
+  } catch (const std::exception& e) {
+    RaisePDBError(kTable, 14260, 7, e.what());  // the file error names the path and the reason
   }
   header_.Version = 0;
   header_.ModificationDate = core::TDateTime();

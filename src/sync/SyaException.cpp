@@ -72,4 +72,8 @@ std::string LoadSyaMessage(int id) { return kTable.Load(id); }
 
 void RaisePDBError(int id, std::uint16_t errorCode) { throw EPDBException(LoadSyaMessage(id), errorCode); }
 
+void RaisePDBError(int id, std::uint16_t errorCode, std::string_view context) {
+  throw EPDBException(core::WithContext(LoadSyaMessage(id), context), errorCode);
+}
+
 }  // namespace sya

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace sya {
 
@@ -25,5 +26,7 @@ std::string LoadSyaMessage(int id);
 
 // Raises EPDBException with the message `id` and the code.
 [[noreturn]] void RaisePDBError(int id, std::uint16_t errorCode);
+// The same with `context` (the file and the system's reason) on a second line.
+[[noreturn]] void RaisePDBError(int id, std::uint16_t errorCode, std::string_view context);
 
 }  // namespace sya

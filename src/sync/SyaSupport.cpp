@@ -253,8 +253,8 @@ void TPDBDataManager::CreateDatabase() {
   if (core::IsBlankText(header_.Name)) RaisePDBError(2610, 8);
   try {
     out_ = std::make_unique<core::AtomicFileWriter>(FilePath(), durability_);
-  } catch (const std::exception&) {
-    RaisePDBError(2600, 7);
+  } catch (const std::exception& e) {
+    RaisePDBError(2600, 7, e.what());  // the file error names the path and the reason
   }
   spool_.reset();
   entrySpool_.reset();

@@ -13,6 +13,7 @@
 
 #include "core/Encoding.h"
 #include "core/Files.h"
+#include "core/Messages.h"
 #include "sync/SyaSupport.h"
 #include "sync/SyaZlib.h"
 
@@ -316,8 +317,15 @@ int SyaUnpack(std::string_view directory, std::string_view fileName, std::string
     return syaNoMarker;
 
   // On a failure the unpacker's databases, finished or not, go with it: nothing is put in place.
-  TUnpacker unpacker(container, core::ResolveNoCase(folder, fileName), std::string(outputDirectory));
-  const int rc = unpacker.Run();
+  const fs::path path = core::ResolveNoCase(folder, fileName);
+  TUnpacker unpacker(container, path, std::string(outputDirectory));
+  int rc;
+  try {
+    rc = unpacker.Run();
+  } catch (const EZDecompressionError& e) {
+    // zlib's text alone does not say which file is damaged.
+    throw EZDecompressionError(e.ZlibCode(), core::WithContext(e.what(), "container " + path.string()));
+  }
   if (rc == syaOK) unpacker.CommitAll();
   return rc;
 }

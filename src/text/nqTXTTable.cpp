@@ -12,6 +12,7 @@
 
 #include "core/Encoding.h"
 #include "core/Files.h"
+#include "core/Messages.h"
 #include "core/NumberFormat.h"
 #include "core/TextUtil.h"
 #include "text/OfficeText.h"
@@ -468,5 +469,18 @@ TnqTXTField* TnqTXTTable::FieldByName(std::string_view name) {
 }
 
 void TnqTXTTable::ReportError(std::string_view text) { reporter_.ShowError(kErrorCaption, text); }
+
+std::string TnqTXTTable::PlaceOf(const TnqTXTField& field) const {
+  std::string place = "Файл \"" + FullPathForDisplay() + "\", строка " + std::to_string(recNo_ + 1);
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    if (&fields_[i].Field != &field) continue;
+    place += ", столбец " + std::to_string(i + 1) + " (" + ForDisplay(fields_[i].Name) + ")";
+  }
+  return place + ": \"" + core::AnsiToUtf8(field.Value) + "\"";
+}
+
+core::EConvertError TnqTXTTable::WithPlace(const core::EConvertError& error, const TnqTXTField& field) const {
+  return core::EConvertError(core::WithContext(error.what(), PlaceOf(field)));
+}
 
 }  // namespace text

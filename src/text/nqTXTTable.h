@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/DateTime.h"
+#include "core/NumberFormat.h"
 #include "core/Reporter.h"
 
 namespace text {
@@ -149,6 +150,13 @@ class TnqTXTTable {
 
   // Shows an error message captioned "Ошибка"; the caller goes on.
   void ReportError(std::string_view text);
+
+  // Where the current record's value of `field` (a column of this table) stands, for messages:
+  // the file, its line (the header is line 1), the column's number and name, and the value as
+  // the file holds it.
+  std::string PlaceOf(const TnqTXTField& field) const;
+  // `error`, raised for the current value of `field`, with PlaceOf(field) on a second line.
+  core::EConvertError WithPlace(const core::EConvertError& error, const TnqTXTField& field) const;
 
  private:
   struct IndexEntry {

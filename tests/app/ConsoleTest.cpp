@@ -92,11 +92,13 @@ TEST(ConsoleReporter, ProgressOnATerminalIsOneUpdatingLinePerWalkWithItsName) {
     step.clear();
     reporter.ProgressStart(1);
     reporter.ProgressStep();
+    reporter.ProgressStart(2, "product.txt");  // a name of its own goes before the database's
+    reporter.ProgressStep();
     EXPECT_EQ(reporter.ErrorsShown(), 1);
   }
   EXPECT_EQ(err.str(),
             "\rKestor_ProductDB.pdb 0%\rKestor_ProductDB.pdb 25%\rKestor_ProductDB.pdb 50%\nVestibo: stop\n"
-            "\rKestor_CustomerDB.pdb 0%\rKestor_CustomerDB.pdb 50%\n\r0%\r100%\n");
+            "\rKestor_CustomerDB.pdb 0%\rKestor_CustomerDB.pdb 50%\n\r0%\r100%\n\rproduct.txt 0%\rproduct.txt 50%\n");
   EXPECT_EQ(out.str(), "");
 }
 

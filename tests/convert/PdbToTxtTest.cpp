@@ -94,7 +94,7 @@ TEST_F(PdbToTxtTest, WritesTheThreeFilesByteForByte) {
   // The unpacked databases stay beside the text files.
   EXPECT_EQ(office.List(), (std::vector<std::string>{"Cash.txt", "Kestor_CashDb.pdb", "Kestor_OrderDb.pdb",
                                                      "Kestor_OrderItemDb.pdb", "Order.txt", "OrderItem.txt"}));
-  EXPECT_EQ(window.reporter.progressStarts, 3);
+  EXPECT_EQ(window.reporter.progressNames, (std::vector<std::string>{"Order.txt", "OrderItem.txt", "Cash.txt"}));
   EXPECT_EQ(window.reporter.progressSteps, 2 + 5 + 2);
 }
 

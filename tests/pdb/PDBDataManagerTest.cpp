@@ -449,7 +449,7 @@ TEST(PDBDataManagerRead, OpenChecksItsSettings) {
     r.db.SetPDBFilename("");
     ExpectPDBError([&] { r.db.Open(); }, "Filename was not informed!", 3);
     r.db.SetPDBFilename("absent.pdb");
-    ExpectPDBError([&] { r.db.Open(); }, "PDB File does not exist!", 4);
+    ExpectPDBError([&] { r.db.Open(); }, "PDB File does not exist!\ndatabase " + (dir / "absent.pdb").string(), 4);
     r.db.SetPDBFilename("TEST.PDB");  // names match without regard to case
     r.db.Open();
     ExpectPDBError([&] { r.db.Open(); }, "Database already open!", 1);
@@ -555,7 +555,7 @@ TEST(PDBDataManagerHostile, BrokenFilesFailWithTheirMessage) {
     testsupport::TempDir dir;
     dir.WriteFile("test.pdb", c.file);
     Reader r(dir);
-    ExpectPDBError([&] { r.db.Open(); }, c.message, c.code);
+    ExpectPDBError([&] { r.db.Open(); }, c.message + ("\ndatabase " + (dir / "test.pdb").string()), c.code);
     EXPECT_FALSE(r.db.IsOpen());
     EXPECT_EQ(r.db.RecordCount(), 0);
     // The object is usable again once the file is sound.

@@ -20,7 +20,8 @@ class RecordingReporter : public core::Reporter {
   void ShowError(std::string_view caption, std::string_view text) override {
     entries.push_back({Entry::Error, std::string(caption), std::string(text)});
   }
-  void ProgressStart(int maximum) override {
+  void ProgressStart(int maximum, std::string_view stepName = {}) override {
+    progressNames.emplace_back(stepName);
     progressMaximum = maximum;
     progress = 0;
     ++progressStarts;
@@ -37,6 +38,7 @@ class RecordingReporter : public core::Reporter {
   int progressMaximum = 0;
   int progress = 0;
   int progressStarts = 0;
+  std::vector<std::string> progressNames;  // the step name of each ProgressStart
   long progressSteps = 0;
 };
 
