@@ -43,7 +43,7 @@ class ConsoleMessages : public core::Reporter {
   void ShowError(std::string_view caption, std::string_view text) override {
     std::cerr << caption << ": " << text << '\n';
   }
-  void ProgressStart(int) override {}
+  void ProgressStart(int, std::string_view) override {}
   void ProgressStep() override {}
 };
 
