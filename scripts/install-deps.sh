@@ -8,7 +8,7 @@ packages=(
   dpkg-dev fakeroot lintian
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libdeflate-dev nettle-dev libicu-dev
-  unixodbc-dev libodbc2 unixodbc libsqliteodbc odbc-postgresql
+  unixodbc-dev libodbc2 unixodbc odbcinst libsqliteodbc odbc-postgresql
   postgresql postgresql-client
   qt6-base-dev qt6-translations-l10n libqt6svg6 xvfb xauth gnuplot-nox
   clang libclang-rt-14-dev
