@@ -49,7 +49,7 @@ double NumberOf(const Value& value) {
   if (const std::string* s = std::get_if<std::string>(&value)) {
     double number = 0;
     if (ParseNumber(*s, number)) return number;
-    throw DriverError("22018", "Invalid character value for cast specification: \"" + s->substr(0, 40) + "\"");
+    throw DriverError("22018", "Invalid character value for the column type: \"" + s->substr(0, 40) + "\"");
   }
   Restricted("a date is no number");
 }

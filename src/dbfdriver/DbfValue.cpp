@@ -67,7 +67,7 @@ double NumberOf(const FieldDef& field, const Value& value) {
     double number = 0;
     if (ParseNumber(*s, number)) return number;
   }
-  throw DriverError("22018", "Invalid character value for cast specification: column " + field.name +
+  throw DriverError("22018", "Invalid character value for the column type: column " + field.name +
                                  " takes numbers");
 }
 
@@ -78,7 +78,7 @@ Date DateOf(const FieldDef& field, const Value& value) {
   } else if (const std::string* s = std::get_if<std::string>(&value)) {
     if (!ParseDate(*s, date)) date = Date{};
   } else {
-    throw DriverError("22018", "Invalid character value for cast specification: column " + field.name +
+    throw DriverError("22018", "Invalid character value for the column type: column " + field.name +
                                    " takes dates");
   }
   if (!IsValidDate(date)) throw DriverError("22007", "Invalid datetime format for column " + field.name);
@@ -186,11 +186,11 @@ void EncodeField(const FieldDef& field, const Value& value, std::span<char> out,
       } else if (const std::string* s = std::get_if<std::string>(&value)) {
         const std::string_view t = Trim(*s);
         if (t.size() != 1 || std::string_view("TtYy1FfNn0").find(t[0]) == std::string_view::npos)
-          throw DriverError("22018", "Invalid character value for cast specification: column " + field.name +
+          throw DriverError("22018", "Invalid character value for the column type: column " + field.name +
                                          " takes T or F");
         flag = std::string_view("TtYy1").find(t[0]) != std::string_view::npos;
       } else {
-        throw DriverError("22018", "Invalid character value for cast specification: column " + field.name);
+        throw DriverError("22018", "Invalid character value for the column type: column " + field.name);
       }
       PutText(flag ? "T" : "F", out);
       return;
@@ -265,7 +265,7 @@ int CompareValues(const Value& a, const Value& b) {
   } else if (const bool* f = std::get_if<bool>(&a)) {
     if (const double* d = std::get_if<double>(&b)) return sign(*f ? 1.0 : 0.0, *d);
   }
-  throw DriverError("22018", "Invalid character value for cast specification: the values cannot be compared");
+  throw DriverError("22018", "Invalid character value for the column type: the values cannot be compared");
 }
 
 }  // namespace dbf
