@@ -30,6 +30,20 @@ struct OrderLine {
   double price;
 };
 inline OrderLine OrderLineAt(int i) { return {i / 8 + 1, 1000 + i % 500, (i % 7) + 0.5, 10.0 + (i % 100) * 0.25}; }
+// Appends the first `rows` order lines to an open live query, one Append/Post each, through the
+// fields IdOrder, IdProduct, Quantity and Price.
+template <class Query>
+void AppendOrderLines(Query& query, int rows) {
+  for (int i = 0; i < rows; ++i) {
+    const OrderLine line = OrderLineAt(i);
+    query.Append();
+    query.FieldByName("IdOrder").AsInteger(line.idOrder);
+    query.FieldByName("IdProduct").AsInteger(line.idProduct);
+    query.FieldByName("Quantity").AsFloat(line.quantity);
+    query.FieldByName("Price").AsFloat(line.price);
+    query.Post();
+  }
+}
 
 // The block size containers are packed with.
 inline constexpr std::size_t kPackBlock = 30000;

@@ -47,15 +47,7 @@ void InsertThroughQuery(const std::filesystem::path& dir, bool transaction) {
       "insert into  \"orderItem.dbf\" (IdOrder,IdProduct,Quantity,Price) values (:idOrder,:IdProduct,:Quantity,:Price)"};
   query.SetRequestLive(true);
   query.Open();
-  for (int i = 0; i < kRows; ++i) {
-    const Line line = OrderLineAt(i);
-    query.Append();
-    query.FieldByName("IdOrder").AsInteger(line.idOrder);
-    query.FieldByName("IdProduct").AsInteger(line.idProduct);
-    query.FieldByName("Quantity").AsFloat(line.quantity);
-    query.FieldByName("Price").AsFloat(line.price);
-    query.Post();
-  }
+  bench::AppendOrderLines(query, kRows);
   query.Close();
   if (transaction) db.Commit();
   db.Disconnect();

@@ -58,15 +58,7 @@ void InsertThroughQuery(odbc::TmDataBase& db, const std::string& table) {
                        "values (:IdOrder, :IdProduct, :Quantity, :Price)"};
   query.SetRequestLive(true);
   query.Open();
-  for (int i = 0; i < kRows; ++i) {
-    const Line line = OrderLineAt(i);
-    query.Append();
-    query.FieldByName("IdOrder").AsInteger(line.idOrder);
-    query.FieldByName("IdProduct").AsInteger(line.idProduct);
-    query.FieldByName("Quantity").AsFloat(line.quantity);
-    query.FieldByName("Price").AsFloat(line.price);
-    query.Post();
-  }
+  bench::AppendOrderLines(query, kRows);
   query.ApplyUpdates();
   query.CommitUpdates();
   query.Close();
