@@ -13,11 +13,15 @@ std::size_t StreamBound(std::size_t contentSize) {
   return kBlockLengthSize + compressBound(static_cast<uLong>(contentSize));
 }
 
+// Room for the block as the stream carries it, at least what TZDeflater::Compress sizes its
+// output to at first (a tenth over the content, rounded up to 256 bytes), so that compressing
+// never reallocates it.
+std::size_t OutputRoom(std::size_t contentSize) { return kBlockLengthSize + contentSize + contentSize / 10 + 12 + 255; }
+
 // The block as the stream carries it: compressed length, then the zlib stream.
-void CompressBlock(std::optional<TZDeflater>& deflater, core::Bytes& content, core::Bytes& output) {
-  if (!deflater) deflater.emplace(zcDefault);
+void CompressBlock(TZDeflater& deflater, core::Bytes& content, core::Bytes& output) {
   output.assign(kBlockLengthSize, 0);
-  const std::size_t length = deflater->Compress(content, output);
+  const std::size_t length = deflater.Compress(content, output);
   core::StoreBE32(output.data(), static_cast<std::uint32_t>(length));
   core::Bytes().swap(content);
 }
@@ -26,11 +30,9 @@ void CompressBlock(std::optional<TZDeflater>& deflater, core::Bytes& content, co
 
 TBlockCompressor::TBlockCompressor(unsigned threads) {
   if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-  if (threads == 1) return;
+  threads_ = threads;
   // Two blocks per worker keep every core busy while the caller takes finished ones.
-  inFlight_ = 2 * threads + 1;
-  workers_.reserve(threads);
-  for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+  if (Parallel()) inFlight_ = 2 * threads + 1;
 }
 
 TBlockCompressor::~TBlockCompressor() {
@@ -43,15 +45,27 @@ TBlockCompressor::~TBlockCompressor() {
   for (auto& worker : workers_) worker.join();
 }
 
+void TBlockCompressor::StartWorkers() {
+  deflaters_.reserve(threads_);
+  workers_.reserve(threads_);
+  for (unsigned i = 0; i < threads_; ++i) {
+    TZDeflater& deflater = *deflaters_.emplace_back(std::make_unique<TZDeflater>(zcDefault));
+    workers_.emplace_back([this, &deflater] { Work(deflater); });
+  }
+}
+
 void TBlockCompressor::Push(core::Bytes content) {
+  if (Parallel() && workers_.empty()) StartWorkers();
   auto job = std::make_shared<Job>();
-  queuedBound_ += StreamBound(content.size());
   job->bound = StreamBound(content.size());
+  if (Parallel()) job->output.reserve(OutputRoom(content.size()));
   job->content = std::move(content);
   order_.push_back(job);
-  if (workers_.empty()) {
+  queuedBound_ += job->bound;
+  if (!Parallel()) {
     try {
-      CompressBlock(callerDeflater_, job->content, job->output);
+      if (deflaters_.empty()) deflaters_.push_back(std::make_unique<TZDeflater>(zcDefault));
+      CompressBlock(*deflaters_.front(), job->content, job->output);
     } catch (...) {
       job->error = std::current_exception();
     }
@@ -65,8 +79,7 @@ void TBlockCompressor::Push(core::Bytes content) {
   work_.notify_one();
 }
 
-void TBlockCompressor::Work() {
-  std::optional<TZDeflater> deflater;
+void TBlockCompressor::Work(TZDeflater& deflater) {
   std::unique_lock lock(mutex_);
   for (;;) {
     work_.wait(lock, [this] { return stop_ || !waiting_.empty(); });
@@ -89,7 +102,7 @@ core::Bytes TBlockCompressor::PopOldest() {
   const std::shared_ptr<Job> job = std::move(order_.front());
   order_.pop_front();
   queuedBound_ -= job->bound;
-  if (!workers_.empty()) {
+  if (Parallel()) {
     std::unique_lock lock(mutex_);
     finished_.wait(lock, [&] { return job->done; });
   }
@@ -98,7 +111,7 @@ core::Bytes TBlockCompressor::PopOldest() {
 }
 
 void TBlockCompressor::DiscardAll() {
-  if (!workers_.empty()) {
+  if (Parallel()) {
     std::unique_lock lock(mutex_);
     waiting_.clear();
     finished_.wait(lock, [this] {

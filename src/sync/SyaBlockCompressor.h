@@ -3,6 +3,11 @@
 // Every block is an independent zlib stream, so blocks can be compressed at the same time on
 // several cores while the caller lays out the next ones; taking them back in queue order keeps
 // the container's bytes exactly those of compressing one block after the other.
+//
+// Everything the compression needs (the workers' deflate states, each block's output buffer) is
+// allocated on the caller's thread, so the workers allocate nothing: glibc gives every thread
+// that allocates a malloc arena of its own, whose pages would come on top of the free room the
+// caller's arena already has once the databases are written, and raise the process's peak.
 #pragma once
 
 #include <condition_variable>
@@ -11,7 +16,6 @@
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -23,7 +27,7 @@ namespace sya {
 class TBlockCompressor {
  public:
   // `threads` 0: one worker per hardware thread; 1: every block is compressed on the caller's
-  // thread when it is pushed, and no thread is started.
+  // thread when it is pushed, and no thread is started. The workers start with the first block.
   explicit TBlockCompressor(unsigned threads = 0);
   // Waits for the blocks being compressed and drops every result.
   ~TBlockCompressor();
@@ -41,7 +45,6 @@ class TBlockCompressor {
   core::Bytes PopOldest();
   // Drops every queued block (waiting for those being compressed).
   void DiscardAll();
-  unsigned Threads() const { return static_cast<unsigned>(workers_.size()); }
   // The most bytes the queued blocks can take in the stream once compressed.
   std::size_t QueuedBound() const { return queuedBound_; }
 
@@ -53,11 +56,14 @@ class TBlockCompressor {
     std::exception_ptr error;
     bool done = false;
   };
-  void Work();
+  bool Parallel() const { return threads_ > 1; }
+  void StartWorkers();
+  void Work(TZDeflater& deflater);
 
+  unsigned threads_ = 1;
   std::size_t inFlight_ = 1;
   std::size_t queuedBound_ = 0;
-  std::optional<TZDeflater> callerDeflater_;  // without workers
+  std::vector<std::unique_ptr<TZDeflater>> deflaters_;  // one per worker, or the caller's alone
   std::deque<std::shared_ptr<Job>> order_;  // every queued job, oldest first (caller's thread)
   std::mutex mutex_;
   std::condition_variable work_, finished_;
