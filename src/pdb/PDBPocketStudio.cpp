@@ -139,29 +139,27 @@ FieldReading ReadField(TPDBPSFieldType type, std::size_t size, core::BigEndianRe
     }
     const std::size_t start = in.Position();
     const auto rest = in.Take(in.Remaining());
-    const auto zero = std::find(rest.begin(), rest.end(), std::uint8_t{0});
-    if (zero == rest.end()) throw core::ShortReadError();  // no terminator before the end
-    const auto length = static_cast<std::size_t>(zero - rest.begin());
+    const auto length = static_cast<std::size_t>(std::find(rest.begin(), rest.end(), std::uint8_t{0}) - rest.begin());
+    if (length == rest.size()) throw core::ShortReadError();  // no terminator before the end
     in.Seek(start + length + 1);
     return {rest.first(length + 1), 0, core::AsText(rest.first(length))};
   }
   // The value is read from the bytes the raw buffer takes.
-  const std::size_t start = in.Position();
   const core::ByteSpan raw = in.Take(size);
-  in.Seek(start);
+  core::BigEndianReader value(raw);
   switch (type) {
-    case PSBoolean: return {raw, 0, in.U8() != 0};
-    case PSInt8: return {raw, 0, std::int64_t{in.I8()}};
-    case PSInt16: return {raw, 0, std::int64_t{in.I16()}};
-    case PSInt32: return {raw, 0, std::int64_t{in.I32()}};
-    case PSUInt8: return {raw, 0, std::int64_t{in.U8()}};
-    case PSUInt16: return {raw, 0, std::int64_t{in.U16()}};
-    case PSUInt32: return {raw, 0, static_cast<double>(in.U32())};
-    case PSDate: return {raw, 0, DecodeDate(in.U16())};
-    case PSTime: return {raw, 0, DecodeTime(in.U16())};
-    case PSDateTime: return {raw, 0, core::TDateTime::FromPalmSeconds(in.U32())};
-    case PSSingle: return {raw, 0, static_cast<double>(in.F32())};
-    case PSDouble: return {raw, 0, in.F64()};
+    case PSBoolean: return {raw, 0, value.U8() != 0};
+    case PSInt8: return {raw, 0, std::int64_t{value.I8()}};
+    case PSInt16: return {raw, 0, std::int64_t{value.I16()}};
+    case PSInt32: return {raw, 0, std::int64_t{value.I32()}};
+    case PSUInt8: return {raw, 0, std::int64_t{value.U8()}};
+    case PSUInt16: return {raw, 0, std::int64_t{value.U16()}};
+    case PSUInt32: return {raw, 0, static_cast<double>(value.U32())};
+    case PSDate: return {raw, 0, DecodeDate(value.U16())};
+    case PSTime: return {raw, 0, DecodeTime(value.U16())};
+    case PSDateTime: return {raw, 0, core::TDateTime::FromPalmSeconds(value.U32())};
+    case PSSingle: return {raw, 0, static_cast<double>(value.F32())};
+    case PSDouble: return {raw, 0, value.F64()};
     case PSString:
     case PSBinary: break;  // handled above
   }
