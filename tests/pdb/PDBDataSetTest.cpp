@@ -98,6 +98,18 @@ class PDBDataSetTest : public ::testing::Test {
     dir.WriteFile(file, pdbtest::BuildFile(spec));
   }
 
+  // Test.pdb with the live records 1 "one" and 3 "three", and records marked deleted first, in
+  // the middle and last (that one without data); the flag is bit 7 of the entry's attribute
+  // byte. Returns the file's bytes.
+  core::Bytes WriteFileWithDeletedRecords() {
+    pdbtest::FileSpec spec;
+    spec.records = {IdName(9, "gone"), IdName(1, "one"), IdName(8, "gone"), IdName(3, "three"), {}};
+    auto file = pdbtest::BuildFile(spec);
+    for (const std::size_t entry : {0, 2, 4}) file[78 + 8 * entry + 4] = 0x80;
+    dir.WriteFile("Test.pdb", file);
+    return file;
+  }
+
   void AppendIdName(int id, const std::string& name) {
     ds.Append();
     ds.FieldByName("Id").AsInteger(id);
@@ -263,13 +275,7 @@ TEST_F(PDBDataSetTest, AppendingKeepsTheOldRecordsFirst) {
 }
 
 TEST_F(PDBDataSetTest, DeletedRecordsAreNeitherLoadedNorWrittenBack) {
-  // Deleted first, in the middle and last (that one without data); the flag is bit 7 of the
-  // entry's attribute byte.
-  pdbtest::FileSpec spec;
-  spec.records = {IdName(9, "gone"), IdName(1, "one"), IdName(8, "gone"), IdName(3, "three"), {}};
-  auto file = pdbtest::BuildFile(spec);
-  for (const std::size_t entry : {0, 2, 4}) file[78 + 8 * entry + 4] = 0x80;
-  dir.WriteFile("Test.pdb", file);
+  WriteFileWithDeletedRecords();
   IdNameFields();
   ds.Open();
   EXPECT_EQ(Names(), (std::vector<std::string>{"one", "three"}));
@@ -311,11 +317,7 @@ TEST_F(PDBDataSetTest, KeepsAnUnchangedFileOnlyWhenAskedAndNothingChanged) {
 // out) and leaves the file alone; what would go back or change records is refused, naming the
 // database, with the cursor left where it was.
 TEST_F(PDBDataSetTest, ForwardOnlyWalksLikeTheLoadedDataSetAndRefusesTheRest) {
-  pdbtest::FileSpec spec;
-  spec.records = {IdName(9, "gone"), IdName(1, "one"), IdName(8, "gone"), IdName(3, "three"), {}};
-  auto file = pdbtest::BuildFile(spec);
-  for (const std::size_t entry : {0, 2, 4}) file[78 + 8 * entry + 4] = 0x80;
-  dir.WriteFile("Test.pdb", file);
+  const core::Bytes file = WriteFileWithDeletedRecords();
   IdNameFields();
   const auto walk = [&](bool forward) {
     ds.SetForwardOnly(forward);
