@@ -23,6 +23,8 @@ void PrepareDataSet(pdb::TPDBDataSet& pt, const std::string& directory, const Ha
   }
   pt.SetDirectory(directory);
   pt.SetCreatorID(std::string(kHandheldCreator));
+  // Whatever an earlier conversion (even a failed one) asked for: the whole database is loaded.
+  pt.SetForwardOnly(false);
   pdb::TPDBPSFields& fields = pt.FieldsPocketStudio();
   fields.Clear();
   for (const HandheldField& field : db.fields) {

@@ -121,7 +121,8 @@ extern const HandheldDatabase kOrderItemDb;
 extern const HandheldDatabase kCashDb;
 
 // Points `pt` (closed) at `directory`/db.fileName with the creator "PmOr" and the database's
-// field list; sets the database name and type when the layout names them.
+// field list; sets the database name and type when the layout names them. The data set loads the
+// whole database unless the caller then asks for reading forward only.
 void PrepareDataSet(pdb::TPDBDataSet& pt, const std::string& directory, const HandheldDatabase& db);
 
 // Lets the text fields of `pt`'s field list hold the longest text a record field can: the

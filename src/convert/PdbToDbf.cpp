@@ -222,6 +222,7 @@ class DbfImport {
 
     PrepareDataSet(pt_, dest_, kOrderDb);
     ReadTextFieldsWhole(pt_);
+    pt_.SetForwardOnly(true);  // each database is walked once and deleted: nothing kept or rewritten
     pt_.Open();
     context_.reporter.ProgressStart(pt_.RecordCount());
     PrepareDbfTables();
@@ -246,6 +247,7 @@ class DbfImport {
     if (core::ExistsNoCase(dest_, kCashDb.fileName)) {
       PrepareDataSet(pt_, dest_, kCashDb);
       ReadTextFieldsWhole(pt_);
+      pt_.SetForwardOnly(true);
       pt_.Open();
       context_.reporter.ProgressStart(pt_.RecordCount());
       pt_.Close();
@@ -324,6 +326,7 @@ class DbfImport {
   int WriteOrderItems() {
     OpenForAppending(orderItemQuery_, kOrderItemSelect, Lines(kOrderItemInsert));
     PrepareDataSet(pt_, dest_, kOrderItemDb);
+    pt_.SetForwardOnly(true);
     pt_.Open();
     context_.reporter.ProgressStart(pt_.RecordCount());
     const std::span<const FieldCopy> table(kOrderItemFromHandheld);

@@ -253,6 +253,7 @@ class DocumentImport {
     ReadTextFieldsWhole(pt_);
     // The documents are only read: the unpacked database stays as the unpacker wrote it.
     pt_.SetKeepsUnchangedFile(true);
+    pt_.SetForwardOnly(true);  // walked once, first to last: no record is kept in memory
     pt_.Open();
     table_.FileName = PendingName(fileName);
     context_.reporter.ProgressStart(pt_.RecordCount(), fileName);
@@ -272,6 +273,7 @@ class DocumentImport {
     }
     pt_.Close();
     pt_.SetKeepsUnchangedFile(false);
+    pt_.SetForwardOnly(false);
     table_.Save();
     table_.Close();
     return written;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/Encoding.h"
+#include "core/Messages.h"
 #include "core/NumberFormat.h"
 #include "dataset/FieldText.h"
 
@@ -17,6 +18,7 @@ constexpr const char* kNotEditing = "Dataset not in edit or insert mode";
 constexpr const char* kNoDataFound = "No data found";
 constexpr const char* kDataSetClosed = "Cannot perform this operation on a closed dataset";
 constexpr const char* kRecordNotFound = "Record not found";
+constexpr const char* kUniDirectional = "Operation not allowed on a unidirectional dataset";
 
 std::string FieldNotFound(std::string_view name) { return Quoted("Field '%s' not found", name); }
 std::string CannotModify(std::string_view name) { return Quoted("Field '%s' cannot be modified", name); }
@@ -49,6 +51,14 @@ void TDataSet::CheckActive() const {
   if (!Active()) DatabaseError(kDataSetClosed);
 }
 
+void TDataSet::CheckBiDirectional(std::string_view operation) const {
+  if (!uniDirectional_) return;
+  std::string context(operation);
+  const std::string what = Describe();
+  context.append(": ").append(what.empty() ? std::string("the data set") : what).append(" is read forward only");
+  DatabaseError(core::WithContext(kUniDirectional, context));
+}
+
 void TDataSet::BuildFields() {
   layout_ = TRecordLayout(FieldDefs);
   fields_.reserve(static_cast<std::size_t>(FieldDefs.Count()));
@@ -65,6 +75,7 @@ void TDataSet::FreeFields() {
 }
 
 void TDataSet::ResetCursor() {
+  movedOn_ = false;
   cursor_ = -1;
   hasCurrent_ = false;
   bof_ = eof_ = true;
@@ -86,6 +97,7 @@ void TDataSet::Open() {
     InternalClose();
     FreeFields();
     ResetCursor();
+    uniDirectional_ = false;
     state_ = TDataSetState::Inactive;
     throw;
   }
@@ -102,6 +114,7 @@ void TDataSet::Close() {
   InternalClose();
   FreeFields();
   ResetCursor();
+  uniDirectional_ = false;
   state_ = TDataSetState::Inactive;
   Fire(AfterClose);
 }
@@ -172,8 +185,10 @@ void TDataSet::PositionFirst() {
 void TDataSet::First() {
   CheckActive();
   CheckBrowseMode();
+  // Forward only: the first record is still current as long as Next has not been asked for.
+  if (movedOn_) CheckBiDirectional("First");
   Fire(BeforeScroll);
-  PositionFirst();
+  if (!uniDirectional_) PositionFirst();
   NotifyChange(nullptr);
   Fire(AfterScroll);
 }
@@ -181,6 +196,7 @@ void TDataSet::First() {
 void TDataSet::Last() {
   CheckActive();
   CheckBrowseMode();
+  CheckBiDirectional("Last");
   Fire(BeforeScroll);
   if (PositionOrReset([&] { return ScanAccepted(InternalRecordCount() - 1, -1); })) eof_ = true;
   NotifyChange(nullptr);
@@ -190,7 +206,9 @@ void TDataSet::Last() {
 void TDataSet::Step(int direction) {
   CheckActive();
   CheckBrowseMode();
+  if (direction < 0) CheckBiDirectional("Prior");
   if (direction > 0 ? eof_ : bof_) return;
+  if (direction > 0) movedOn_ = true;
   Fire(BeforeScroll);
   const int from = hasCurrent_ ? cursor_ + direction : (direction > 0 ? 0 : InternalRecordCount() - 1);
   std::optional<int> found;
@@ -231,6 +249,7 @@ int TDataSet::RecNo() const {
 void TDataSet::RecNo(int value) {
   CheckActive();
   CheckBrowseMode();
+  CheckBiDirectional("RecNo");
   if (value < 1 || value > InternalRecordCount()) return;
   Fire(BeforeScroll);
   bool accepted = false;
@@ -263,6 +282,7 @@ void TDataSet::CheckBrowseMode() {
 
 void TDataSet::StartInsert(bool append) {
   CheckActive();
+  CheckBiDirectional(append ? "Append" : "Insert");
   CheckBrowseMode();
   Fire(BeforeInsert);
   insertKind_ = append ? TPostKind::Append : TPostKind::Insert;
@@ -280,6 +300,7 @@ void TDataSet::Insert() { StartInsert(false); }
 
 void TDataSet::Edit() {
   CheckActive();
+  CheckBiDirectional("Edit");
   if (state_ == TDataSetState::Edit || state_ == TDataSetState::Insert) return;
   if (!hasCurrent_) {
     // Nothing to change: start a new record instead, as the framework always did.
@@ -323,6 +344,7 @@ void TDataSet::Cancel() {
 
 void TDataSet::Delete() {
   CheckActive();
+  CheckBiDirectional("Delete");
   if (state_ == TDataSetState::Insert) {
     Cancel();
     return;
@@ -490,6 +512,7 @@ bool TDataSet::Locate(std::string_view names, const TValue& value, TLocateOption
 
 bool TDataSet::Locate(std::string_view names, std::span<const TValue> values, TLocateOptions options) {
   CheckActive();
+  CheckBiDirectional("Locate");
   CheckBrowseMode();
   std::vector<TField*> fields;
   for (auto name : SplitNames(names)) fields.push_back(&FieldByName(name));
@@ -534,7 +557,7 @@ TBookmark TDataSet::GetBookmark() const {
 }
 
 bool TDataSet::BookmarkValid(const TBookmark& bookmark) const {
-  return Active() && bookmark && InternalFindBookmark(*bookmark).has_value();
+  return Active() && !uniDirectional_ && bookmark && InternalFindBookmark(*bookmark).has_value();
 }
 
 int TDataSet::CompareBookmarks(const TBookmark& a, const TBookmark& b) {
@@ -544,6 +567,7 @@ int TDataSet::CompareBookmarks(const TBookmark& a, const TBookmark& b) {
 
 void TDataSet::GotoBookmark(const TBookmark& bookmark) {
   CheckActive();
+  CheckBiDirectional("GotoBookmark");
   CheckBrowseMode();
   const std::optional<int> position = bookmark ? InternalFindBookmark(*bookmark) : std::nullopt;
   if (!position) DatabaseError(kRecordNotFound);

@@ -181,6 +181,13 @@ class TDataSet {
   const TFilterRecordEvent& OnFilterRecord() const { return onFilterRecord_; }
   void OnFilterRecord(TFilterRecordEvent callback);
 
+  // A uni-directional data set reads its records once, from the first to the last, and keeps
+  // none behind the cursor: Next, Eof, RecordCount and field reads work as usual; whatever goes
+  // back or changes records (Prior, Last, First once Next has moved on, setting RecNo, Locate,
+  // GotoBookmark, Append, Insert, Edit, Delete) fails with "Operation not allowed on a
+  // unidirectional dataset" and the store's description on a second line. Set by the store.
+  bool IsUniDirectional() const { return uniDirectional_; }
+
   // Nested suppression of OnDataChange while records are loaded or saved in bulk; the last
   // EnableControls sends one change notification for the whole data set.
   void DisableControls() { ++disableCount_; }
@@ -218,6 +225,12 @@ class TDataSet {
   virtual void InternalDeleteRecord(int position) = 0;
   // The position of the record with that key, if it is held.
   virtual std::optional<int> InternalFindBookmark(std::int64_t bookmark) const = 0;
+
+  // A store that reads forward only sets this while it opens (in InternalOpen); Close and a
+  // failed Open clear it.
+  void SetUniDirectional(bool value) { uniDirectional_ = value; }
+  // What the data set reads, for the second line of its refusals ("database /x/Orders.pdb").
+  virtual std::string Describe() const { return {}; }
 
   // Helpers for subclasses.
   const TRecordLayout& RecordLayout() const { return layout_; }
@@ -258,6 +271,8 @@ class TDataSet {
   void PositionFirst();
   void Step(int direction);
   void StartInsert(bool append);
+  // Refuses `operation` on a uni-directional data set.
+  void CheckBiDirectional(std::string_view operation) const;
   bool RecordMatches(const std::vector<TField*>& fields, std::span<const TValue> values,
                      TLocateOptions options) const;
 
@@ -278,6 +293,8 @@ class TDataSet {
   bool modified_ = false;
   TPostKind insertKind_ = TPostKind::Append;
   int insertPosition_ = 0;
+  bool uniDirectional_ = false;
+  bool movedOn_ = false;  // Next has been asked for since Open
   bool filtered_ = false;
   bool filtering_ = false;  // the filter callback is running on a candidate
   TFilterRecordEvent onFilterRecord_;

@@ -54,6 +54,8 @@ void TField::Clear() {
 
 std::string TField::AsString() const {
   const TRecordBuffer* record = Record();
+  // A text is taken as it is (a null one reads as empty); the walk below is for conversions.
+  if (slot_.Type == TFieldType::String) return record ? std::string(record->GetString(index_)) : std::string();
   if (!record || record->IsNull(index_)) return {};
   switch (slot_.Type) {
     case TFieldType::String:
@@ -117,6 +119,10 @@ void TField::AsLargeInt(std::int64_t value) {
 }
 
 std::int32_t TField::AsInteger() const {
+  if (slot_.Type == TFieldType::Integer) {  // the value itself; a null one reads as 0
+    const TRecordBuffer* record = Record();
+    return record ? record->GetInteger(index_) : 0;
+  }
   if (slot_.Type == TFieldType::String || slot_.Type == TFieldType::Blob) {
     const TRecordBuffer* record = Record();
     return core::StrToInt(record ? record->GetString(index_) : std::string_view());
@@ -128,6 +134,7 @@ void TField::AsInteger(std::int32_t value) { AsLargeInt(value); }
 
 double TField::AsFloat() const {
   const TRecordBuffer* record = Record();
+  if (slot_.Type == TFieldType::Float) return record ? record->GetFloat(index_) : 0.0;  // null reads as 0
   if (IsTextKind(slot_.Type)) return core::StrToFloat(record ? record->GetString(index_) : std::string_view());
   if (!record || record->IsNull(index_)) return 0.0;
   switch (slot_.Type) {
@@ -157,6 +164,7 @@ void TField::AsFloat(double value) {
 
 core::TDateTime TField::AsDateTime() const {
   const TRecordBuffer* record = Record();
+  if (slot_.Type == TFieldType::DateTime) return record ? record->GetDateTime(index_) : core::TDateTime();
   if (IsTextKind(slot_.Type)) return ParseDateTime(record ? record->GetString(index_) : std::string_view());
   if (!record || record->IsNull(index_)) return core::TDateTime();
   if (slot_.Type == TFieldType::Boolean) AccessError("DateTime");

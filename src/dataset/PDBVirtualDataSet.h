@@ -41,13 +41,15 @@ class TPDBVirtualDataSet : public TDataSet {
 
  protected:
   // The store itself. Subclasses fill and save it through InternalLoad / InternalSave (and
-  // may prepare FieldDefs in InternalOpen); the storage hooks are not for overriding.
-  void InternalClose() final;
-  int InternalRecordCount() const final { return static_cast<int>(records_.size()); }
-  void InternalReadRecord(int position, TRecordBuffer& buffer) final;
+  // may prepare FieldDefs in InternalOpen). A subclass that reads its records forward from
+  // elsewhere instead (a uni-directional data set) takes over the reading hooks and leaves the
+  // store empty; the writing hooks are not for overriding.
+  void InternalClose() override;
+  int InternalRecordCount() const override { return static_cast<int>(records_.size()); }
+  void InternalReadRecord(int position, TRecordBuffer& buffer) override;
   int InternalPostRecord(const TRecordBuffer& buffer, TPostKind kind, int position) final;
   void InternalDeleteRecord(int position) final;
-  std::optional<int> InternalFindBookmark(std::int64_t bookmark) const final;
+  std::optional<int> InternalFindBookmark(std::int64_t bookmark) const override;
 
  private:
   friend class TMemoryRecord;  // packs and unpacks its values by the record layout

@@ -26,6 +26,20 @@ void TPDBBaseMgr::ReleaseRecordData() {
 }
 
 void TPDBBaseMgr::LoadCurrentRecord() {
+  ReadCurrentRecord();
+  if (currentAttributes_ & kRecAttrDelete)
+    ClearFieldValues();
+  else
+    DecodeRecord();
+}
+
+const core::Bytes& TPDBBaseMgr::GoToRecordBytes(std::int32_t index) {
+  PositionAt(index);
+  ReadCurrentRecord();
+  return currentRecord_;
+}
+
+void TPDBBaseMgr::ReadCurrentRecord() {
   // The buffer of the previous record takes the next one.
   TPDBRecordData record;
   record.Data = std::move(currentRecord_);
@@ -40,10 +54,6 @@ void TPDBBaseMgr::LoadCurrentRecord() {
   currentCategory_ = record.Category;
   currentAttributes_ = record.Attributes;
   currentUniqueID_ = record.UniqueID;
-  if (currentAttributes_ & kRecAttrDelete)
-    ClearFieldValues();
-  else
-    DecodeRecord();
 }
 
 void TPDBBaseMgr::WriteDatabase(bool writeCategories) {

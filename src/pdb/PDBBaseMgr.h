@@ -37,6 +37,11 @@ class TPDBBaseMgr : public TPDBDataManager {
 
   void ReleaseCurrentRecord();
 
+  // Makes record `index` current as GoToRecord does, but leaves its bytes undecoded in the
+  // current record buffer (returned) for an owner that decodes them itself; the field values
+  // keep what they held. A record marked deleted gives no bytes.
+  const core::Bytes& GoToRecordBytes(std::int32_t index);
+
  protected:
   // Reads the record under the cursor and decodes it. A record marked deleted in the file has
   // no data: its fields are cleared instead of decoded.
@@ -90,6 +95,9 @@ class TPDBBaseMgr : public TPDBDataManager {
 
  private:
   RecordNode CurrentAsNode(core::ByteSpan data) const;
+  // Reads the record under the cursor into the current record buffer and takes its category,
+  // attributes and unique ID.
+  void ReadCurrentRecord();
 
   core::Bytes currentRecord_;
   std::uint8_t currentCategory_ = 0;

@@ -275,6 +275,30 @@ void TPDBDataManager::Next() {
   LoadCurrentRecord();
 }
 
+void TPDBDataManager::PositionAt(std::int32_t index) {
+  if (!open_) Raise(11600, 1);
+  if (openMode_ == dmModeWriteOnly) Raise(11660, 7);
+  if (index < FirstRecordIndex() || index > LastRecordIndex()) Raise(11610, 2);
+  currentIndex_ = index;
+  bof_ = eof_ = false;
+}
+
+void TPDBDataManager::GoToRecord(std::int32_t index) {
+  PositionAt(index);
+  LoadCurrentRecord();
+}
+
+std::vector<std::int32_t> TPDBDataManager::LiveRecordIndexes() {
+  std::vector<std::int32_t> live;
+  if (!open_ || openMode_ == dmModeWriteOnly) return live;
+  const std::int32_t last = std::min<std::int32_t>(LastRecordIndex(), static_cast<std::int32_t>(fileRecordCount_) - 1);
+  for (std::int32_t index = std::max(FirstRecordIndex(), 0); index <= last; ++index) {
+    core::BigEndianReader in(recordList_, core::kPalmRecordEntrySize * static_cast<std::size_t>(index));
+    if (!((core::PalmRecordEntry::Read(in).Attributes >> 4) & kRecAttrDelete)) live.push_back(index);
+  }
+  return live;
+}
+
 bool TPDBDataManager::Eof() {
   if (recordCount_ == 0) bof_ = eof_ = true;
   return eof_;

@@ -122,6 +122,12 @@ class TPDBDataManager {
   void Discard() noexcept;
   void First();
   void Next();
+  // Makes record `index` (FirstRecordIndex .. LastRecordIndex) current and loads it, wherever
+  // the cursor was: 11600 when not open, 11610 outside the records.
+  void GoToRecord(std::int32_t index);
+  // The indexes of the records of the file being read that are not marked deleted (those have
+  // no data), in file order: taken from the record list Open holds, no record is read.
+  std::vector<std::int32_t> LiveRecordIndexes();
   TPDBRecordData GetRecord(std::int32_t index);
   // The same into `record`, whose data buffer is reused (no allocation per record when the
   // records are read one after another). After a failure its contents are unspecified.
@@ -129,6 +135,9 @@ class TPDBDataManager {
   void ReadCategories();
 
  protected:
+  // Moves the cursor onto record `index` without loading it (the checks of GoToRecord).
+  void PositionAt(std::int32_t index);
+
   // Hooks for the record engines.
   virtual void LoadCurrentRecord() {}
   virtual void ReleaseRecordData() {}

@@ -137,8 +137,10 @@ void TPDBDataSet::InternalOpen() {
 
   FieldDefs.Clear();
   adapter.DefineFields(FieldDefs);
+  SetUniDirectional(forwardOnly_);
 
-  if (adapter.CheckFileOnOpen()) {
+  // Read forward, the file is opened for good in InternalLoad, within the same Open.
+  if (adapter.CheckFileOnOpen() && !forwardOnly_) {
     if (const auto file = ExistingFile()) {
       try {
         PrepareRead(engine, *file);
@@ -177,17 +179,21 @@ void TPDBDataSet::InternalLoad() {
     creationDate_ = engine.CreationDate();
     attributes_ = engine.DatabaseFlags().ToAttributes();
 
+    // A record marked deleted has no data and is no row of the table: loading it would bring
+    // it back as a blank live record on the next close.
+    std::vector<std::int32_t> live = engine.LiveRecordIndexes();
+    if (IsUniDirectional()) {
+      // The engine stays open: records are read as the cursor reaches them.
+      liveRecords_ = std::move(live);
+      readPosition_ = -1;
+      return;
+    }
     // Records go straight into the store: a bulk load, not an edit the application makes.
     dataset::TRecordBuffer record(RecordLayout());
-    while (!engine.Eof()) {
-      // A record marked deleted has no data and is no row of the table: loading it would bring
-      // it back as a blank live record on the next close.
-      if (!(engine.CurrentAttributes() & kRecAttrDelete)) {
-        record.Reset();
-        openAdapter_->LoadRecord(record);
-        InternalPostRecord(record, dataset::TPostKind::Append, 0);
-      }
-      engine.Next();
+    for (const std::int32_t index : live) {
+      record.Reset();
+      openAdapter_->ReadRecord(index, record);
+      InternalPostRecord(record, dataset::TPostKind::Append, 0);
     }
     engine.Close();
   } catch (...) {
@@ -200,7 +206,7 @@ void TPDBDataSet::InternalLoad() {
 void TPDBDataSet::InternalSave() {
   TPDBBaseMgr& engine = openAdapter_->Engine();
   engine.Discard();
-  if (FileUnchangedSinceLoad()) {
+  if (IsUniDirectional() || FileUnchangedSinceLoad()) {
     loadedState_.reset();
     openAdapter_ = nullptr;
     return;
@@ -240,6 +246,39 @@ void TPDBDataSet::InternalSave() {
     throw;
   }
   openAdapter_ = nullptr;
+}
+
+// ---- reading forward -----------------------------------------------------------------------
+
+void TPDBDataSet::InternalClose() {
+  TPDBVirtualDataSet::InternalClose();
+  if (IsUniDirectional() && openAdapter_) {
+    // Also after a failed Open: the file is released, nothing is written.
+    openAdapter_->Engine().Discard();
+    openAdapter_ = nullptr;
+  }
+  liveRecords_.clear();
+  liveRecords_.shrink_to_fit();
+  readPosition_ = -1;
+}
+
+int TPDBDataSet::InternalRecordCount() const {
+  return IsUniDirectional() ? static_cast<int>(liveRecords_.size()) : TPDBVirtualDataSet::InternalRecordCount();
+}
+
+void TPDBDataSet::InternalReadRecord(int position, dataset::TRecordBuffer& buffer) {
+  if (!IsUniDirectional()) {
+    TPDBVirtualDataSet::InternalReadRecord(position, buffer);
+    return;
+  }
+  // A record that could not be decoded released the file; the record that was current then
+  // is gone with it and reads as empty (reading any other fails as the engine is closed).
+  if (position == readPosition_ && !openAdapter_->Engine().IsOpen()) {
+    buffer.Reset();
+    return;
+  }
+  openAdapter_->ReadRecord(liveRecords_.at(static_cast<std::size_t>(position)), buffer);
+  readPosition_ = position;
 }
 
 }  // namespace pdb

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/DateTime.h"
 #include "core/Files.h"
@@ -83,6 +84,15 @@ class TPDBDataSet : public dataset::TPDBVirtualDataSet {
   // file then keeps what a rewrite would drop: records marked deleted, fields beyond the list.
   bool KeepsUnchangedFile() const { return keepsUnchangedFile_; }
   void SetKeepsUnchangedFile(bool value) { keepsUnchangedFile_ = value; }
+  // Off (the default): Open loads every record into memory. On, for readers that walk a
+  // database once from the first record to the last: Open reads only the header and the record
+  // list and decodes the first live record; each Next decodes the next one straight into the
+  // current record, and nothing is kept behind it. Eof, RecordCount (records not marked
+  // deleted), FieldByName and the field reads work as usual; going back or changing records
+  // fails (see TDataSet::IsUniDirectional). Close writes nothing and releases the file. Read by
+  // Open; an open data set keeps the mode it was opened with.
+  bool ForwardOnly() const { return forwardOnly_; }
+  void SetForwardOnly(bool value) { forwardOnly_ = value; }
   // Whether Close syncs the file it writes (the default); a file the caller deletes again soon
   // needs no sync.
   core::Durability Durability() const { return durability_; }
@@ -113,6 +123,11 @@ class TPDBDataSet : public dataset::TPDBVirtualDataSet {
   // Writes every record to the file through the engine.
   void InternalSave() override;
   bool PostsPendingEditOnClose() const override { return true; }
+  // Forward only, the records are read from the file as the cursor reaches them.
+  void InternalClose() override;
+  int InternalRecordCount() const override;
+  void InternalReadRecord(int position, dataset::TRecordBuffer& buffer) override;
+  std::string Describe() const override { return "database " + FilePath(); }
 
  private:
   TPDBEngineAdapter& AdapterFor(TEngine engine);
@@ -141,6 +156,11 @@ class TPDBDataSet : public dataset::TPDBVirtualDataSet {
   std::uint16_t attributes_ = 0;
   TEngine engine_ = TEngine::PocketStudio;
   bool keepsUnchangedFile_ = false;
+  bool forwardOnly_ = false;
+  // Forward only: the file indexes of the records not marked deleted (position k of the data
+  // set is record liveRecords_[k]) and the position read last.
+  std::vector<std::int32_t> liveRecords_;
+  int readPosition_ = -1;
   core::Durability durability_ = core::Durability::Synced;
   // Set by a load from an existing file: the properties and the store's change count right after.
   std::optional<std::pair<FileProperties, std::uint64_t>> loadedState_;

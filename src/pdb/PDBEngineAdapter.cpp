@@ -34,37 +34,55 @@ void TPDBPocketStudioAdapter::DefineFields(dataset::TFieldDefs& defs) {
     AddDesignField(defs, item, PSDataSetFieldType(item.DataType()), item.InternalSize());
 }
 
-void TPDBPocketStudioAdapter::LoadRecord(dataset::TRecordBuffer& record) {
-  LoadFields([&](const auto& field, int k) {
-    switch (field.DataType()) {
-      case PSBoolean: record.SetBoolean(k, field.AsBoolean()); break;
-      case PSInt8: record.SetInteger(k, field.AsInt8()); break;
-      case PSInt16: record.SetInteger(k, field.AsInt16()); break;
-      case PSInt32: record.SetInteger(k, field.AsInt32()); break;
-      case PSUInt8: record.SetInteger(k, field.AsUInt8()); break;
-      case PSUInt16: record.SetInteger(k, field.AsUInt16()); break;
-      // A data-set integer is 32-bit signed: numbers above 2147483647 show as negative and
-      // are written back with the same bits.
-      case PSUInt32: record.SetInteger(k, static_cast<std::int32_t>(field.AsUInt32())); break;
-      case PSDate: record.SetDateTime(k, field.AsDate()); break;
-      case PSTime: record.SetDateTime(k, field.AsTime()); break;
-      case PSDateTime: record.SetDateTime(k, field.AsDateTime()); break;
-      case PSString:  // cut to the field's size; the held text is read in place
-        if (const auto* text = std::get_if<std::string>(&field.Value()))
-          record.SetString(k, *text);
-        else
-          record.SetString(k, field.AsString());
-        break;
-      case PSSingle: record.SetFloat(k, field.AsSingle()); break;
-      case PSDouble: record.SetFloat(k, field.AsDouble()); break;
-      case PSBinary: {
-        // The blob holds the binary field's own bytes (without their length word).
-        const auto& raw = field.Raw();
-        record.SetString(k, std::string_view(reinterpret_cast<const char*>(raw.data()), raw.size()));
-        break;
-      }
+namespace {
+
+// Stores one PocketStudio field as read into data-set field k, converted as the engine's typed
+// accessor and the data-set field of its kind convert it.
+void StoreReading(dataset::TRecordBuffer& record, int k, TPDBPSFieldType type, const ps::FieldReading& reading) {
+  const ps::FieldValue& value = reading.value;
+  switch (type) {
+    case PSBoolean: record.SetBoolean(k, std::get<bool>(value)); break;
+    case PSInt8:
+    case PSInt16:
+    case PSInt32:
+    case PSUInt8:
+    case PSUInt16: record.SetInteger(k, static_cast<std::int32_t>(std::get<std::int64_t>(value))); break;
+    // A data-set integer is 32-bit signed: numbers above 2147483647 show as negative and are
+    // written back with the same bits.
+    case PSUInt32:
+      record.SetInteger(k, static_cast<std::int32_t>(static_cast<std::uint32_t>(std::get<double>(value))));
+      break;
+    case PSDate:
+    case PSTime:
+    case PSDateTime: record.SetDateTime(k, std::get<core::TDateTime>(value)); break;
+    case PSString: record.SetString(k, std::get<std::string_view>(value)); break;  // cut to the field's size
+    case PSSingle:
+    case PSDouble: record.SetFloat(k, std::get<double>(value)); break;
+    // The blob holds the binary field's own bytes (without their length word).
+    case PSBinary: record.SetString(k, core::AsText(reading.raw)); break;
+  }
+}
+
+}  // namespace
+
+void TPDBPocketStudioAdapter::DecodeInto(core::ByteSpan bytes, dataset::TRecordBuffer& record) {
+  core::BigEndianReader in(bytes);
+  const auto& fields = engine_.Fields();
+  try {
+    for (std::size_t k = 0; k < fields.Count(); ++k) {
+      const TPDBPSField& field = fields[k];
+      StoreReading(record, static_cast<int>(k), field.DataType(),
+                   ps::ReadField(field.DataType(), static_cast<std::size_t>(field.Size()), in));
     }
-  });
+  } catch (const core::ShortReadError&) {
+    engine_.RefuseRecord();
+  }
+}
+
+void TPDBPocketStudioAdapter::LoadRecord(dataset::TRecordBuffer& record) { DecodeInto(engine_.CurrentRecord(), record); }
+
+void TPDBPocketStudioAdapter::ReadRecord(std::int32_t index, dataset::TRecordBuffer& record) {
+  DecodeInto(engine_.GoToRecordBytes(index), record);
 }
 
 void TPDBPocketStudioAdapter::SaveRecord(const dataset::TRecordBuffer& record) {

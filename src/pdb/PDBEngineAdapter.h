@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +46,15 @@ class TPDBEngineAdapter {
   // Fills `record` (all fields null) from the engine's current record, which the engine has
   // decoded into its Fields.
   virtual void LoadRecord(dataset::TRecordBuffer& record) = 0;
+
+  // Fills `record` from record `index` of the engine, which is open for reading; the record is
+  // not marked deleted. The engine's cursor moves there. By default the engine decodes the
+  // record into its Fields and LoadRecord takes them; an adapter may decode it more directly.
+  virtual void ReadRecord(std::int32_t index, dataset::TRecordBuffer& record) {
+    Engine().GoToRecord(index);
+    record.Reset();
+    LoadRecord(record);
+  }
 
   // Appends one record to the engine, which is open for writing: BeginAppend, the field values
   // taken from `record`, Post.
@@ -112,8 +122,16 @@ class TPDBPocketStudioAdapter final : public TPDBEngineAdapterOf<TPDBPocketStudi
   // data-set field is as long as the item's InternalSize.
   void DefineFields(dataset::TFieldDefs& defs) override;
   bool CheckFileOnOpen() const override { return true; }
+  // Both decode the record's bytes straight into `record`, field k of the engine's Fields into
+  // field k, with the values the engine's accessors would give (the engine's own field values
+  // are left alone): no value is built twice. A record that does not hold every field fails with
+  // 65020 and releases the file, as the engine's own decoding does.
   void LoadRecord(dataset::TRecordBuffer& record) override;
+  void ReadRecord(std::int32_t index, dataset::TRecordBuffer& record) override;
   void SaveRecord(const dataset::TRecordBuffer& record) override;
+
+ private:
+  void DecodeInto(core::ByteSpan bytes, dataset::TRecordBuffer& record);
 };
 
 // The data-set field kind of each engine type (strings of these engines hold 100 characters).

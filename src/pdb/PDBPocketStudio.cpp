@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <type_traits>
 
 #include "core/Messages.h"
 #include "core/NumberFormat.h"
@@ -104,62 +105,66 @@ void EncodeField(const TPDBPSField& field, core::SpanWriter& out) {
   }
 }
 
-// Reads one field at the reader's position; a short record raises core::ShortReadError.
+// Reads one field at the reader's position into the field's raw buffer and value; a short
+// record raises core::ShortReadError.
 void DecodeField(TPDBPSField& field, core::BigEndianReader& in) {
-  const TPDBPSFieldType type = field.DataType();
-  if (type == PSBinary) {
-    const std::uint16_t length = in.U16();
-    field.AssignRaw(in.Take(length));
-    field.SetValue(std::int64_t{0});
-    return;
-  }
-  if (type == PSString) {
-    if (field.Size() > 0) {
-      const auto fixed = static_cast<std::size_t>(field.Size());
-      const auto bytes = in.Take(fixed);
-      in.Skip(1);  // the terminator
-      // The raw buffer holds the fixed bytes and a zero, whatever the record had there.
-      field.AssignRaw(bytes, 1);
-      field.AssignText(core::AsText(bytes.first(static_cast<std::size_t>(
-          std::find(bytes.begin(), bytes.end(), std::uint8_t{0}) - bytes.begin()))));
-    } else {
-      const std::size_t start = in.Position();
-      const auto rest = in.Take(in.Remaining());
-      const auto zero = std::find(rest.begin(), rest.end(), std::uint8_t{0});
-      if (zero == rest.end()) throw core::ShortReadError();  // no terminator before the end
-      const auto length = static_cast<std::size_t>(zero - rest.begin());
-      field.AssignRaw(rest.first(length + 1));
-      field.AssignText(core::AsText(rest.first(length)));
-      in.Seek(start + length + 1);
-    }
-    return;
-  }
-  const auto size = static_cast<std::size_t>(field.Size());
-  if (!in.Has(size)) throw core::ShortReadError();
-  const std::size_t start = in.Position();
-  field.AssignRaw(in.Take(size));
-  in.Seek(start);
-  switch (type) {
-    case PSBoolean: field.SetValue(in.U8() != 0); break;
-    case PSInt8: field.SetValue(std::int64_t{in.I8()}); break;
-    case PSInt16: field.SetValue(std::int64_t{in.I16()}); break;
-    case PSInt32: field.SetValue(std::int64_t{in.I32()}); break;
-    case PSUInt8: field.SetValue(std::int64_t{in.U8()}); break;
-    case PSUInt16: field.SetValue(std::int64_t{in.U16()}); break;
-    case PSUInt32: field.SetValue(static_cast<double>(in.U32())); break;
-    case PSDate: field.SetValue(ps::DecodeDate(in.U16())); break;
-    case PSTime: field.SetValue(ps::DecodeTime(in.U16())); break;
-    case PSDateTime: field.SetValue(core::TDateTime::FromPalmSeconds(in.U32())); break;
-    case PSSingle: field.SetValue(static_cast<double>(in.F32())); break;
-    case PSDouble: field.SetValue(in.F64()); break;
-    case PSString:
-    case PSBinary: break;  // handled above
-  }
+  const ps::FieldReading reading = ps::ReadField(field.DataType(), static_cast<std::size_t>(field.Size()), in);
+  field.AssignRaw(reading.raw, reading.rawZeros);
+  if (const auto* text = std::get_if<std::string_view>(&reading.value))
+    field.AssignText(*text);
+  else
+    std::visit(
+        [&](auto value) {
+          if constexpr (!std::is_same_v<decltype(value), std::string_view>) field.SetValue(value);
+        },
+        reading.value);
 }
 
 }  // namespace
 
 namespace ps {
+
+FieldReading ReadField(TPDBPSFieldType type, std::size_t size, core::BigEndianReader& in) {
+  if (type == PSBinary) {
+    const std::uint16_t length = in.U16();
+    return {in.Take(length), 0, std::int64_t{0}};
+  }
+  if (type == PSString) {
+    if (size > 0) {
+      const auto bytes = in.Take(size);
+      in.Skip(1);  // the terminator
+      // The raw buffer holds the fixed bytes and a zero, whatever the record had there.
+      const auto length = static_cast<std::size_t>(std::find(bytes.begin(), bytes.end(), std::uint8_t{0}) - bytes.begin());
+      return {bytes, 1, core::AsText(bytes.first(length))};
+    }
+    const std::size_t start = in.Position();
+    const auto rest = in.Take(in.Remaining());
+    const auto length = static_cast<std::size_t>(std::find(rest.begin(), rest.end(), std::uint8_t{0}) - rest.begin());
+    if (length == rest.size()) throw core::ShortReadError();  // no terminator before the end
+    in.Seek(start + length + 1);
+    return {rest.first(length + 1), 0, core::AsText(rest.first(length))};
+  }
+  // The value is read from the bytes the raw buffer takes.
+  const core::ByteSpan raw = in.Take(size);
+  core::BigEndianReader value(raw);
+  switch (type) {
+    case PSBoolean: return {raw, 0, value.U8() != 0};
+    case PSInt8: return {raw, 0, std::int64_t{value.I8()}};
+    case PSInt16: return {raw, 0, std::int64_t{value.I16()}};
+    case PSInt32: return {raw, 0, std::int64_t{value.I32()}};
+    case PSUInt8: return {raw, 0, std::int64_t{value.U8()}};
+    case PSUInt16: return {raw, 0, std::int64_t{value.U16()}};
+    case PSUInt32: return {raw, 0, static_cast<double>(value.U32())};
+    case PSDate: return {raw, 0, DecodeDate(value.U16())};
+    case PSTime: return {raw, 0, DecodeTime(value.U16())};
+    case PSDateTime: return {raw, 0, core::TDateTime::FromPalmSeconds(value.U32())};
+    case PSSingle: return {raw, 0, static_cast<double>(value.F32())};
+    case PSDouble: return {raw, 0, value.F64()};
+    case PSString:
+    case PSBinary: break;  // handled above
+  }
+  return {raw, 0, std::int64_t{0}};
+}
 
 std::uint16_t EncodeDate(core::TDateTime value) {
   if (value.Days() < core::TDateTime::kPalmEpochDay) return 0;
@@ -201,11 +206,13 @@ void TPDBPocketStudio::EncodeRecord() {
 }
 
 void TPDBPocketStudio::DecodeRecord() {
-  if (!DecodeFields(fields_, DecodeField)) {
-    // The record does not match the field list: release the file, keep the memory.
-    AbandonOpenFile();
-    RaisePDBError(kTable, 65020, 1);
-  }
+  if (!DecodeFields(fields_, DecodeField)) RefuseRecord();
+}
+
+void TPDBPocketStudio::RefuseRecord() {
+  // The record does not match the field list: release the file, keep the memory.
+  AbandonOpenFile();
+  RaisePDBError(kTable, 65020, 1);
 }
 
 void TPDBPocketStudio::ClearFieldValues() {

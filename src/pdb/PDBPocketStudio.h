@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
+#include <variant>
 
 #include "pdb/PDBBaseMgr.h"
 #include "pdb/PDBPSField.h"
@@ -21,6 +23,10 @@ class TPDBPocketStudio : public TPDBBaseMgr {
   // Starts a new record: the database must be open for writing and have fields.
   void BeginAppend();
 
+  // For an owner that decodes records itself (ps::ReadField): releases the file and fails with
+  // 65020, as DecodeRecord does on a record that does not hold every field.
+  [[noreturn]] void RefuseRecord();
+
  protected:
   std::size_t CalcRecordSize() override;
   void EncodeRecord() override;
@@ -34,6 +40,19 @@ class TPDBPocketStudio : public TPDBBaseMgr {
 
 // The record encodings of single values, shared with tests and tools.
 namespace ps {
+// One field as read from a record: the bytes its raw buffer takes (followed by rawZeros zero
+// bytes) and its value; a text views the record's bytes.
+using FieldValue = std::variant<bool, std::int64_t, double, core::TDateTime, std::string_view>;
+struct FieldReading {
+  core::ByteSpan raw;
+  std::size_t rawZeros = 0;
+  FieldValue value;
+};
+// Reads one field of `type` (of `size` bytes, or a text of variable length for a PSString of size
+// 0) at the reader's position and moves past it. A record too short for it raises
+// core::ShortReadError; a PSTime that is no time of day core::EConvertError.
+FieldReading ReadField(TPDBPSFieldType type, std::size_t size, core::BigEndianReader& in);
+
 // Date word: bits 15..9 year - 1904, 8..5 month, 4..0 day; 0 before 1904.
 std::uint16_t EncodeDate(core::TDateTime value);
 // No date (0) when the day or month is 0 or the word names no calendar date.

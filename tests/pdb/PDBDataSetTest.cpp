@@ -98,6 +98,18 @@ class PDBDataSetTest : public ::testing::Test {
     dir.WriteFile(file, pdbtest::BuildFile(spec));
   }
 
+  // Test.pdb with the live records 1 "one" and 3 "three", and records marked deleted first, in
+  // the middle and last (that one without data); the flag is bit 7 of the entry's attribute
+  // byte. Returns the file's bytes.
+  core::Bytes WriteFileWithDeletedRecords() {
+    pdbtest::FileSpec spec;
+    spec.records = {IdName(9, "gone"), IdName(1, "one"), IdName(8, "gone"), IdName(3, "three"), {}};
+    auto file = pdbtest::BuildFile(spec);
+    for (const std::size_t entry : {0, 2, 4}) file[78 + 8 * entry + 4] = 0x80;
+    dir.WriteFile("Test.pdb", file);
+    return file;
+  }
+
   void AppendIdName(int id, const std::string& name) {
     ds.Append();
     ds.FieldByName("Id").AsInteger(id);
@@ -263,13 +275,7 @@ TEST_F(PDBDataSetTest, AppendingKeepsTheOldRecordsFirst) {
 }
 
 TEST_F(PDBDataSetTest, DeletedRecordsAreNeitherLoadedNorWrittenBack) {
-  // Deleted first, in the middle and last (that one without data); the flag is bit 7 of the
-  // entry's attribute byte.
-  pdbtest::FileSpec spec;
-  spec.records = {IdName(9, "gone"), IdName(1, "one"), IdName(8, "gone"), IdName(3, "three"), {}};
-  auto file = pdbtest::BuildFile(spec);
-  for (const std::size_t entry : {0, 2, 4}) file[78 + 8 * entry + 4] = 0x80;
-  dir.WriteFile("Test.pdb", file);
+  WriteFileWithDeletedRecords();
   IdNameFields();
   ds.Open();
   EXPECT_EQ(Names(), (std::vector<std::string>{"one", "three"}));
@@ -305,6 +311,72 @@ TEST_F(PDBDataSetTest, KeepsAnUnchangedFileOnlyWhenAskedAndNothingChanged) {
     ds.Close();
     EXPECT_EQ(dir.ReadBytes("Test.pdb") == original, c.kept);
   }
+}
+
+// Read forward only, a walk gives what the loaded data set gives (records marked deleted left
+// out) and leaves the file alone; what would go back or change records is refused, naming the
+// database, with the cursor left where it was.
+TEST_F(PDBDataSetTest, ForwardOnlyWalksLikeTheLoadedDataSetAndRefusesTheRest) {
+  const core::Bytes file = WriteFileWithDeletedRecords();
+  IdNameFields();
+  const auto walk = [&](bool forward) {
+    ds.SetForwardOnly(forward);
+    ds.Open();
+    std::vector<std::string> rows{std::to_string(ds.RecordCount())};
+    for (; !ds.Eof(); ds.Next()) rows.push_back(ds.FieldByName("Id").AsString() + ds.FieldByName("name").AsString());
+    ds.Next();
+    rows.push_back(ds.FieldByName("Name").AsString());  // the last record stays current
+    ds.Close();
+    return rows;
+  };
+  const auto forward = walk(true);
+  EXPECT_EQ(dir.ReadBytes("Test.pdb"), file);
+  EXPECT_EQ(forward, walk(false));
+  EXPECT_EQ(forward, (std::vector<std::string>{"2", "1one", "3three", "three"}));
+
+  dir.WriteFile("Test.pdb", file);  // as it was before the loaded data set rewrote it
+  ds.SetForwardOnly(true);
+  ds.Open();
+  ds.First();  // still on the first record: nothing to go back to
+  EXPECT_EQ(ds.FieldByName("Name").AsString(), "one");
+  ds.Next();
+  const struct {
+    const char* name;
+    std::function<void(TPDBDataSet&)> operation;
+  } refused[] = {
+      {"Prior", [](TPDBDataSet& d) { d.Prior(); }},
+      {"Last", [](TPDBDataSet& d) { d.Last(); }},
+      {"First", [](TPDBDataSet& d) { d.First(); }},
+      {"RecNo", [](TPDBDataSet& d) { d.RecNo(1); }},
+      {"Locate", [](TPDBDataSet& d) { d.Locate("Id", dataset::TValue(1)); }},
+      {"GotoBookmark", [](TPDBDataSet& d) { d.GotoBookmark(dataset::TBookmark(1)); }},
+      {"Append", [](TPDBDataSet& d) { d.Append(); }},
+      {"Insert", [](TPDBDataSet& d) { d.Insert(); }},
+      {"Edit", [](TPDBDataSet& d) { d.Edit(); }},
+      {"Delete", [](TPDBDataSet& d) { d.Delete(); }},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.name);
+    try {
+      c.operation(ds);
+      ADD_FAILURE() << "not refused";
+    } catch (const dataset::EDatabaseError& e) {
+      EXPECT_EQ(std::string(e.what()), std::string("Operation not allowed on a unidirectional dataset\n") + c.name +
+                                           ": database " + ds.FilePath() + " is read forward only");
+    }
+    EXPECT_EQ(ds.FieldByName("Name").AsString(), "three");
+    EXPECT_EQ(ds.State(), dataset::TDataSetState::Browse);
+  }
+  ds.Close();
+  EXPECT_EQ(dir.ReadBytes("Test.pdb"), file);
+
+  // A record that does not hold its fields fails the step onto it; the data set still closes.
+  WriteIdNameFile("Test.pdb", {IdName(1, "ok"), B({0, 0})});
+  ds.Open();
+  ExpectPDBError([&] { ds.Next(); }, "Record is not stored as detailed in Fields structure!", 1);
+  ds.Close();
+  ds.SetForwardOnly(false);
+  EXPECT_EQ(ParseFile(dir.ReadBytes("Test.pdb")).records.size(), 2u);
 }
 
 TEST_F(PDBDataSetTest, FileNameMatchesWithoutRegardToCaseAndIsRewrittenInPlace) {
