@@ -252,6 +252,19 @@ bool Verdict(const char* what, double value, double limit, const std::string& me
   return pass;
 }
 
+
+// The peak and the growth of a conversion's memory, each at most 3 times `referenceBytes`.
+bool MemoryVerdicts(const std::string& conversion, const ChildRun& run, double referenceBytes,
+                    const std::string& referenceName) {
+  const double peak = static_cast<double>(run.peakKiB) * 1024;
+  const double growth = static_cast<double>(run.peakKiB - run.baselineKiB) * 1024;
+  bool ok = Verdict(("peak memory / " + referenceName).c_str(), peak / referenceBytes, 3,
+                    conversion + " peak memory / " + referenceName, bench::MiB(peak), bench::MiB(referenceBytes));
+  ok &= Verdict(("peak memory growth / " + referenceName).c_str(), growth / referenceBytes, 3,
+                conversion + " memory growth / " + referenceName, bench::MiB(growth), bench::MiB(referenceBytes));
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -292,14 +305,7 @@ int main(int argc, char** argv) {
   std::printf("  peak memory %.1f MiB (process at start %.1f MiB)\n", toPdb.peakKiB / 1024.0, toPdb.baselineKiB / 1024.0);
   ok &= Verdict("time / zlib compress", toPdb.seconds / zlibCompress, 1, "TXT -> PDB time / zlib compress",
                 bench::Seconds(toPdb.seconds), bench::Seconds(zlibCompress));
-  ok &= Verdict("peak memory / input files",
-                static_cast<double>(toPdb.peakKiB) * 1024 / static_cast<double>(officeBytes), 3,
-                "TXT -> PDB peak memory / input", bench::MiB(toPdb.peakKiB * 1024.0),
-                bench::MiB(static_cast<double>(officeBytes)));
-  ok &= Verdict("peak memory growth / input files",
-                static_cast<double>(toPdb.peakKiB - toPdb.baselineKiB) * 1024 / static_cast<double>(officeBytes), 3,
-                "TXT -> PDB memory growth / input", bench::MiB((toPdb.peakKiB - toPdb.baselineKiB) * 1024.0),
-                bench::MiB(static_cast<double>(officeBytes)));
+  ok &= MemoryVerdicts("TXT -> PDB", toPdb, static_cast<double>(officeBytes), "input");
 
   std::printf("PDB -> TXT: 20,000 orders, 60,000 order lines (container %.1f MiB, databases %.1f MiB)\n",
               static_cast<double>(containerBytes) / (1 << 20), static_cast<double>(outBytes.size()) / (1 << 20));
@@ -311,13 +317,7 @@ int main(int argc, char** argv) {
                 bench::Seconds(toTxt.seconds), bench::Seconds(zlibInflate));
   // The container is compressed about 3.5 : 1 and holds less than the process itself before it
   // reads anything; the memory figures are set against the databases the conversion reads back.
-  const double databaseBytes = static_cast<double>(outBytes.size());
-  ok &= Verdict("peak memory / databases read", static_cast<double>(toTxt.peakKiB) * 1024 / databaseBytes, 3,
-                "PDB -> TXT peak memory / databases", bench::MiB(toTxt.peakKiB * 1024.0), bench::MiB(databaseBytes));
-  ok &= Verdict("peak memory growth / databases read",
-                static_cast<double>(toTxt.peakKiB - toTxt.baselineKiB) * 1024 / databaseBytes, 3,
-                "PDB -> TXT memory growth / databases", bench::MiB((toTxt.peakKiB - toTxt.baselineKiB) * 1024.0),
-                bench::MiB(databaseBytes));
+  ok &= MemoryVerdicts("PDB -> TXT", toTxt, static_cast<double>(outBytes.size()), "databases");
 
   // Scaling: 6,000 against 60,000 records per database.
   WriteOffice(root / "office-6k", 6000, 6000, 200);
