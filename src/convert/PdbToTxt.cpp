@@ -180,11 +180,12 @@ class PendingFiles {
   const std::string& dest_;
 };
 
-// A text value as one line of a text file: a line break an agent typed into a note would
-// split its record in two, so CR and LF become blanks.
-std::string OnOneLine(std::string text) {
-  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-  return text;
+// Sets a text column to `text` kept on one line of the file: a line break an agent typed into
+// a note would split its record in two, so CR and LF become blanks. Done in the column's own
+// string, which keeps its memory from record to record.
+void SetOnOneLine(text::TnqTXTField& column, std::string_view text) {
+  column.AsString(text);
+  std::replace_if(column.Value.begin(), column.Value.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
 }
 
 // Adds `text` and CR LF at the end of the file, creating it when it does not exist. The file is
@@ -288,7 +289,7 @@ class DocumentImport {
       if (field == nullptr) {
         column.AsString(std::string());
       } else if (columns[i].value == ValueKind::Text) {
-        column.AsString(OnOneLine(field->AsString()));
+        SetOnOneLine(column, field->AsString());
       } else {
         CopyValue(columns[i].value, *field, column);
       }

@@ -198,25 +198,29 @@ TDateTime TDateTime::FromHeaderSeconds(std::uint32_t raw, std::int32_t biasMinut
 }
 
 std::string TDateTime::FormatDate(char separator) const {
+  DateText text;
+  return std::string(FormatDate(separator, text));
+}
+
+std::string_view TDateTime::FormatDate(char separator, DateText& text) const {
   const Parts p = Decode();
-  // "dd<sep>mm<sep>yyyy" by hand: this runs once per date of every exported record.
-  if (p.day >= 0 && p.day <= 99 && p.month >= 0 && p.month <= 99 && p.year >= 0 && p.year <= 9999) {
-    char buf[10];
-    buf[0] = static_cast<char>('0' + p.day / 10);
-    buf[1] = static_cast<char>('0' + p.day % 10);
-    buf[2] = separator;
-    buf[3] = static_cast<char>('0' + p.month / 10);
-    buf[4] = static_cast<char>('0' + p.month % 10);
-    buf[5] = separator;
-    buf[6] = static_cast<char>('0' + p.year / 1000);
-    buf[7] = static_cast<char>('0' + p.year / 100 % 10);
-    buf[8] = static_cast<char>('0' + p.year / 10 % 10);
-    buf[9] = static_cast<char>('0' + p.year % 10);
-    return std::string(buf, sizeof buf);
+  if (p.year > 9999) {
+    const int length = std::snprintf(text.data(), text.size(), "%02d%c%02d%c%04d", p.day, separator, p.month,
+                                     separator, p.year);
+    return {text.data(), static_cast<std::size_t>(length)};
   }
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%02d%c%02d%c%04d", p.day, separator, p.month, separator, p.year);
-  return buf;
+  // By hand: this runs once per date of every exported record.
+  text[0] = static_cast<char>('0' + p.day / 10);
+  text[1] = static_cast<char>('0' + p.day % 10);
+  text[2] = separator;
+  text[3] = static_cast<char>('0' + p.month / 10);
+  text[4] = static_cast<char>('0' + p.month % 10);
+  text[5] = separator;
+  text[6] = static_cast<char>('0' + p.year / 1000);
+  text[7] = static_cast<char>('0' + p.year / 100 % 10);
+  text[8] = static_cast<char>('0' + p.year / 10 % 10);
+  text[9] = static_cast<char>('0' + p.year % 10);
+  return {text.data(), 10};
 }
 
 std::string TDateTime::FormatTimeHHNN() const {

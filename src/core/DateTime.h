@@ -3,6 +3,7 @@
 // and from the other clocks the exchange files use.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -60,6 +61,10 @@ class TDateTime {
 
   // "dd<sep>mm<sep>yyyy".
   std::string FormatDate(char separator) const;
+  // Ten characters for the years 1..9999; the last moment of 9999 rounds up into year 10000.
+  using DateText = std::array<char, 16>;
+  // The same written into `text`, for callers that format a date per record and keep no copy.
+  std::string_view FormatDate(char separator, DateText& text) const;
   // "hh:nn".
   std::string FormatTimeHHNN() const;
   // The data-set text of a date-time: "dd/mm/yyyy", then " hh:nn" unless the time of day is 0.

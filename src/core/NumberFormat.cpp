@@ -158,28 +158,29 @@ Decimal ToDecimal(double value, int precision) {
 // to_chars: the value is m / 10^k for a whole m of at most 15 digits and the smallest k up to
 // 4 for which dividing m by 10^k gives back exactly this double. That decimal, like any of at
 // most 15 digits that reads back as the value, is the value's 15-digit rounding. Anything
-// else (more decimals, magnitudes for scientific notation) is left to the general road.
-std::optional<std::string> FormatFewDecimals(double value) {
+// else (more decimals, magnitudes for scientific notation) is left to the general road: the
+// result is then nullptr and nothing is written. Otherwise the end of the text at `out`, which
+// has room for a sign, 15 digits and the separator.
+char* FormatFewDecimals(double value, char* out) {
   const double magnitude = std::fabs(value);
-  if (!(magnitude >= 1e-4 && magnitude < 1e15)) return std::nullopt;
+  if (!(magnitude >= 1e-4 && magnitude < 1e15)) return nullptr;
   constexpr double kPowers[] = {1, 10, 100, 1000, 10000};
   constexpr std::uint64_t kWholePowers[] = {1, 10, 100, 1000, 10000};
   for (std::size_t k = 0; k < std::size(kPowers); ++k) {
     const double scaled = std::nearbyint(magnitude * kPowers[k]);
-    if (scaled >= 1e15) return std::nullopt;
+    if (scaled >= 1e15) return nullptr;
     if (scaled / kPowers[k] != magnitude) continue;
     const auto m = static_cast<std::uint64_t>(scaled);
-    std::uint64_t whole = m / kWholePowers[k];
+    const std::uint64_t whole = m / kWholePowers[k];
     std::uint64_t fraction = m % kWholePowers[k];
     std::size_t decimals = k;
     while (decimals > 0 && fraction % 10 == 0) {
       fraction /= 10;
       --decimals;
     }
-    char buf[40];
-    char* p = buf;
+    char* p = out;
     if (value < 0) *p++ = '-';
-    p = std::to_chars(p, buf + sizeof buf, whole).ptr;
+    p = std::to_chars(p, p + 15, whole).ptr;
     if (decimals > 0) {
       *p++ = kDecimalSeparator;
       for (std::size_t i = decimals; i-- > 0;) {
@@ -188,18 +189,42 @@ std::optional<std::string> FormatFewDecimals(double value) {
       }
       p += decimals;
     }
-    return std::string(buf, p);
+    return p;
   }
-  return std::nullopt;
+  return nullptr;
 }
+
+// Appends characters to a general-format buffer, which is large enough for any of its texts.
+class GeneralWriter {
+ public:
+  explicit GeneralWriter(GeneralFormatBuffer& buffer) : buffer_(buffer) {}
+  void Put(char c) { buffer_[size_++] = c; }
+  void Put(std::string_view text) {
+    for (char c : text) Put(c);
+  }
+  void PutNumber(int number) {
+    size_ = static_cast<std::size_t>(std::to_chars(buffer_.data() + size_, buffer_.data() + buffer_.size(), number).ptr -
+                                     buffer_.data());
+  }
+  std::string_view Text() const { return {buffer_.data(), size_}; }
+
+ private:
+  GeneralFormatBuffer& buffer_;
+  std::size_t size_ = 0;
+};
 
 }  // namespace
 
 std::string FormatGeneral(double value) {
+  GeneralFormatBuffer buffer;
+  return std::string(FormatGeneral(value, buffer));
+}
+
+std::string_view FormatGeneral(double value, GeneralFormatBuffer& buffer) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";
-  if (auto few = FormatFewDecimals(value)) return std::move(*few);
+  if (const char* end = FormatFewDecimals(value, buffer.data())) return {buffer.data(), end};
   const bool negative = value < 0;
   // The value rounded to 15 significant digits. When the shortest text that reads back as the
   // same double has at most 15 digits, it is that rounding: the double lies far closer to it
@@ -214,40 +239,34 @@ std::string FormatGeneral(double value) {
   const std::string_view digits(d.digits, static_cast<std::size_t>(d.count));
   const int exponent = d.exponent;
 
-  char buf[64];
-  std::size_t n = 0;
-  const auto put = [&](char c) { buf[n++] = c; };
-  const auto putAll = [&](std::string_view text) {
-    for (char c : text) buf[n++] = c;
-  };
-  if (negative) put('-');
+  GeneralWriter out(buffer);
+  if (negative) out.Put('-');
   if (exponent >= 15 || exponent < -5) {
-    put(digits[0]);
+    out.Put(digits[0]);
     if (digits.size() > 1) {
-      put(kDecimalSeparator);
-      putAll(digits.substr(1));
+      out.Put(kDecimalSeparator);
+      out.Put(digits.substr(1));
     }
-    put('E');
-    if (exponent < 0) put('-');
-    const auto written = std::to_chars(buf + n, buf + sizeof buf, std::abs(exponent));
-    n = static_cast<std::size_t>(written.ptr - buf);
+    out.Put('E');
+    if (exponent < 0) out.Put('-');
+    out.PutNumber(std::abs(exponent));
   } else if (exponent < 0) {
-    put('0');
-    put(kDecimalSeparator);
-    for (int i = 0; i < -exponent - 1; ++i) put('0');
-    putAll(digits);
+    out.Put('0');
+    out.Put(kDecimalSeparator);
+    for (int i = 0; i < -exponent - 1; ++i) out.Put('0');
+    out.Put(digits);
   } else {
     const auto whole = static_cast<std::size_t>(exponent) + 1;
     if (digits.size() <= whole) {
-      putAll(digits);
-      for (std::size_t i = digits.size(); i < whole; ++i) put('0');
+      out.Put(digits);
+      for (std::size_t i = digits.size(); i < whole; ++i) out.Put('0');
     } else {
-      putAll(digits.substr(0, whole));
-      put(kDecimalSeparator);
-      putAll(digits.substr(whole));
+      out.Put(digits.substr(0, whole));
+      out.Put(kDecimalSeparator);
+      out.Put(digits.substr(whole));
     }
   }
-  return std::string(buf, n);
+  return out.Text();
 }
 
 std::string FormatFixed(double value, int decimals) {

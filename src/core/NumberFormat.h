@@ -2,6 +2,7 @@
 // separator. Explicit functions instead of a process-wide setting.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -47,6 +48,11 @@ double StrToFloat(std::string_view text);
 // separator and its magnitude is at least 0,00001 (or it is 0), scientific ("1,5E-6", "1E20")
 // otherwise.
 std::string FormatGeneral(double value);
+// Room for the longest general-format text: "-1,23456789012345E-308" has 22 characters.
+using GeneralFormatBuffer = std::array<char, 24>;
+// The same text written into `buffer`, for callers that format many values and keep none of the
+// texts (a text column, a record line): no allocation. Valid while `buffer` is not reused.
+std::string_view FormatGeneral(double value, GeneralFormatBuffer& buffer);
 // Fixed format with exactly `decimals` decimals ("0.00" style): rounded, at least one digit
 // before the separator, a leading "-" for negatives.
 std::string FormatFixed(double value, int decimals);

@@ -103,8 +103,16 @@ void TnqTXTField::AsInteger(std::int32_t value) {
   const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
   Value.assign(std::begin(digits), end);
 }
-void TnqTXTField::AsFloat(double value) { Value = core::FormatGeneral(value); }
-void TnqTXTField::AsDateTime(core::TDateTime value) { Value = value.FormatDate('.'); }
+// Both formatted into a buffer on the stack and assigned: a column set once per record keeps its
+// string's memory.
+void TnqTXTField::AsFloat(double value) {
+  core::GeneralFormatBuffer buffer;
+  Value.assign(core::FormatGeneral(value, buffer));
+}
+void TnqTXTField::AsDateTime(core::TDateTime value) {
+  core::TDateTime::DateText text;
+  Value.assign(value.FormatDate('.', text));
+}
 
 // ---- TnqTXTLines ----
 
@@ -295,6 +303,10 @@ void TnqTXTTable::GotoRecord(int lineNo) {
     if (cut == std::string_view::npos) break;
     rest.remove_prefix(cut + separator_.size());
   }
+  ClearValuesFrom(split);
+}
+
+void TnqTXTTable::ClearValuesFrom(std::size_t split) {
   for (std::size_t i = split; i < splitColumns_; ++i) fields_[i].Field.Value.clear();
   for (std::size_t i : handedOut_)
     if (i >= split) fields_[i].Field.Value.clear();
@@ -418,7 +430,9 @@ void TnqTXTTable::Append() {
   if (recordCount_ == INT_MAX - 1) throw EnqTXTTableError("Таблица " + ForDisplay(FileName) + " переполнена");
   lines_.Add({});
   ++recordCount_;
-  GotoRecord(recordCount_);  // an empty line: every value empty
+  // The new line is empty, so is every value: nothing to split.
+  recNo_ = recordCount_;
+  ClearValuesFrom(0);
 }
 
 void TnqTXTTable::Post() {
@@ -426,10 +440,18 @@ void TnqTXTTable::Post() {
     ReportError(kNoSuchRecord);
     return;
   }
-  // One buffer joins every posted line.
-  postLine_.clear();
-  for (const Column& column : fields_) postLine_.append(column.Field.Value).append(separator_);
-  lines_.Replace(static_cast<std::size_t>(recNo_), postLine_);
+  // Sized once and copied into: a record just appended is joined straight into the line store.
+  lines_.Rewrite(static_cast<std::size_t>(recNo_), [&](std::string& out) {
+    std::size_t length = 0;
+    for (const Column& column : fields_) length += column.Field.Value.size() + separator_.size();
+    const std::size_t start = out.size();
+    out.resize(start + length);
+    char* at = out.data() + start;
+    for (const Column& column : fields_) {
+      at += column.Field.Value.copy(at, column.Field.Value.size());
+      at += separator_.copy(at, separator_.size());
+    }
+  });
 }
 
 bool TnqTXTTable::Save() {

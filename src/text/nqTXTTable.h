@@ -63,6 +63,10 @@ class TnqTXTLines {
   void Load(std::string bytes);
   void Add(std::string_view line);
   void Replace(std::size_t i, std::string_view line);
+  // Replaces line i by what `write` appends to the string it is given. The last line of the
+  // buffer (a record just appended) is written in place, without a copy of its text.
+  template <class Write>
+  void Rewrite(std::size_t i, Write write);
 
  private:
   struct Slice {
@@ -74,7 +78,22 @@ class TnqTXTLines {
   std::string buffer_;
   std::vector<Slice> slices_;
   std::size_t unused_ = 0;  // bytes of buffer_ no line refers to any more
+  std::string rewritten_;   // a line written by Rewrite that is not the last one
 };
+
+template <class Write>
+void TnqTXTLines::Rewrite(std::size_t i, Write write) {
+  Slice& slice = slices_.at(i);
+  if (slice.offset + slice.length == buffer_.size()) {
+    buffer_.resize(slice.offset);
+    write(buffer_);
+    slice.length = buffer_.size() - slice.offset;
+    return;
+  }
+  rewritten_.clear();
+  write(rewritten_);
+  Replace(i, rewritten_);
+}
 
 class TnqTXTTable {
  public:
@@ -173,6 +192,9 @@ class TnqTXTTable {
   // The n-th value of a line by the record split.
   std::string_view ValueAt(std::string_view line, std::size_t column) const;
   void MoveToIndexPos(long position);
+  // Empties the columns from `split` on that may hold a value (those the last split filled and
+  // those handed out for writing); the columns before it hold the current record's values.
+  void ClearValuesFrom(std::size_t split);
 
   core::Reporter& reporter_;
   std::string separator_ = ";";
@@ -186,7 +208,6 @@ class TnqTXTTable {
   std::vector<IndexEntry> index_;
   long indexPos_ = -1;
   std::string indexFieldName_;
-  std::string postLine_;
 };
 
 }  // namespace text

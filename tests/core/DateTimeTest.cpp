@@ -89,5 +89,9 @@ TEST(DateTime, ValuesBeyondTheCalendarAreClampedNotOverflowed) {
   EXPECT_EQ(TDateTime(-1e300).Decode().year, 1);
   EXPECT_EQ(TDateTime(std::numeric_limits<double>::quiet_NaN()).Decode().year, 1899);
   EXPECT_EQ(TDateTime(std::numeric_limits<double>::infinity()).FormatDate('.'), "31.12.9999");
+  // The last half millisecond of 9999 rounds up into the next day, whose year has five digits.
+  TDateTime::DateText text;
+  EXPECT_EQ(TDateTime(2958465.999999996).FormatDate('.', text), "01.01.10000");
+  EXPECT_EQ(Date(1, 1, 1).FormatDate('.', text), "01.01.0001");
   (void)TDateTime(1e300).ToPalmSeconds();
 }

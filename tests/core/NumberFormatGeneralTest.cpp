@@ -62,10 +62,13 @@ TEST(NumberFormatGeneral, AgreesAtTheEdges) {
   const double values[] = {0.1 + 0.2, 1e15, 999999999999999.0, 999999999999999.4, 999999999999999.6,
                            1e-5, 0.99999999999999995e-5, 9.999999999999995, 0.5, 123456789012345678.0,
                            std::numeric_limits<double>::max(), std::numeric_limits<double>::min(),
-                           std::numeric_limits<double>::denorm_min(), 2.5e-308, 1234.5, 10.0, 2.5};
+                           std::numeric_limits<double>::denorm_min(), 2.5e-308, 1234.5, 10.0, 2.5,
+                           1.23456789012345e-308, 0.0001, 0.00012345, 99999999999.9999, 100000000000.0001};
+  core::GeneralFormatBuffer buffer;
   for (double v : values) {
     EXPECT_EQ(core::FormatGeneral(v), ReferenceGeneral(v)) << v;
     EXPECT_EQ(core::FormatGeneral(-v), ReferenceGeneral(-v)) << v;
+    EXPECT_EQ(core::FormatGeneral(-v, buffer), ReferenceGeneral(-v)) << v;  // the longest texts fit
   }
 }
 

@@ -392,6 +392,22 @@ TEST_F(TextTableTest, PostReplacesExistingLinesAndRejectsPastTheEnd) {
   EXPECT_EQ(LinesOf(table), (std::vector<std::string>{"A;B", "s;1;", std::string(100, 'w') + ";2;"}));
 }
 
+TEST_F(TextTableTest, PostAtTheEndOfTheStoreAndAfterAppendsKeepsEveryLine) {
+  OpenWith("A;B\r\nq;2");  // the last line has no break after it
+  table.FieldByName("A")->AsString("longer");
+  table.Post();
+  table.Append();  // the values the record split gave are gone
+  for (const auto& column : table.Fields()) EXPECT_TRUE(column.Field.Value.empty());
+  table.FieldByName("B")->AsString("3");
+  table.Post();
+  table.Append();
+  table.Post();
+  table.GotoRecord(2);
+  table.FieldByName("A")->AsString("x");
+  table.Post();  // an appended record that is no longer the last
+  EXPECT_EQ(LinesOf(table), (std::vector<std::string>{"A;B", "longer;2;", "x;3;", ";;"}));
+}
+
 TEST_F(TextTableTest, FieldConversions) {
   OpenWith("V\r\n 12\r\n12a\r\n");
   auto* v = table.FieldByName("V");
