@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 #include <zlib.h>
@@ -102,6 +103,7 @@ class TUnpacker {
   int Refill(std::size_t below, int failureCode);
   int StartDatabase();
   int ReadBlock();
+  std::optional<core::Bytes> HeaderBlock(std::uint16_t announcedSize) const;
   int AppendBlockRecords();
 
   TPDBDataFields& container_;
@@ -165,6 +167,8 @@ int TUnpacker::StartDatabase() {
     return syaWouldReplaceContainer;
 
   output_.SetStreamRecords(true);
+  // Entries without data are dropped, so the count is a good guess rather than a promise.
+  output_.SetExpectedRecordCount(header_.recordCount);
   output_.SetDirectory(outputDirectory_);
   output_.SetPDBFilename(header_.name + ".pdb");
   output_.SetCreatorID(std::string(header_.creator.data(), header_.creator.size()));
@@ -179,6 +183,8 @@ int TUnpacker::StartDatabase() {
   output_.SetCreationDate(DateFromPalmSeconds(header_.creationDate));
   output_.SetModificationDate(DateFromPalmSeconds(header_.modificationDate));
   output_.SetModificationNumber(header_.reserved56);
+  output_.SetRecordCategory(0);
+  output_.SetRecordUniqueID(0);
   phase_ = 1;
   return syaOK;
 }
@@ -206,6 +212,13 @@ int TUnpacker::ReadBlock() {
   return syaOK;
 }
 
+// The AppInfo or SortInfo block just read, which must be as long as the header says: a damaged
+// size would otherwise take a block of records for it, and its records would be lost.
+std::optional<core::Bytes> TUnpacker::HeaderBlock(std::uint16_t announcedSize) const {
+  if (blockLength_ != announcedSize) return std::nullopt;
+  return core::Bytes(block_.begin(), block_.begin() + static_cast<std::ptrdiff_t>(blockLength_));
+}
+
 // Record entries: attribute word, size, bytes. Entries without data (deleted records) are dropped.
 int TUnpacker::AppendBlockRecords() {
   core::BigEndianReader in(core::ByteSpan(block_).first(blockLength_));
@@ -218,10 +231,7 @@ int TUnpacker::AppendBlockRecords() {
     if (size == 0) continue;
     if (output_.RecordCount() >= core::kPalmMaxRecords) return syaStreamMalformed;
     output_.SetRecordAttributes(static_cast<std::uint8_t>((attributes / 16) % 16));
-    output_.SetRecordCategory(0);
-    output_.SetRecordUniqueID(0);
-    output_.SetRecordData(core::Bytes(data.begin(), data.end()));
-    output_.AppendRecord();
+    output_.AppendRecordCopy(data);
   }
   return syaOK;
 }
@@ -248,14 +258,18 @@ int TUnpacker::Run() {
     if (phase_ == 1) {
       phase_ = 2;
       if (header_.appInfoSize != 0) {
-        output_.SetAppInfoData(core::Bytes(block_.begin(), block_.begin() + static_cast<std::ptrdiff_t>(blockLength_)));
+        auto appInfo = HeaderBlock(header_.appInfoSize);
+        if (!appInfo) return syaStreamMalformed;
+        output_.SetAppInfoData(std::move(*appInfo));
         continue;
       }
     }
     if (phase_ == 2) {
       phase_ = 3;
       if (header_.sortInfoSize != 0) {
-        output_.SetSortInfoData(core::Bytes(block_.begin(), block_.begin() + static_cast<std::ptrdiff_t>(blockLength_)));
+        auto sortInfo = HeaderBlock(header_.sortInfoSize);
+        if (!sortInfo) return syaStreamMalformed;
+        output_.SetSortInfoData(std::move(*sortInfo));
         continue;
       }
     }
