@@ -7,7 +7,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <set>
 #include <vector>
 #include <zlib.h>
@@ -103,7 +102,6 @@ class TUnpacker {
   int Refill(std::size_t below, int failureCode);
   int StartDatabase();
   int ReadBlock();
-  std::optional<core::Bytes> HeaderBlock(std::uint16_t announcedSize) const;
   int AppendBlockRecords();
 
   TPDBDataFields& container_;
@@ -212,13 +210,6 @@ int TUnpacker::ReadBlock() {
   return syaOK;
 }
 
-// The AppInfo or SortInfo block just read, which must be as long as the header says: a damaged
-// size would otherwise take a block of records for it, and its records would be lost.
-std::optional<core::Bytes> TUnpacker::HeaderBlock(std::uint16_t announcedSize) const {
-  if (blockLength_ != announcedSize) return std::nullopt;
-  return core::Bytes(block_.begin(), block_.begin() + static_cast<std::ptrdiff_t>(blockLength_));
-}
-
 // Record entries: attribute word, size, bytes. Entries without data (deleted records) are dropped.
 int TUnpacker::AppendBlockRecords() {
   core::BigEndianReader in(core::ByteSpan(block_).first(blockLength_));
@@ -258,18 +249,14 @@ int TUnpacker::Run() {
     if (phase_ == 1) {
       phase_ = 2;
       if (header_.appInfoSize != 0) {
-        auto appInfo = HeaderBlock(header_.appInfoSize);
-        if (!appInfo) return syaStreamMalformed;
-        output_.SetAppInfoData(std::move(*appInfo));
+        output_.SetAppInfoData(core::Bytes(block_.begin(), block_.begin() + static_cast<std::ptrdiff_t>(blockLength_)));
         continue;
       }
     }
     if (phase_ == 2) {
       phase_ = 3;
       if (header_.sortInfoSize != 0) {
-        auto sortInfo = HeaderBlock(header_.sortInfoSize);
-        if (!sortInfo) return syaStreamMalformed;
-        output_.SetSortInfoData(std::move(*sortInfo));
+        output_.SetSortInfoData(core::Bytes(block_.begin(), block_.begin() + static_cast<std::ptrdiff_t>(blockLength_)));
         continue;
       }
     }
