@@ -264,6 +264,20 @@ void AtomicFileWriter::WriteAll(std::span<const std::uint8_t> bytes) {
   }
 }
 
+void AtomicFileWriter::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (fd_ < 0) throw FileError("write to a closed file " + final_.string());
+  if (offset > size_ || bytes.size() > size_ - offset) throw std::out_of_range("write past the end of " + final_.string());
+  Flush();  // the bytes to overwrite may still be in the buffer
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw FileError("cannot write " + Describe(final_, errno));
+    }
+    done += static_cast<std::size_t>(n);
+  }
+}
+
 void AtomicFileWriter::Write(std::string_view text) {
   Write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }

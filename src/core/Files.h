@@ -92,6 +92,9 @@ class AtomicFileWriter {
 
   void Write(std::span<const std::uint8_t> bytes);
   void Write(std::string_view text);
+  // Overwrites bytes written earlier, from `offset` on (std::out_of_range when they would run
+  // past Size()): a head whose values are known only once what follows it has been written.
+  void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Bytes written so far.
   std::uint64_t Size() const { return size_; }
   // Writes out what is buffered and closes the temporary file (synced when durable): TempPath

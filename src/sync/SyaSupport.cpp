@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <fstream>
 #include <new>
 
 #include "core/Encoding.h"
@@ -256,9 +257,8 @@ void TPDBDataManager::CreateDatabase() {
   } catch (const std::exception& e) {
     RaisePDBError(2600, 7, e.what());  // the file error names the path and the reason
   }
-  spool_.reset();
-  entrySpool_.reset();
-  streamedDataBytes_ = 0;
+  streamed_.clear();
+  headRoom_.reset();
   header_.Version = 0;
   header_.ModificationDate = core::TDateTime();
   header_.BackupDate = core::TDateTime();
@@ -271,52 +271,27 @@ void TPDBDataManager::CreateDatabase() {
   active_ = true;
 }
 
-namespace {
-
-// Reads back a sealed spool file in large pieces.
-class TSpoolReader {
- public:
-  explicit TSpoolReader(const core::AtomicFileWriter& spool) : in_(spool.TempPath(), std::ios::binary), spool_(spool) {}
-  void Read(std::span<std::uint8_t> out) {
-    if (!in_.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size())))
-      throw core::FileError("cannot read back " + spool_.TempPath().string());
-  }
-
- private:
-  std::ifstream in_;
-  const core::AtomicFileWriter& spool_;
-};
-
-constexpr std::size_t kCopyChunk = 256 * 1024;
-
-}  // namespace
-
-void TPDBDataManager::WriteFileHead(core::AtomicFileWriter& out, bool writeCategories) {
+core::Bytes TPDBDataManager::BuildFileHead(bool writeCategories, std::vector<core::PalmRecordToWrite> records) const {
   // The header values as held; the unique-ID seed and the next record list are written as 0.
-  // A record flagged deleted is listed with offset 0 and without data.
   core::PalmFileHead head;
   head.Header = header_.HeaderToWrite();
   head.Header.UniqueIDSeed = 0;
   if (writeCategories) head.Categories = categories_;
   head.AppInfo = appInfo_;
   head.SortInfo = sortInfo_;
-  head.Records.reserve(recordCount_);
-  const auto list = [&](std::uint8_t flags, std::uint32_t uniqueID, std::uint64_t size) {
-    head.Records.push_back(
-        {.Flags = flags, .UniqueID = uniqueID, .Size = size, .WithoutData = (flags & kRecordDelete) != 0});
-  };
-  if (entrySpool_) {
-    entrySpool_->Seal();
-    TSpoolReader in(*entrySpool_);
-    std::array<std::uint8_t, kSpooledEntrySize> raw{};
-    for (std::size_t i = 0; i < recordCount_; ++i) {
-      in.Read(raw);
-      list(raw[0], core::LoadBE32(raw.data()) & 0xFFFFFF, core::LoadBE32(raw.data() + 4));
-    }
-  } else {
-    for (const auto& r : records_) list(r.attributes, r.uniqueID, r.data.size());
+  head.Records = std::move(records);
+  return head.Build();
+}
+
+void TPDBDataManager::WriteFileHead(core::AtomicFileWriter& out, bool writeCategories) {
+  // A record flagged deleted is listed with offset 0 and without data.
+  std::vector<core::PalmRecordToWrite> list;
+  list.reserve(records_.size());
+  for (const auto& r : records_) {
+    const bool deleted = r.attributes & kRecordDelete;
+    list.push_back({.Flags = r.attributes, .UniqueID = r.uniqueID, .Size = r.data.size(), .WithoutData = deleted});
   }
-  out.Write(head.Build());
+  out.Write(BuildFileHead(writeCategories, std::move(list)));
 }
 
 void TPDBDataManager::Close() {
@@ -333,7 +308,11 @@ std::unique_ptr<core::AtomicFileWriter> TPDBDataManager::CloseStaged() {
   if (!active_) RaisePDBError(2190, 1);
   std::unique_ptr<core::AtomicFileWriter> staged;
   if (openMode_ == dmModeWriteOnly) {
-    WriteDatabase(writeCategories_, *out_);
+    if (headRoom_) {
+      FinishStreamedFile(writeCategories_);
+    } else {
+      WriteDatabase(writeCategories_, *out_);
+    }
     out_->Seal();
     staged = std::move(out_);
   }
@@ -341,44 +320,69 @@ std::unique_ptr<core::AtomicFileWriter> TPDBDataManager::CloseStaged() {
   return staged;
 }
 
+void TPDBDataManager::CheckAppend() const {
+  if (!active_) RaisePDBError(2190, 1);
+  if (openMode_ != dmModeWriteOnly) RaisePDBError(2540, 1);
+  if (recordCount_ >= core::kPalmMaxRecords) RaisePDBError(2620, 1);
+}
+
 void TPDBDataManager::AppendNode(RecordNode node) {
-  if (!streamRecords_) {
-    records_.push_back(std::move(node));
-    recordCount_ = static_cast<std::uint16_t>(records_.size());
+  if (streamRecords_) {
+    AppendStreamed(node.attributes, node.uniqueID, node.data);
     return;
   }
-  if (!spool_) {
-    const std::string path = FilePath().string();
-    entrySpool_ = std::make_unique<core::AtomicFileWriter>(path + ".entries", core::Durability::Unsynced);
-    spool_ = std::make_unique<core::AtomicFileWriter>(path + ".records", core::Durability::Unsynced);
+  records_.push_back(std::move(node));
+  recordCount_ = static_cast<std::uint16_t>(records_.size());
+}
+
+void TPDBDataManager::AppendStreamed(std::uint8_t attributes, std::uint32_t uniqueID, core::ByteSpan data) {
+  if (!headRoom_) {
+    // Room for the head with the expected number of list entries; Close writes its values.
+    headRoom_ = BuildFileHead(writeCategories_, {}).size() + core::kPalmRecordEntrySize * expectedRecordCount_;
+    out_->Write(core::Bytes(*headRoom_, 0));
+    streamed_.reserve(expectedRecordCount_);
   }
-  // Attribute byte, unique ID, data size.
-  const bool deleted = node.attributes & kRecordDelete;
-  const auto size = static_cast<std::uint32_t>(deleted ? 0 : node.data.size());
-  std::array<std::uint8_t, kSpooledEntrySize> raw{};
-  core::StoreBE32(raw.data(), (node.uniqueID & 0xFFFFFF) | (std::uint32_t{node.attributes} << 24));
-  core::StoreBE32(raw.data() + 4, size);
-  entrySpool_->Write(raw);
-  if (!deleted) spool_->Write(node.data);
-  streamedDataBytes_ += size;
+  const bool deleted = attributes & kRecordDelete;
+  streamed_.push_back({.Flags = attributes,
+                       .UniqueID = uniqueID & 0xFFFFFF,
+                       .Size = deleted ? 0 : data.size(),
+                       .WithoutData = deleted});
+  if (!deleted) out_->Write(data);
   ++recordCount_;
 }
 
-void TPDBDataManager::WriteRecordData(core::AtomicFileWriter& out) {
-  if (!spool_) {
-    for (const auto& node : records_)
-      if (!(node.attributes & kRecordDelete)) out.Write(node.data);
-    return;
+void TPDBDataManager::FinishStreamedFile(bool writeCategories) {
+  const core::Bytes head = BuildFileHead(writeCategories, std::move(streamed_));
+  if (head.size() == *headRoom_) {
+    out_->WriteAt(0, head);
+  } else {
+    MoveStreamedData(head);
   }
-  spool_->Seal();
-  TSpoolReader in(*spool_);
+}
+
+// The room left in front of the data does not fit the head: the data are copied once behind
+// the right head into a new temporary file, which replaces the first.
+void TPDBDataManager::MoveStreamedData(core::ByteSpan head) {
+  auto moved = std::make_unique<core::AtomicFileWriter>(out_->FinalPath(), durability_);
+  moved->Write(head);
+  out_->Seal();
+  std::ifstream in(out_->TempPath(), std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(*headRoom_));
+  constexpr std::size_t kCopyChunk = 256 * 1024;
   core::Bytes chunk(kCopyChunk);
-  for (std::uint64_t left = spool_->Size(); left > 0;) {
+  for (std::uint64_t left = out_->Size() - *headRoom_; left > 0;) {
     const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyChunk));
-    in.Read(std::span(chunk).first(take));
-    out.Write(core::ByteSpan(chunk).first(take));
+    if (!in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(take)))
+      throw core::FileError("cannot read back " + out_->TempPath().string());
+    moved->Write(core::ByteSpan(chunk).first(take));
     left -= take;
   }
+  out_ = std::move(moved);  // removes the first temporary file
+}
+
+void TPDBDataManager::WriteRecordData(core::AtomicFileWriter& out) {
+  for (const auto& node : records_)
+    if (!(node.attributes & kRecordDelete)) out.Write(node.data);
 }
 
 void TPDBDataManager::Abandon() {
@@ -397,9 +401,9 @@ void TPDBDataManager::ReleaseAll() {
   entriesLoaded_ = false;
   file_.Close();
   out_.reset();  // removes an uncommitted temporary file
-  spool_.reset();
-  entrySpool_.reset();
-  streamedDataBytes_ = 0;
+  streamed_.clear();
+  streamed_.shrink_to_fit();
+  headRoom_.reset();
   recordCount_ = 0;
   currentIndex_ = -1;
   bof_ = eof_ = true;
@@ -411,11 +415,18 @@ void TPDBDataManager::ReleaseAll() {
 TPDBDataFields::~TPDBDataFields() { CloseOnDestroy(); }
 
 void TPDBDataFields::AppendRecord() {
-  if (!Active()) RaisePDBError(2190, 1);
-  if (OpenMode() != dmModeWriteOnly) RaisePDBError(2540, 1);
-  if (RecordCount() >= core::kPalmMaxRecords) RaisePDBError(2620, 1);
+  CheckAppend();
   AppendNode(RecordNode{std::move(recordData_), recordCategory_, recordAttributes_, recordUniqueID_});
   recordData_ = core::Bytes();
+}
+
+void TPDBDataFields::AppendRecordCopy(core::ByteSpan data) {
+  CheckAppend();
+  if (StreamRecords()) {
+    AppendStreamed(recordAttributes_, recordUniqueID_, data);  // no buffer of its own needed
+  } else {
+    AppendNode(RecordNode{core::Bytes(data.begin(), data.end()), recordCategory_, recordAttributes_, recordUniqueID_});
+  }
 }
 
 core::Bytes& TPDBDataFields::LastRecordData() {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,11 +91,17 @@ class TPDBDataManager {
   // deletes again need not be. Synced unless set otherwise before CreateDatabase.
   core::Durability FileDurability() const { return durability_; }
   void SetFileDurability(core::Durability durability) { durability_ = durability; }
-  // Write-only, set before CreateDatabase: appended records go at once to spool files beside the
-  // database (entries and data), which Close copies into the file. Memory then stays at a few
-  // buffers whatever the database's size, at the cost of writing the data twice.
+  // Write-only, set before CreateDatabase: appended records' bytes go at once into the database's
+  // temporary file, behind room left for the header, the record list and the AppInfo and SortInfo
+  // blocks, which Close writes into that room. Memory then stays at one list entry per record
+  // whatever the data's size, and every record's bytes are written once. The room is measured at
+  // the first record, for ExpectedRecordCount records and the blocks set by then; when it does not
+  // fit at Close (another record count, a block set later) the data are copied once behind the
+  // right head, so a wrong guess costs time, never a different file.
   bool StreamRecords() const { return streamRecords_; }
   void SetStreamRecords(bool stream) { streamRecords_ = stream; }
+  std::uint16_t ExpectedRecordCount() const { return expectedRecordCount_; }
+  void SetExpectedRecordCount(std::uint16_t count) { expectedRecordCount_ = count; }
 
   std::uint16_t RecordCount() const { return recordCount_; }
   std::uint64_t FileSize() const { return fileSize_; }
@@ -139,8 +146,13 @@ class TPDBDataManager {
   // Writes the header, entries, category block and AppInfo/SortInfo blocks of the file, for the
   // appended records in list order; the record data follow them.
   void WriteFileHead(core::AtomicFileWriter& out, bool writeCategories);
-  // Write-only: the list takes `node`; with StreamRecords its data go to the spool file.
+  // Write-only: refuses an append to a closed database, to one open for reading (2540) and a
+  // 65536th record (2620).
+  void CheckAppend() const;
+  // Write-only: the list takes `node`; with StreamRecords its data go to the file.
   void AppendNode(RecordNode node);
+  // StreamRecords: lists a record and writes its data (none when flagged deleted) to the file.
+  void AppendStreamed(std::uint8_t attributes, std::uint32_t uniqueID, core::ByteSpan data);
   // Writes the data of the records not flagged deleted, in list order.
   void WriteRecordData(core::AtomicFileWriter& out);
 
@@ -160,6 +172,11 @@ class TPDBDataManager {
     std::uint32_t uniqueID = 0;
   };
   std::filesystem::path FilePath() const;
+  // Header, record list, category block, AppInfo and SortInfo for `records` in file order.
+  core::Bytes BuildFileHead(bool writeCategories, std::vector<core::PalmRecordToWrite> records) const;
+  // StreamRecords: writes the head into the room left for it, or moves the data behind it.
+  void FinishStreamedFile(bool writeCategories);
+  void MoveStreamedData(core::ByteSpan head);
   void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
   void ReadHeader();
   core::Bytes ReadBlock(std::uint32_t offset, std::uint64_t end, int failureId);
@@ -185,10 +202,11 @@ class TPDBDataManager {
   std::unique_ptr<core::AtomicFileWriter> out_;
   core::Durability durability_ = core::Durability::Synced;
   bool streamRecords_ = false;
-  // StreamRecords: the appended records' entries (kSpooledEntrySize bytes each) and data.
-  static constexpr std::size_t kSpooledEntrySize = 8;
-  std::unique_ptr<core::AtomicFileWriter> entrySpool_, spool_;
-  std::uint64_t streamedDataBytes_ = 0;
+  std::uint16_t expectedRecordCount_ = 0;
+  // StreamRecords: the appended records' list entries (their data are in out_ already) and the
+  // bytes left in front of the data for the head, once the first record is written.
+  std::vector<core::PalmRecordToWrite> streamed_;
+  std::optional<std::size_t> headRoom_;
 };
 
 // A database with one current record held as raw bytes, an in-memory list that whole records are
@@ -215,6 +233,9 @@ class TPDBDataFields : public TPDBDataManager {
   // Write-only: moves the current record to the end of the record list (RecordData is empty
   // afterwards). Refuses a 65536th record (2620).
   void AppendRecord();
+  // Write-only: appends a record of the current attributes, category and unique ID holding a copy
+  // of `data`; RecordData is left alone. With StreamRecords the bytes go straight to the file.
+  void AppendRecordCopy(core::ByteSpan data);
   // The bytes of the last appended record, which the caller may still fill or grow (not with
   // StreamRecords).
   core::Bytes& LastRecordData();

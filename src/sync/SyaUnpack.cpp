@@ -165,6 +165,8 @@ int TUnpacker::StartDatabase() {
     return syaWouldReplaceContainer;
 
   output_.SetStreamRecords(true);
+  // Entries without data are dropped, so the count is a good guess rather than a promise.
+  output_.SetExpectedRecordCount(header_.recordCount);
   output_.SetDirectory(outputDirectory_);
   output_.SetPDBFilename(header_.name + ".pdb");
   output_.SetCreatorID(std::string(header_.creator.data(), header_.creator.size()));
@@ -179,6 +181,8 @@ int TUnpacker::StartDatabase() {
   output_.SetCreationDate(DateFromPalmSeconds(header_.creationDate));
   output_.SetModificationDate(DateFromPalmSeconds(header_.modificationDate));
   output_.SetModificationNumber(header_.reserved56);
+  output_.SetRecordCategory(0);
+  output_.SetRecordUniqueID(0);
   phase_ = 1;
   return syaOK;
 }
@@ -218,10 +222,7 @@ int TUnpacker::AppendBlockRecords() {
     if (size == 0) continue;
     if (output_.RecordCount() >= core::kPalmMaxRecords) return syaStreamMalformed;
     output_.SetRecordAttributes(static_cast<std::uint8_t>((attributes / 16) % 16));
-    output_.SetRecordCategory(0);
-    output_.SetRecordUniqueID(0);
-    output_.SetRecordData(core::Bytes(data.begin(), data.end()));
-    output_.AppendRecord();
+    output_.AppendRecordCopy(data);
   }
   return syaOK;
 }

@@ -16,8 +16,8 @@ namespace sya {
 // refuses raises EPDBException; a file that cannot be written (a full disk) raises
 // core::FileError naming it. The databases are put in place together once the whole container
 // has been read: after any failure the output directory holds what it held before. Each
-// database's records stream to disk as they are inflated, so memory stays at a few buffers
-// whatever the databases' sizes.
+// database's records stream to disk as they are inflated, each record's bytes written once, so
+// memory stays at a few buffers and one record list entry per record whatever the data's size.
 int SyaUnpack(std::string_view directory, std::string_view fileName, std::string_view outputDirectory);
 
 // A date field of a database header: 0 when its first two bytes are 0; above 0x7FFFFFFF seconds

@@ -48,6 +48,20 @@ TEST(Files, AtomicWriterReplacesOnlyOnCommit) {
   EXPECT_EQ(dir.List(), std::vector<std::string>{"out.pdb"});
 }
 
+TEST(Files, AtomicWriterOverwritesWhatItWroteBefore) {
+  TempDir dir;
+  const auto bytes = [](std::string_view text) {
+    return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  };
+  AtomicFileWriter writer(dir / "head.bin");
+  writer.Write(std::string_view("....body"));
+  writer.WriteAt(0, bytes("HEAD"));
+  writer.Write(std::string_view("!"));
+  EXPECT_THROW(writer.WriteAt(8, bytes("xy")), std::out_of_range);
+  writer.Commit();
+  EXPECT_EQ(dir.ReadFile("head.bin"), "HEADbody!");
+}
+
 TEST(Files, AtomicWriterFailsCleanlyInAMissingDirectory) {
   TempDir dir;
   EXPECT_THROW(AtomicFileWriter(dir / "nope" / "x.pdb"), FileError);

@@ -99,6 +99,26 @@ TEST_F(SyaUnpackTest, EntriesWithoutDataAreDroppedAndFlagsKept) {
   EXPECT_EQ(x.created, 2713996800u);
 }
 
+TEST_F(SyaUnpackTest, AWrongRecordCountInTheHeaderGivesTheSameFile) {
+  // A record flagged deleted that still carries bytes is listed without them.
+  const Bytes data = Block(
+      Concat({Entry(0x0040, Random(3000, 1)), Entry(0, {}), Entry(0x0080, Text("gone")), Entry(0, Random(70, 2))}));
+  std::optional<Bytes> first;
+  for (const std::uint16_t announced : {3, 4, 0, 1, 9}) {
+    SCOPED_TRACE(announced);
+    ASSERT_EQ(UnpackStream(Concat({Marker(), Header("R", 4, 0, announced), Block(Text("info")), data})), 0);
+    const Bytes file = out.ReadBytes("R.pdb");
+    if (!first) first = file;
+    EXPECT_EQ(file, *first);
+    EXPECT_EQ(out.List().size(), 1u) << "no temporary file left behind";
+  }
+  const ParsedPdb r = ParsePdb(*first);
+  ASSERT_EQ(r.records.size(), 3u);
+  EXPECT_EQ(r.appInfo, Text("info"));
+  EXPECT_EQ(r.records[1].offset, 0u);
+  EXPECT_EQ(r.records[2].data, Random(70, 2));
+}
+
 TEST(SyaDates, HeaderDatesDecodeByTheirFirstByte) {
   EXPECT_EQ(sya::DateFromPalmSeconds(Bytes{0xA1, 0xC4, 0x4E, 0x00}), *TDateTime::FromDate(1990, 1, 1));
   EXPECT_EQ(sya::DateFromPalmSeconds(Bytes{0x00, 0x00, 0x12, 0x34}), TDateTime());
