@@ -131,6 +131,11 @@ class PendingFiles {
       if (outcome.keep && fs::is_directory(fs::symlink_status(finalPath, ec)))
         throw core::FileError("cannot replace " + finalPath.string() + ": a folder has that name");
     }
+    // The new files were handed to the disk as each was saved; they are on it before any takes
+    // its final name (the caller syncs the directory after).
+    for (const TextOutcome& outcome : outcomes)
+      if (const auto pendingPath = core::FindNoCase(dest_, PendingName(outcome.file)); outcome.keep && pendingPath)
+        core::SyncFile(*pendingPath);
     std::vector<std::pair<fs::path, fs::path>> movedAside;  // earlier file, its hidden name
     std::vector<fs::path> placed;
     auto undo = [&]() noexcept {
@@ -216,6 +221,8 @@ class DocumentImport {
         carried_(carried),
         table_(context.reporter) {
     table_.Path = dest_;
+    // A saved file starts on its way to the disk while the next is built; Commit waits for all.
+    table_.SetSaveDurability(core::Durability::Deferred);
   }
 
   ConversionResult Run() {

@@ -132,6 +132,15 @@ std::string ReadRegularFile(const fs::path& path) {
   return bytes;
 }
 
+void SyncFile(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw FileError("cannot sync " + Describe(path, errno));
+  const int result = ::fsync(fd);
+  const int error = errno;
+  ::close(fd);
+  if (result != 0) throw FileError("cannot sync " + Describe(path, error));
+}
+
 void SyncDirectory(const fs::path& directory) {
   const fs::path dir = directory.empty() ? fs::path(".") : directory;
   const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -286,6 +295,10 @@ void AtomicFileWriter::Seal() {
   if (fd_ < 0) throw FileError("seal of a closed file " + final_.string());
   Flush();
   if (durability_ == Durability::Synced && ::fsync(fd_) != 0) throw FileError("cannot sync " + Describe(final_, errno));
+#ifdef __linux__
+  // Only a start: whoever puts the file in place syncs it, by then mostly written.
+  if (durability_ == Durability::Deferred) ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) {

@@ -75,8 +75,15 @@ std::string TemporaryNamePrefix(std::string_view finalName, long pid, std::strin
 void SweepAbandonedTemporaries(const std::filesystem::path& directory, std::string_view finalName);
 
 // Whether a committed file is made durable: synced before its rename and its directory after.
-// A file the same run deletes again (an intermediate database) needs no sync.
-enum class Durability { Synced, Unsynced };
+// A file the same run deletes again (an intermediate database) needs no sync. Deferred: the file
+// is handed to the disk when sealed (write-back starts, nobody waits for it) and Commit neither
+// syncs nor waits; the caller syncs the file (SyncFile) before it takes a name that must survive
+// a power loss, and the directory after. Several files so reach the disk while the program goes
+// on working, instead of one after another while it waits.
+enum class Durability { Synced, Unsynced, Deferred };
+
+// Waits until the content of the file `path` is on disk (fsync). FileError when it fails.
+void SyncFile(const std::filesystem::path& path);
 
 // Writes a file through a temporary file in the same directory that is flushed, synced and
 // renamed over the final name by Commit, which then syncs the directory (both syncs left out for
@@ -97,8 +104,8 @@ class AtomicFileWriter {
   void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Bytes written so far.
   std::uint64_t Size() const { return size_; }
-  // Writes out what is buffered and closes the temporary file (synced when durable): TempPath
-  // then holds every byte written. Only Commit or Abandon may follow. Several files can so be
+  // Writes out what is buffered and closes the temporary file (synced when durable, write-back
+  // started when deferred): TempPath then holds every byte written. Only Commit or Abandon may follow. Several files can so be
   // completed first and put in place together afterwards.
   void Seal();
   // Seals when not yet sealed, then renames over the final name.

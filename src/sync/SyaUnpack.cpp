@@ -165,6 +165,9 @@ int TUnpacker::StartDatabase() {
     return syaWouldReplaceContainer;
 
   output_.SetStreamRecords(true);
+  // Each database starts on its way to the disk as soon as it is complete; CommitAll waits for
+  // them all at once before any takes its name.
+  output_.SetFileDurability(core::Durability::Deferred);
   // Entries without data are dropped, so the count is a good guess rather than a promise.
   output_.SetExpectedRecordCount(header_.recordCount);
   output_.SetDirectory(outputDirectory_);
@@ -271,7 +274,11 @@ void TUnpacker::FinishDatabase() {
 }
 
 void TUnpacker::CommitAll() {
+  // Every database is on disk before the first takes its name (a sync that fails leaves all
+  // under their hidden names), and one directory sync covers all the renames.
+  for (const auto& file : finished_) core::SyncFile(file->TempPath());
   for (auto& file : finished_) file->Commit();
+  if (!finished_.empty()) core::SyncDirectory(outputDirectory_);
   finished_.clear();
 }
 

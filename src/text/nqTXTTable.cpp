@@ -455,7 +455,7 @@ void TnqTXTTable::Post() {
 }
 
 bool TnqTXTTable::Save() {
-  core::AtomicFileWriter writer(core::ResolveNoCase(Path, FileName));
+  core::AtomicFileWriter writer(core::ResolveNoCase(Path, FileName), saveDurability_);
   constexpr std::size_t kChunk = 1 << 16;
   std::string chunk;
   chunk.reserve(kChunk * 2);

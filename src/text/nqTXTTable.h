@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/DateTime.h"
+#include "core/Files.h"
 #include "core/NumberFormat.h"
 #include "core/Reporter.h"
 
@@ -158,8 +159,10 @@ class TnqTXTTable {
   // Joins the current values (each followed by the separator) into the current line.
   void Post();
   // Writes every line followed by CR LF over the file, through a temporary file, so a failed
-  // save (core::FileError) leaves the earlier file as it was.
+  // save (core::FileError) leaves the earlier file as it was. The file is synced to disk unless
+  // SetSaveDurability says otherwise (a file the caller syncs itself before it is put in place).
   bool Save();
+  void SetSaveDurability(core::Durability durability) { saveDurability_ = durability; }
 
   // The column named `name` (letter case ignored), or nullptr after reporting
   // "Поля "<name>" нет в таблице <FileName>". Valid until the next Open or Close.
@@ -208,6 +211,7 @@ class TnqTXTTable {
   std::vector<IndexEntry> index_;
   long indexPos_ = -1;
   std::string indexFieldName_;
+  core::Durability saveDurability_ = core::Durability::Synced;
 };
 
 }  // namespace text

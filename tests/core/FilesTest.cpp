@@ -119,10 +119,23 @@ TEST(Files, AtomicWriterSweepsTemporariesOfEndedRunsOnly) {
   EXPECT_EQ(dir.ReadFile("out.pdb"), "");
 }
 
-TEST(Files, DirectorySyncReportsAMissingDirectory) {
+TEST(Files, SyncsReportAMissingFileOrDirectory) {
   TempDir dir;
   EXPECT_NO_THROW(SyncDirectory(dir.Path()));
   EXPECT_THROW(SyncDirectory(dir / "missing"), FileError);
+  EXPECT_THROW(SyncFile(dir / "missing"), FileError);
+}
+
+// A deferred file is complete once sealed: the caller syncs it under its hidden name, then commits.
+TEST(Files, DeferredWriterHandsOverWholeFilesForTheCallerToSync) {
+  TempDir dir;
+  AtomicFileWriter writer(dir / "out.pdb", Durability::Deferred);
+  writer.Write(std::string(100000, 'x'));
+  writer.Seal();
+  EXPECT_NO_THROW(SyncFile(writer.TempPath()));
+  writer.Commit();
+  EXPECT_EQ(dir.List(), std::vector<std::string>{"out.pdb"});
+  EXPECT_EQ(dir.ReadFile("out.pdb"), std::string(100000, 'x'));
 }
 
 TEST(Files, TwoWritersOfOneFileKeepApartUntilCommit) {
