@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <future>
+#include <stop_token>
+#include <thread>
 #include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "convert/BackgroundReporter.h"
 #include "convert/DocumentUnpack.h"
 #include "convert/FieldColumns.h"
 #include "convert/HandheldDatabases.h"
@@ -212,6 +217,25 @@ void AppendLine(const std::string& path, std::string_view text) {
   }
 }
 
+// One document database and the text file it is written to.
+struct DocumentFile {
+  const HandheldDatabase& db;
+  std::string_view fileName;
+  std::string_view header;
+  std::span<const TextColumn> columns;
+};
+
+const DocumentFile kOrders{kOrderDb, kOrderFile, kOrderHeader, kOrderColumns};
+const DocumentFile kOrderLines{kOrderItemDb, kOrderItemFile, kOrderItemHeader, kOrderItemColumns};
+const DocumentFile kCashReceipts{kCashDb, kCashFile, kCashHeader, kCashColumns};
+
+// What one database is read with and its text file written with.
+struct ExportTools {
+  pdb::TPDBDataSet& data;
+  text::TnqTXTTable& table;
+  core::Reporter& reporter;
+};
+
 class DocumentImport {
  public:
   DocumentImport(ConversionContext& context, std::string dest, CarriedDocuments carried)
@@ -220,9 +244,7 @@ class DocumentImport {
         dest_(std::move(dest)),
         carried_(carried),
         table_(context.reporter) {
-    table_.Path = dest_;
-    // A saved file starts on its way to the disk while the next is built; Commit waits for all.
-    table_.SetSaveDurability(core::Durability::Deferred);
+    PrepareTable(table_);
   }
 
   ConversionResult Run() {
@@ -235,12 +257,10 @@ class DocumentImport {
 
     // Orders are written only with their lines; receipts whenever the container carried them
     // (no empty database is made in place of a missing one).
+    const ExportTools own{pt_, table_, context_.reporter};
     int orders = 0;
-    if (carried_.OrdersWithLines()) {
-      orders = Export(kOrderDb, kOrderFile, kOrderHeader, kOrderColumns);
-      Export(kOrderItemDb, kOrderItemFile, kOrderItemHeader, kOrderItemColumns);
-    }
-    const int cashReceipts = carried_.cash ? Export(kCashDb, kCashFile, kCashHeader, kCashColumns) : 0;
+    if (carried_.OrdersWithLines()) orders = ExportOrdersWithLines(own);
+    const int cashReceipts = carried_.cash ? Export(own, kCashReceipts) : 0;
 
     // The earlier outputs give way to the new ones; a file without documents is not left.
     const std::array<TextOutcome, 3> outcomes{
@@ -254,36 +274,90 @@ class DocumentImport {
   }
 
  private:
-  // Walks one document database into one text file; returns the number of records written.
-  int Export(const HandheldDatabase& db, std::string_view fileName, std::string_view header,
-             std::span<const TextColumn> columns) {
-    PrepareDataSet(pt_, dest_, db);
-    ReadTextFieldsWhole(pt_);
-    // The documents are only read: the unpacked database stays as the unpacker wrote it.
-    pt_.SetKeepsUnchangedFile(true);
-    pt_.SetForwardOnly(true);  // walked once, first to last: no record is kept in memory
-    pt_.Open();
-    table_.FileName = PendingName(fileName);
-    context_.reporter.ProgressStart(pt_.RecordCount(), fileName);
-    AppendLine(core::JoinPath(dest_, table_.FileName), header);
-    // Without its header line the file cannot take the records (the table has said so).
-    if (!table_.Open()) throw core::FileError("cannot write " + core::JoinPath(dest_, fileName));
-    std::vector<text::TnqTXTField*> textColumns;  // in header order
-    for (const auto& column : table_.Fields()) textColumns.push_back(table_.FieldByName(column.Name));
-    FieldColumns fields(pt_, columns, &TextColumn::field);
-    int written = 0;
-    for (; !pt_.Eof(); pt_.Next()) {
-      table_.Append();
-      WriteRecord(columns, fields, textColumns);
-      ++written;
-      table_.Post();
-      context_.reporter.ProgressStep();
+  void PrepareTable(text::TnqTXTTable& table) const {
+    table.Path = dest_;
+    // A saved file starts on its way to the disk while the next is built; Commit waits for all.
+    table.SetSaveDurability(core::Durability::Deferred);
+  }
+
+  // Orders and their lines; returns the number of orders. The two files do not depend on each
+  // other: with a second core the lines are written on a second thread (its own data set and
+  // table) while the orders are written here, and the gauge follows the lines once the orders
+  // are done. Errors come as they would one after the other: the orders' first.
+  int ExportOrdersWithLines(const ExportTools& own) {
+    if (std::thread::hardware_concurrency() < 2) {
+      const int orders = Export(own, kOrders);
+      Export(own, kOrderLines);
+      return orders;
     }
-    pt_.Close();
-    pt_.SetKeepsUnchangedFile(false);
-    pt_.SetForwardOnly(false);
-    table_.Save();
-    table_.Close();
+    pdb::TPDBDataSet linesData;
+    BackgroundReporter linesReporter;
+    text::TnqTXTTable linesTable(linesReporter);
+    PrepareTable(linesTable);
+    std::promise<void> linesDone;
+    std::future<void> linesEnd = linesDone.get_future();
+    // Declared last: when the orders fail, it is told to stop and joined before the rest goes.
+    std::jthread linesThread([&](std::stop_token stop) {
+      try {
+        Export({linesData, linesTable, linesReporter}, kOrderLines, stop);
+        linesDone.set_value();
+      } catch (...) {
+        linesDone.set_exception(std::current_exception());
+      }
+    });
+    const int orders = Export(own, kOrders);
+    // The gauge of the lines, for as long as they are still being written.
+    int maximum = -1;
+    int shown = 0;
+    const auto follow = [&] {
+      if (const int now = linesReporter.Maximum(); now != maximum) {  // the lines' database has opened
+        maximum = now;
+        own.reporter.ProgressStart(maximum, kOrderItemFile);
+        shown = 0;
+      }
+      for (const int steps = linesReporter.Steps(); shown < steps; ++shown) own.reporter.ProgressStep();
+    };
+    while (linesEnd.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) follow();
+    linesThread.join();
+    follow();
+    linesReporter.Replay(own.reporter);
+    linesEnd.get();  // the lines' error, if they had one
+    return orders;
+  }
+
+  // Walks one document database into one text file; returns the number of records written.
+  // A stop request ends the walk early (the file is then not saved).
+  int Export(const ExportTools& tools, const DocumentFile& file, std::stop_token stop = {}) {
+    pdb::TPDBDataSet& data = tools.data;
+    text::TnqTXTTable& table = tools.table;
+    PrepareDataSet(data, dest_, file.db);
+    ReadTextFieldsWhole(data);
+    // The documents are only read: the unpacked database stays as the unpacker wrote it.
+    data.SetKeepsUnchangedFile(true);
+    data.SetForwardOnly(true);  // walked once, first to last: no record is kept in memory
+    data.Open();
+    table.FileName = PendingName(file.fileName);
+    tools.reporter.ProgressStart(data.RecordCount(), file.fileName);
+    AppendLine(core::JoinPath(dest_, table.FileName), file.header);
+    // Without its header line the file cannot take the records (the table has said so).
+    if (!table.Open()) throw core::FileError("cannot write " + core::JoinPath(dest_, file.fileName));
+    std::vector<text::TnqTXTField*> textColumns;  // in header order
+    for (const auto& column : table.Fields()) textColumns.push_back(table.FieldByName(column.Name));
+    FieldColumns fields(data, file.columns, &TextColumn::field);
+    int written = 0;
+    for (; !data.Eof(); data.Next()) {
+      if (stop.stop_requested()) return written;
+      table.Append();
+      WriteRecord(file.columns, fields, textColumns);
+      ++written;
+      table.Post();
+      tools.reporter.ProgressStep();
+    }
+    data.Close();
+    data.SetKeepsUnchangedFile(false);
+    data.SetForwardOnly(false);
+    table.Save();
+    table.Close();
     return written;
   }
 

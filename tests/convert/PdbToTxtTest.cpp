@@ -228,6 +228,27 @@ TEST_F(PdbToTxtTest, ACarriedDatabaseThatDoesNotReadIsAnError) {
   EXPECT_FALSE(office.Exists("Cash.txt"));
 }
 
+// Orders and their lines are written side by side: a record that does not read (the last one,
+// cut short) stops the conversion whichever database holds it, and no earlier file changes.
+TEST_F(PdbToTxtTest, ARecordThatDoesNotReadStopsTheConversion) {
+  for (const std::string file : {"Kestor_OrderDb.pdb", "Kestor_OrderItemDb.pdb"}) {
+    SCOPED_TRACE(file);
+    TempDir work;
+    WriteDocuments(work.Str(), &kTwoOrders, &kFiveItems, nullptr);
+    std::filesystem::resize_file(work / file, std::filesystem::file_size(work / file) - 4);
+    PackContainer(work.Str(), {"Kestor_OrderDb.pdb", "Kestor_OrderItemDb.pdb"}, handheld.Str());
+    office.WriteFile("Order.txt", "earlier");
+
+    window.reporter.entries.clear();
+    EXPECT_EQ(window.RunGuarded(Command::PdbToTxt), app::RunOutcome::Stopped);
+    ASSERT_EQ(window.Texts().size(), 1u);
+    EXPECT_NE(window.Texts()[0].find("Record is not stored as detailed in Fields structure!"), std::string::npos)
+        << window.Texts()[0];
+    EXPECT_EQ(office.ReadFile("Order.txt"), "earlier");
+    EXPECT_FALSE(office.Exists("OrderItem.txt"));
+  }
+}
+
 // The three files are put in place together: when one final name cannot be replaced, none of
 // the earlier files changes and no hidden file is left.
 TEST_F(PdbToTxtTest, AFileThatCannotBeReplacedChangesNone) {
