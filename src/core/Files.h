@@ -92,6 +92,9 @@ class AtomicFileWriter {
 
   void Write(std::span<const std::uint8_t> bytes);
   void Write(std::string_view text);
+  // Overwrites bytes written earlier (offset + size must not pass Size()): for a head whose
+  // contents are known only after what follows it was written.
+  void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
   // Bytes written so far.
   std::uint64_t Size() const { return size_; }
   // Writes out what is buffered and closes the temporary file (synced when durable): TempPath
