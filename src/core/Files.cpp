@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
 
 #include "core/Encoding.h"
 
@@ -261,10 +262,11 @@ void AtomicFileWriter::Flush() {
   WriteAll(pending);
 }
 
-void AtomicFileWriter::WriteAll(std::span<const std::uint8_t> bytes) {
+void AtomicFileWriter::WriteAll(std::span<const std::uint8_t> bytes, std::optional<std::uint64_t> offset) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = offset ? ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(*offset + done))
+                             : ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       throw FileError("cannot write " + Describe(final_, errno));
@@ -275,16 +277,9 @@ void AtomicFileWriter::WriteAll(std::span<const std::uint8_t> bytes) {
 
 void AtomicFileWriter::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   if (fd_ < 0) throw FileError("write to a closed file " + final_.string());
-  if (offset > size_ || bytes.size() > size_ - offset) throw std::out_of_range("write past the end of " + final_.string());
-  Flush();  // the bytes to overwrite may still be in the buffer
-  for (std::size_t done = 0; done < bytes.size();) {
-    const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw FileError("cannot write " + Describe(final_, errno));
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  if (offset > size_ || bytes.size() > size_ - offset) throw std::out_of_range("overwrite past the end of " + final_.string());
+  Flush();
+  WriteAll(bytes, offset);
 }
 
 void AtomicFileWriter::Write(std::string_view text) {

@@ -119,7 +119,8 @@ class AtomicFileWriter {
   std::filesystem::path final_;
   std::filesystem::path temp_;
   void Flush();
-  void WriteAll(std::span<const std::uint8_t> bytes);
+  // Writes every byte at the file's position, or at `offset` when one is given.
+  void WriteAll(std::span<const std::uint8_t> bytes, std::optional<std::uint64_t> offset = std::nullopt);
 
   Durability durability_;
   bool sealed_ = false;

@@ -123,12 +123,17 @@ PalmDatabaseHeader PalmHeaderValues::HeaderToWrite() const {
   return h;
 }
 
+std::uint64_t PalmFileHead::SizeFor(std::uint64_t recordCount) const {
+  const std::uint64_t appInfoSize = (Categories ? kPalmCategoryBlockSize : 0) + AppInfo.size();
+  return kPalmHeaderSize + kPalmRecordEntrySize * recordCount + kPalmRecordListGap + appInfoSize + SortInfo.size();
+}
+
 Bytes PalmFileHead::Build() const {
   const std::uint64_t n = Records.size();
   const std::uint64_t listEnd = kPalmHeaderSize + kPalmRecordEntrySize * n + kPalmRecordListGap;
   const std::uint64_t appInfoSize = (Categories ? kPalmCategoryBlockSize : 0) + AppInfo.size();
   // The SortInfo block follows the AppInfo block, or the record list when there is no AppInfo.
-  const std::uint64_t headSize = listEnd + appInfoSize + SortInfo.size();
+  const std::uint64_t headSize = SizeFor(n);
   std::uint64_t total = headSize;
   for (const auto& r : Records)
     if (!r.WithoutData) total += r.Size;

@@ -129,6 +129,8 @@ struct PalmFileHead {
   // left out (offset 0). The record data follow in list order, with no padding between them.
   // Throws std::length_error when the file would pass 4 GiB.
   Bytes Build() const;
+  // The size Build gives with a record list of `recordCount` records (Records not counted).
+  std::uint64_t SizeFor(std::uint64_t recordCount) const;
 };
 
 }  // namespace core

@@ -19,15 +19,8 @@ std::span<const std::byte> SlotText(const std::byte* value, std::size_t size) {
 
 }  // namespace
 
-TMemoryRecord::TMemoryRecord(TPDBVirtualDataSet& owner, std::int32_t id, const TRecordBuffer& values)
-    : owner_(&owner), id_(id) {
-  Pack(values);
-}
-
-void TMemoryRecord::Pack(const TRecordBuffer& values) {
-  const TRecordLayout& layout = owner_->RecordLayout();
+std::size_t PackedSize(const TRecordLayout& layout, const TRecordBuffer& values) {
   const std::span<const std::byte> raw = values.Data();
-  // Sized first, so that the record takes exactly what it needs.
   std::size_t size = 0;
   for (int f = 0; f < layout.FieldCount(); ++f) {
     const TFieldSlot& slot = layout.Slot(f);
@@ -38,13 +31,12 @@ void TMemoryRecord::Pack(const TRecordBuffer& values) {
     else
       size += at[0] == kNull ? 1 : 2 + SlotText(at + 1, slot.Size).size();
   }
-  // A record's packed values stay well below 4 GiB: every field is at most its size.
-  if (size != size_) {
-    data_ = std::make_unique_for_overwrite<std::byte[]>(size);
-    size_ = static_cast<std::uint32_t>(size);
-  }
-  std::byte* out = data_.get();
-  // Runs of neighbouring fixed-size fields are copied at once, as in CopyTo.
+  return size;
+}
+
+void PackValues(const TRecordLayout& layout, const TRecordBuffer& values, std::byte* out) {
+  const std::span<const std::byte> raw = values.Data();
+  // Runs of neighbouring fixed-size fields are copied at once, as in UnpackValues.
   const std::byte* runFrom = nullptr;
   std::size_t runLength = 0;
   const auto flush = [&] {
@@ -74,25 +66,12 @@ void TMemoryRecord::Pack(const TRecordBuffer& values) {
     }
   }
   flush();
-  if (layout.BlobCount() > 0 || !values.Blobs().empty()) {
-    if (!blobs_) blobs_ = std::make_unique<std::vector<std::string>>();
-    *blobs_ = values.Blobs();
-  } else {
-    blobs_.reset();
-  }
 }
 
-const std::vector<std::string>& TMemoryRecord::Blobs() const {
-  static const std::vector<std::string> kNone;
-  return blobs_ ? *blobs_ : kNone;
-}
-
-void TMemoryRecord::Assign(const TRecordBuffer& values) { Pack(values); }
-
-void TMemoryRecord::CopyTo(TRecordBuffer& buffer) const {
-  const TRecordLayout& layout = owner_->RecordLayout();
+void UnpackValues(const TRecordLayout& layout, std::span<const std::byte> packed, TRecordBuffer& buffer) {
   const std::span<std::byte> raw = buffer.Data();
-  const std::byte* in = data_.get();
+  const std::byte* in = packed.data();
+  const std::byte* const packedEnd = packed.data() + packed.size();
   // Neighbouring fixed-size fields lie one after another in both layouts: each run of them is
   // copied at once.
   const std::byte* runFrom = nullptr;
@@ -120,16 +99,25 @@ void TMemoryRecord::CopyTo(TRecordBuffer& buffer) const {
     *at = *in++;
     std::byte* text = at + 1;
     if (*at != kNull) {
-      const std::byte* end = std::find(in, static_cast<const std::byte*>(data_.get() + size_), kNull);
+      const std::byte* end = std::find(in, packedEnd, kNull);
       text = std::copy(in, end, text);
       in = end + 1;
     }
     *text = kNull;  // the end of the text; the rest of the slot is never read
   }
   flush();
+}
+
+const std::vector<std::string>& TMemoryRecord::Blobs() const {
+  static const std::vector<std::string> kNone;
+  return blobs_ != nullptr ? *blobs_ : kNone;
+}
+
+void TMemoryRecord::CopyTo(TRecordBuffer& buffer) const {
+  UnpackValues(owner_->RecordLayout(), Data(), buffer);
   // Element-wise assignment keeps the buffer's strings (and their capacity) in place.
   buffer.Blobs() = Blobs();
-  buffer.Bookmark = id_;
+  buffer.Bookmark = stored_->id;
 }
 
 }  // namespace dataset

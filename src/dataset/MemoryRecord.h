@@ -1,9 +1,9 @@
-// TMemoryRecord: one record of the in-memory store (TPDBVirtualDataSet), kept packed.
+// TMemoryRecord: one record of the in-memory store (TPDBVirtualDataSet) as the store shows it,
+// and the packed form the store keeps its values in.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,34 +14,44 @@ namespace dataset {
 
 class TPDBVirtualDataSet;
 
-// One stored record: its ID (the bookmark), the presence bytes and values of the non-blob
-// fields, and one byte string per blob field, in blob-field order. The values are kept packed:
-// a string takes its presence byte, its text and a terminator rather than the whole width of
-// its field, which is most of a record when texts are short.
+// The packed values of a record: the presence bytes and values of the non-blob fields, where a
+// string takes its presence byte, its text and a terminator rather than the whole width of its
+// field, which is most of a record when texts are short.
+std::size_t PackedSize(const TRecordLayout& layout, const TRecordBuffer& values);
+// Writes the packed values into `out`, which has PackedSize bytes.
+void PackValues(const TRecordLayout& layout, const TRecordBuffer& values, std::byte* out);
+// Sets the non-blob fields of `buffer` from packed values.
+void UnpackValues(const TRecordLayout& layout, std::span<const std::byte> packed, TRecordBuffer& buffer);
+
+// How the store keeps one record: its packed values (in the store's blocks) and its ID (the
+// bookmark); its blobs are kept beside it. Kept small: a data set holds one per record, often
+// tens of thousands.
+struct TStoredRecord {
+  std::byte* data = nullptr;
+  std::uint32_t size = 0;  // a record's packed values stay well below 4 GiB
+  std::int32_t id = 0;
+};
+
+// A stored record: a view that stays valid until the store changes.
 class TMemoryRecord {
  public:
-  TMemoryRecord(TPDBVirtualDataSet& owner, std::int32_t id, const TRecordBuffer& values);
+  // `blobs`, in blob-field order, is null when the layout has no blob field.
+  TMemoryRecord(const TPDBVirtualDataSet& owner, const TStoredRecord& stored, const std::vector<std::string>* blobs)
+      : owner_(&owner), stored_(&stored), blobs_(blobs) {}
 
-  TPDBVirtualDataSet& Owner() const { return *owner_; }
-  std::int32_t ID() const { return id_; }
+  const TPDBVirtualDataSet& Owner() const { return *owner_; }
+  std::int32_t ID() const { return stored_->id; }
   // The packed values.
-  std::span<const std::byte> Data() const { return {data_.get(), size_}; }
+  std::span<const std::byte> Data() const { return {stored_->data, stored_->size}; }
   const std::vector<std::string>& Blobs() const;
 
-  // Takes the values (not the ID) of a buffer of the owner's layout.
-  void Assign(const TRecordBuffer& values);
   // Copies values and ID into a buffer of the owner's layout.
   void CopyTo(TRecordBuffer& buffer) const;
 
  private:
-  void Pack(const TRecordBuffer& values);
-
-  // Kept small: a data set holds one of these per record, often tens of thousands.
-  TPDBVirtualDataSet* owner_;
-  std::unique_ptr<std::byte[]> data_;
-  std::unique_ptr<std::vector<std::string>> blobs_;  // none while the layout has no blob field
-  std::int32_t id_;
-  std::uint32_t size_ = 0;
+  const TPDBVirtualDataSet* owner_;
+  const TStoredRecord* stored_;
+  const std::vector<std::string>* blobs_;
 };
 
 }  // namespace dataset

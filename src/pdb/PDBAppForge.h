@@ -43,6 +43,7 @@ class TPDBAppForge : public TPDBBaseMgr {
   void AfterOpen() override;
   // The header takes the file's base name; the AppInfo block carries the database name.
   void BeforeCloseWrite() override;
+  bool ChangesHeadOnClose() const override { return true; }
 
   std::size_t CalcRecordSize() override;
   void EncodeRecord() override;

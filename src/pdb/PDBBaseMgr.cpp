@@ -91,8 +91,8 @@ void TPDBBaseMgr::Post() {
   BeforePost();
   currentRecord_.assign(CalcRecordSize(), 0);
   EncodeRecord();
-  // The record store takes a copy; the current record is empty afterwards (its buffer is kept
-  // for the next record).
+  // The record store (or the file) takes a copy; the current record is empty afterwards (its
+  // buffer is kept for the next record).
   AppendRecordNode(CurrentAsNode(currentRecord_));
   currentRecord_.clear();
   appending_ = false;

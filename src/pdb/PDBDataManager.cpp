@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <system_error>
 
 #include "core/Encoding.h"
@@ -330,12 +331,27 @@ void TPDBDataManager::CreateDatabase() {
   appInfoData_.clear();
   categories_ = core::PalmCategoryBlock::Fresh();
   records_.clear();
-  storeBlocks_.clear();
-  storeBlockUsed_ = storeBlockCapacity_ = 0;
+  recordBytes_.Clear();
+  streamedHeadRoom_.reset();
+  streamedRecords_.clear();
   recordCount_ = 0;
   currentIndex_ = -1;
   bof_ = eof_ = false;
   open_ = true;
+}
+
+void TPDBDataManager::ExpectRecords(std::size_t count) {
+  const std::size_t listed = std::min<std::size_t>(count, core::kPalmMaxRecords);
+  if (ChangesHeadOnClose() || !open_ || openMode_ != dmModeWriteOnly || recordCount_ != 0) {
+    records_.reserve(listed);
+    return;
+  }
+  // The head is written as zeros now and overwritten on Close; the records follow it. (More
+  // than 65535 records fail on posting the one too many.)
+  const std::uint64_t room = FileHead(writeCategories_).SizeFor(listed);
+  OutputFile().Write(core::Bytes(static_cast<std::size_t>(room), 0));
+  streamedRecords_.reserve(listed);
+  streamedHeadRoom_ = room;
 }
 
 void TPDBDataManager::Close() {
@@ -347,8 +363,10 @@ void TPDBDataManager::Close() {
       WriteDatabase(writeCategories_);
       output_->Commit();
     } catch (...) {
-      // Nothing reaches the final name; the next Close starts over with a fresh file.
+      // Nothing reaches the final name; the next Close starts over with a fresh file, unless the
+      // records went to the file that is now dropped: then nothing is left to write.
       output_.reset();
+      if (streamedHeadRoom_) ReleaseAll();
       throw;
     }
   }
@@ -363,45 +381,40 @@ core::AtomicFileWriter& TPDBDataManager::OutputFile() {
 }
 
 void TPDBDataManager::CheckRoomForRecord() const {
-  if (records_.size() >= core::kPalmMaxRecords) Raise(14300, 11);
-}
-
-core::ByteSpan TPDBDataManager::StoreRecordBytes(core::ByteSpan bytes) {
-  if (bytes.empty()) return {};
-  if (storeBlocks_.empty() || storeBlockCapacity_ - storeBlockUsed_ < bytes.size()) {
-    const std::size_t capacity = std::max(kStoreBlockSize, bytes.size());
-    storeBlocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(capacity));
-    storeBlockCapacity_ = capacity;
-    storeBlockUsed_ = 0;
-  }
-  std::uint8_t* const at = storeBlocks_.back().get() + storeBlockUsed_;
-  std::copy(bytes.begin(), bytes.end(), at);
-  storeBlockUsed_ += bytes.size();
-  return {at, bytes.size()};
+  if (recordCount_ >= core::kPalmMaxRecords) Raise(14300, 11);
 }
 
 void TPDBDataManager::AppendRecordNode(RecordNode node) {
   CheckRoomForRecord();
-  node.Data = StoreRecordBytes(node.Data);
-  records_.push_back(node);
-  recordCount_ = static_cast<std::uint16_t>(records_.size());
+  if (streamedHeadRoom_) {
+    OutputFile().Write(node.Data);
+    streamedRecords_.push_back({.Flags = node.Attributes, .UniqueID = node.UniqueID, .Size = node.Data.size()});
+  } else {
+    node.Data = recordBytes_.Copy(node.Data);
+    records_.push_back(node);
+  }
+  ++recordCount_;
 }
 
 void TPDBDataManager::InsertRecordNodeFront(RecordNode node) {
   CheckRoomForRecord();
-  node.Data = StoreRecordBytes(node.Data);
+  if (streamedHeadRoom_) throw std::logic_error("no record can go in front of records written to " + FilePath());
+  node.Data = recordBytes_.Copy(node.Data);
   records_.insert(records_.begin(), node);
-  recordCount_ = static_cast<std::uint16_t>(records_.size());
-}
-
-core::Bytes TPDBDataManager::BuildFileImage(bool writeCategories) const {
-  core::Bytes image = BuildFileHead(writeCategories);
-  for (const auto& node : records_) image.insert(image.end(), node.Data.begin(), node.Data.end());
-  return image;
+  ++recordCount_;
 }
 
 void TPDBDataManager::WriteFileImage(bool writeCategories) {
   core::AtomicFileWriter& out = OutputFile();
+  if (streamedHeadRoom_) {
+    core::PalmFileHead head = FileHead(writeCategories);
+    head.Records = std::move(streamedRecords_);
+    const core::Bytes bytes = head.Build();
+    if (bytes.size() != *streamedHeadRoom_)
+      throw std::logic_error("the head of " + FilePath() + " does not fit the room left for it");
+    out.WriteAt(0, bytes);
+    return;
+  }
   core::Bytes chunk = BuildFileHead(writeCategories);
   // Records go out in chunks of about this size: few writes, little memory.
   constexpr std::size_t kChunk = 64 * 1024;
@@ -419,7 +432,7 @@ void TPDBDataManager::WriteFileImage(bool writeCategories) {
   if (!chunk.empty()) out.Write(chunk);
 }
 
-core::Bytes TPDBDataManager::BuildFileHead(bool writeCategories) const {
+core::PalmFileHead TPDBDataManager::FileHead(bool writeCategories) const {
   // Version, backup date, modification number and next record list are written as 0 (they are
   // 0 after CreateDatabase), the modification date as the creation date; the unique-ID seed is
   // the one held.
@@ -428,6 +441,11 @@ core::Bytes TPDBDataManager::BuildFileHead(bool writeCategories) const {
   if (writeCategories) head.Categories = categories_;
   head.AppInfo = appInfoData_;
   head.SortInfo = sortInfoData_;
+  return head;
+}
+
+core::Bytes TPDBDataManager::BuildFileHead(bool writeCategories) const {
+  core::PalmFileHead head = FileHead(writeCategories);
   head.Records.reserve(records_.size());
   // The category is written as 0.
   for (const auto& node : records_)
@@ -449,9 +467,10 @@ void TPDBDataManager::ReleaseAll() {
   sortInfoData_.clear();
   records_.clear();
   records_.shrink_to_fit();
-  storeBlocks_.clear();
-  storeBlocks_.shrink_to_fit();
-  storeBlockUsed_ = storeBlockCapacity_ = 0;
+  recordBytes_.Clear();
+  streamedHeadRoom_.reset();
+  streamedRecords_.clear();
+  streamedRecords_.shrink_to_fit();
   file_.Close();
   output_.reset();
   recordCount_ = 0;

@@ -3,18 +3,21 @@
 //
 // A database is either opened for reading (the header is read at once, records are read one by
 // one as the cursor moves) or created for writing (records are collected in memory and the whole
-// file is written on Close). The container knows nothing of what is inside a record: the record
-// engines derive from it and plug into its virtual hooks.
+// file is written on Close, or, when the owner announces how many records it posts, written to
+// the file as they are posted and the head filled in on Close). The container knows nothing of
+// what is inside a record: the record engines derive from it and plug into its virtual hooks.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/ByteArena.h"
 #include "core/ByteIO.h"
 #include "core/DateTime.h"
 #include "core/Files.h"
@@ -31,8 +34,9 @@ inline constexpr std::uint8_t kRecAttrBusy = core::kPalmRecordBusy;
 inline constexpr std::uint8_t kRecAttrSecret = core::kPalmRecordSecret;
 
 // One record collected for writing. Handed to AppendRecordNode / InsertRecordNodeFront, its
-// bytes are copied into the database's record store, and the stored node's Data views them
-// there until the database is closed or discarded.
+// bytes are copied into the database's record store (or written to the file at once, see
+// ExpectRecords), and the stored node's Data views them there until the database is closed or
+// discarded.
 struct RecordNode {
   std::uint8_t Category = 0;    // 0..15
   std::uint8_t Attributes = 0;  // 4 bits, kRecAttr*
@@ -112,9 +116,14 @@ class TPDBDataManager {
 
   void Open();
   void CreateDatabase();
-  // Makes room for `count` records collected for writing: a hint from an owner that knows how
-  // many it will post, so the record list is not regrown on the way.
-  void ReserveRecords(std::size_t count) { records_.reserve(std::min<std::size_t>(count, core::kPalmMaxRecords)); }
+  // Announces, right after CreateDatabase, that exactly `count` records will be posted before
+  // Close. Unless the engine changes the head on Close (ChangesHeadOnClose), each record then
+  // goes straight to the file as it is posted, behind room left for the head, and only its list
+  // entry is kept: a database being written does not hold its records twice with an owner that
+  // keeps them too. Close fills in the head; it fails with std::logic_error when a different
+  // number of records was posted, and a failed Close releases the database (its records are
+  // gone). Otherwise the record list is only made room for.
+  void ExpectRecords(std::size_t count);
   void Close();
   // Releases the database without writing anything: a file being created is abandoned (its
   // temporary file removed, the earlier file untouched), a file being read is closed. Used by
@@ -148,15 +157,19 @@ class TPDBDataManager {
   virtual std::int32_t AdjustRecordCount(std::int32_t count) { return count; }
   virtual std::int32_t FirstRecordIndex() { return 0; }
   virtual std::int32_t LastRecordIndex() { return static_cast<std::int32_t>(recordCount_) - 1; }
+  // Whether Close adds records or blocks to the head of the file, which then cannot be written
+  // before the records (see ExpectRecords).
+  virtual bool ChangesHeadOnClose() const { return false; }
 
-  // The records collected for writing, in file order.
+  // The records collected for writing, in file order (none when they went to the file as
+  // posted).
   const std::vector<RecordNode>& Records() const { return records_; }
-  // Adds a record after the last one / before the first one; refuses a 65536th record.
+  // Adds a record after the last one / before the first one; refuses a 65536th record. Records
+  // written to the file as posted cannot be put in front.
   void AppendRecordNode(RecordNode node);
   void InsertRecordNodeFront(RecordNode node);
-  // The whole file as it is to be written: header, record list, AppInfo, SortInfo, data.
-  core::Bytes BuildFileImage(bool writeCategories) const;
-  // Writes the same bytes to the output file without holding a second copy of the records.
+  // Writes the whole file (header, record list, AppInfo, SortInfo, data) to the output file, or
+  // its head in front of the records already written there.
   void WriteFileImage(bool writeCategories);
   // The file being written between CreateDatabase and Close.
   core::AtomicFileWriter& OutputFile();
@@ -171,10 +184,10 @@ class TPDBDataManager {
   void CloseOnDestroy() noexcept;
 
  private:
-  // Everything of the file image before the record data.
+  // Everything of the file image before the record data, but the record list.
+  core::PalmFileHead FileHead(bool writeCategories) const;
+  // The same with the list of the collected records, built.
   core::Bytes BuildFileHead(bool writeCategories) const;
-  // Copies a record's bytes into the record store; the view stays valid until ReleaseAll.
-  core::ByteSpan StoreRecordBytes(core::ByteSpan bytes);
   void ReadHeader();
   // The AppInfo or SortInfo block from offset to end; one that cannot be read releases the
   // database and fails with failureId (code 10).
@@ -202,13 +215,13 @@ class TPDBDataManager {
   core::PalmCategoryBlock categories_;
   bool writeCategories_ = false;
   std::vector<RecordNode> records_;
-  // The bytes of the collected records, one record after another in blocks of kStoreBlockSize
-  // (a larger record gets a block of its own): no allocation per record, and little besides
-  // the bytes themselves, since a database being written holds all its records until Close.
-  static constexpr std::size_t kStoreBlockSize = 64 * 1024;
-  std::vector<std::unique_ptr<std::uint8_t[]>> storeBlocks_;
-  std::size_t storeBlockUsed_ = 0;
-  std::size_t storeBlockCapacity_ = 0;
+  // The bytes of the collected records: no allocation per record, and little besides the bytes
+  // themselves, since a database being written holds all its records until Close.
+  core::TByteArena recordBytes_;
+  // Records written to the file as posted (ExpectRecords): the room left for the head in front
+  // of them, and their list entries.
+  std::optional<std::uint64_t> streamedHeadRoom_;
+  std::vector<core::PalmRecordToWrite> streamedRecords_;
   core::PalmFileReader file_;
   std::unique_ptr<core::AtomicFileWriter> output_;
   core::Durability durability_ = core::Durability::Synced;

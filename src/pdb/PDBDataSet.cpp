@@ -230,7 +230,9 @@ void TPDBDataSet::InternalSave() {
     engine.SetCreationDate(creationDate_);
     engine.SetDatabaseFlags(DatabaseFlags());
     engine.CreateDatabase();
-    engine.ReserveRecords(static_cast<std::size_t>(InternalRecordCount()));
+    // The engine writes each record to the file as it is posted: the records are not held a
+    // second time while the store still holds them.
+    engine.ExpectRecords(static_cast<std::size_t>(InternalRecordCount()));
 
     // Every stored record is written, whatever the filter and the cursor say.
     dataset::TRecordBuffer record(RecordLayout());

@@ -33,6 +33,7 @@ class TPDBJava : public TPDBBaseMgr {
   void AfterReadHeader() override;
   // The header takes the trimmed name; the AppInfo block the untrimmed one in 16-bit characters.
   void BeforeCloseWrite() override;
+  bool ChangesHeadOnClose() const override { return true; }
 
   std::size_t CalcRecordSize() override;
   // Fails with 52060 (code 4) when a string is longer than 65535 bytes.

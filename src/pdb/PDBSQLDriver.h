@@ -45,6 +45,7 @@ class TPDBSQLDriver : public TPDBBaseMgr {
   std::int32_t LastRecordIndex() override { return RecordCount(); }
   // Puts the schema record before the data records.
   void BeforeWriteDatabase() override;
+  bool ChangesHeadOnClose() const override { return true; }
   // Numbers the record: RowID = RecordCount + 1.
   void BeforePost() override;
 

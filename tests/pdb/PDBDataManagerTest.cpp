@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -281,6 +283,32 @@ TEST(PDBDataManagerWrite, CreateDatabaseChecksItsSettings) {
   ExpectPDBError([&] { w.db.CreateDatabase(); }, "Database is open!", 2);
   w.db.Close();
   ExpectPDBError([&] { w.db.Close(); }, "Database not open!", 1);
+}
+
+// Announced records go to the file as they are posted; the file is the one written at Close.
+TEST(PDBDataManagerWrite, AnnouncedRecordsWriteTheSameFile) {
+  testsupport::TempDir dir;
+  const auto write = [&](const std::string& file, std::optional<std::size_t> announced) {
+    Writer w(dir, file);
+    w.db.SetWriteCategories(true);
+    w.db.CreateDatabase();
+    w.db.SetAppInfoData(B({0xAA, 0xBB}));
+    w.db.SetSortInfoData(B({0xCC}));
+    if (announced) w.db.ExpectRecords(*announced);
+    w.db.SetCurrentAttributes(kRecAttrSecret);
+    w.db.SetCurrentUniqueID(0x123456);
+    w.Append(B({1, 2, 3}));
+    w.Append({});
+    w.Append(B({4}));
+    w.db.Close();
+  };
+  write("held.pdb", std::nullopt);
+  write("streamed.pdb", 3);
+  EXPECT_EQ(dir.ReadBytes("streamed.pdb"), dir.ReadBytes("held.pdb"));
+
+  // A different number of records posted fails, and nothing is left to write again.
+  EXPECT_THROW(write("wrong.pdb", 4), std::logic_error);
+  EXPECT_EQ(dir.List(), (std::vector<std::string>{"held.pdb", "streamed.pdb"}));
 }
 
 // A database whose writing fails on demand.
