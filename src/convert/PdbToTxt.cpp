@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -285,7 +286,8 @@ class DocumentImport {
       if (field == nullptr) {
         line.AsString({});
       } else if (columns[i].value == ValueKind::Text) {
-        WriteOnOneLine(line, field->AsString());
+        if (const std::optional<std::string_view> text = field->TextView()) WriteOnOneLine(line, *text);
+        else WriteOnOneLine(line, field->AsString());
       } else {
         CopyValue(columns[i].value, *field, line);
       }

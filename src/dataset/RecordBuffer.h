@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
@@ -44,6 +45,8 @@ class TRecordBuffer {
   // string is stored as null; a blob keeps every byte (empty = null).
   std::string_view GetString(int field) const;
   void SetString(int field, std::string_view value);
+  // The fixed-size kinds are defined inline below: stores read and write them once per field of
+  // every record.
   std::int32_t GetInteger(int field) const;
   void SetInteger(int field, std::int32_t value);
   std::int64_t GetLargeInt(int field) const;
@@ -56,11 +59,83 @@ class TRecordBuffer {
   void SetDateTime(int field, core::TDateTime value);
 
  private:
-  const TFieldSlot& Checked(int field, TFieldType type) const;
+  static constexpr std::byte kPresent{1};
+  static constexpr std::byte kNull{0};
+  template <typename T>
+  static T Load(const std::byte* at) {
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+  }
+  template <typename T>
+  static void Store(std::byte* at, T value) {
+    std::memcpy(at, &value, sizeof value);
+  }
+  const TFieldSlot& Checked(int field, TFieldType type) const {
+    const TFieldSlot& slot = layout_->Slot(field);
+    if (slot.Type != type) WrongType();
+    return slot;
+  }
+  [[noreturn]] static void WrongType();
   const TFieldSlot& Checked(int field, TFieldType a, TFieldType b) const;
   const TRecordLayout* layout_ = nullptr;
   std::vector<std::byte> data_;
   std::vector<std::string> blobs_;
 };
+
+inline std::int32_t TRecordBuffer::GetInteger(int field) const {
+  const TFieldSlot& slot = Checked(field, TFieldType::Integer);
+  return data_[slot.Offset] == kNull ? 0 : Load<std::int32_t>(data_.data() + slot.Offset + 1);
+}
+
+inline void TRecordBuffer::SetInteger(int field, std::int32_t value) {
+  const TFieldSlot& slot = Checked(field, TFieldType::Integer);
+  data_[slot.Offset] = kPresent;
+  Store(data_.data() + slot.Offset + 1, value);
+}
+
+inline std::int64_t TRecordBuffer::GetLargeInt(int field) const {
+  const TFieldSlot& slot = Checked(field, TFieldType::LargeInt);
+  return data_[slot.Offset] == kNull ? 0 : Load<std::int64_t>(data_.data() + slot.Offset + 1);
+}
+
+inline void TRecordBuffer::SetLargeInt(int field, std::int64_t value) {
+  const TFieldSlot& slot = Checked(field, TFieldType::LargeInt);
+  data_[slot.Offset] = kPresent;
+  Store(data_.data() + slot.Offset + 1, value);
+}
+
+inline double TRecordBuffer::GetFloat(int field) const {
+  const TFieldSlot& slot = Checked(field, TFieldType::Float);
+  return data_[slot.Offset] == kNull ? 0.0 : Load<double>(data_.data() + slot.Offset + 1);
+}
+
+inline void TRecordBuffer::SetFloat(int field, double value) {
+  const TFieldSlot& slot = Checked(field, TFieldType::Float);
+  data_[slot.Offset] = kPresent;
+  Store(data_.data() + slot.Offset + 1, value);
+}
+
+inline bool TRecordBuffer::GetBoolean(int field) const {
+  const TFieldSlot& slot = Checked(field, TFieldType::Boolean);
+  return data_[slot.Offset] != kNull && Load<std::uint16_t>(data_.data() + slot.Offset + 1) != 0;
+}
+
+inline void TRecordBuffer::SetBoolean(int field, bool value) {
+  const TFieldSlot& slot = Checked(field, TFieldType::Boolean);
+  data_[slot.Offset] = kPresent;
+  Store<std::uint16_t>(data_.data() + slot.Offset + 1, value ? 1 : 0);
+}
+
+inline core::TDateTime TRecordBuffer::GetDateTime(int field) const {
+  const TFieldSlot& slot = Checked(field, TFieldType::DateTime);
+  return core::TDateTime(data_[slot.Offset] == kNull ? 0.0 : Load<double>(data_.data() + slot.Offset + 1));
+}
+
+inline void TRecordBuffer::SetDateTime(int field, core::TDateTime value) {
+  const TFieldSlot& slot = Checked(field, TFieldType::DateTime);
+  data_[slot.Offset] = kPresent;
+  Store(data_.data() + slot.Offset + 1, value.Days());
+}
 
 }  // namespace dataset
