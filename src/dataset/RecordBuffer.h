@@ -77,65 +77,39 @@ class TRecordBuffer {
     return slot;
   }
   [[noreturn]] static void WrongType();
+  // The value of a fixed-size field of `type` (0 when null) / sets it and marks it present.
+  template <typename T>
+  T GetFixed(int field, TFieldType type) const {
+    const TFieldSlot& slot = Checked(field, type);
+    return data_[slot.Offset] == kNull ? T{} : Load<T>(data_.data() + slot.Offset + 1);
+  }
+  template <typename T>
+  void SetFixed(int field, TFieldType type, T value) {
+    const TFieldSlot& slot = Checked(field, type);
+    data_[slot.Offset] = kPresent;
+    Store(data_.data() + slot.Offset + 1, value);
+  }
   const TFieldSlot& Checked(int field, TFieldType a, TFieldType b) const;
   const TRecordLayout* layout_ = nullptr;
   std::vector<std::byte> data_;
   std::vector<std::string> blobs_;
 };
 
-inline std::int32_t TRecordBuffer::GetInteger(int field) const {
-  const TFieldSlot& slot = Checked(field, TFieldType::Integer);
-  return data_[slot.Offset] == kNull ? 0 : Load<std::int32_t>(data_.data() + slot.Offset + 1);
-}
-
-inline void TRecordBuffer::SetInteger(int field, std::int32_t value) {
-  const TFieldSlot& slot = Checked(field, TFieldType::Integer);
-  data_[slot.Offset] = kPresent;
-  Store(data_.data() + slot.Offset + 1, value);
-}
-
-inline std::int64_t TRecordBuffer::GetLargeInt(int field) const {
-  const TFieldSlot& slot = Checked(field, TFieldType::LargeInt);
-  return data_[slot.Offset] == kNull ? 0 : Load<std::int64_t>(data_.data() + slot.Offset + 1);
-}
-
-inline void TRecordBuffer::SetLargeInt(int field, std::int64_t value) {
-  const TFieldSlot& slot = Checked(field, TFieldType::LargeInt);
-  data_[slot.Offset] = kPresent;
-  Store(data_.data() + slot.Offset + 1, value);
-}
-
-inline double TRecordBuffer::GetFloat(int field) const {
-  const TFieldSlot& slot = Checked(field, TFieldType::Float);
-  return data_[slot.Offset] == kNull ? 0.0 : Load<double>(data_.data() + slot.Offset + 1);
-}
-
-inline void TRecordBuffer::SetFloat(int field, double value) {
-  const TFieldSlot& slot = Checked(field, TFieldType::Float);
-  data_[slot.Offset] = kPresent;
-  Store(data_.data() + slot.Offset + 1, value);
-}
-
-inline bool TRecordBuffer::GetBoolean(int field) const {
-  const TFieldSlot& slot = Checked(field, TFieldType::Boolean);
-  return data_[slot.Offset] != kNull && Load<std::uint16_t>(data_.data() + slot.Offset + 1) != 0;
-}
-
+inline std::int32_t TRecordBuffer::GetInteger(int field) const { return GetFixed<std::int32_t>(field, TFieldType::Integer); }
+inline void TRecordBuffer::SetInteger(int field, std::int32_t value) { SetFixed(field, TFieldType::Integer, value); }
+inline std::int64_t TRecordBuffer::GetLargeInt(int field) const { return GetFixed<std::int64_t>(field, TFieldType::LargeInt); }
+inline void TRecordBuffer::SetLargeInt(int field, std::int64_t value) { SetFixed(field, TFieldType::LargeInt, value); }
+inline double TRecordBuffer::GetFloat(int field) const { return GetFixed<double>(field, TFieldType::Float); }
+inline void TRecordBuffer::SetFloat(int field, double value) { SetFixed(field, TFieldType::Float, value); }
+inline bool TRecordBuffer::GetBoolean(int field) const { return GetFixed<std::uint16_t>(field, TFieldType::Boolean) != 0; }
 inline void TRecordBuffer::SetBoolean(int field, bool value) {
-  const TFieldSlot& slot = Checked(field, TFieldType::Boolean);
-  data_[slot.Offset] = kPresent;
-  Store<std::uint16_t>(data_.data() + slot.Offset + 1, value ? 1 : 0);
+  SetFixed<std::uint16_t>(field, TFieldType::Boolean, value ? 1 : 0);
 }
-
 inline core::TDateTime TRecordBuffer::GetDateTime(int field) const {
-  const TFieldSlot& slot = Checked(field, TFieldType::DateTime);
-  return core::TDateTime(data_[slot.Offset] == kNull ? 0.0 : Load<double>(data_.data() + slot.Offset + 1));
+  return core::TDateTime(GetFixed<double>(field, TFieldType::DateTime));
 }
-
 inline void TRecordBuffer::SetDateTime(int field, core::TDateTime value) {
-  const TFieldSlot& slot = Checked(field, TFieldType::DateTime);
-  data_[slot.Offset] = kPresent;
-  Store(data_.data() + slot.Offset + 1, value.Days());
+  SetFixed(field, TFieldType::DateTime, value.Days());
 }
 
 }  // namespace dataset
