@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <future>
-#include <stop_token>
-#include <thread>
 #include <filesystem>
+#include <future>
+#include <optional>
 #include <span>
+#include <stdexcept>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "convert/BackgroundReporter.h"
@@ -190,12 +192,11 @@ class PendingFiles {
   const std::string& dest_;
 };
 
-// Sets a text column to `text` kept on one line of the file: a line break an agent typed into
-// a note would split its record in two, so CR and LF become blanks. Done in the column's own
-// string, which keeps its memory from record to record.
-void SetOnOneLine(text::TnqTXTField& column, std::string_view text) {
-  column.AsString(text);
-  std::replace_if(column.Value.begin(), column.Value.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+// Writes `text` as a value kept on one line of the file: a line break an agent typed into a note
+// would split its record in two, so CR and LF become blanks (in the line, after writing it).
+void WriteOnOneLine(text::TnqTXTLineWriter& line, std::string_view text) {
+  const std::span<char> written = line.AsString(text);
+  std::replace_if(written.begin(), written.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
 }
 
 // Adds `text` and CR LF at the end of the file, creating it when it does not exist. The file is
@@ -341,16 +342,15 @@ class DocumentImport {
     AppendLine(core::JoinPath(dest_, table.FileName), file.header);
     // Without its header line the file cannot take the records (the table has said so).
     if (!table.Open()) throw core::FileError("cannot write " + core::JoinPath(dest_, file.fileName));
-    std::vector<text::TnqTXTField*> textColumns;  // in header order
-    for (const auto& column : table.Fields()) textColumns.push_back(table.FieldByName(column.Name));
+    // The header written above names the columns in table order.
+    if (table.Fields().size() != file.columns.size())
+      throw std::logic_error("a text header that does not match its columns");
     FieldColumns fields(data, file.columns, &TextColumn::field);
     int written = 0;
     for (; !data.Eof(); data.Next()) {
       if (stop.stop_requested()) return written;
-      table.Append();
-      WriteRecord(file.columns, fields, textColumns);
+      table.AppendRecord([&](text::TnqTXTLineWriter& line) { WriteRecord(file.columns, fields, line); });
       ++written;
-      table.Post();
       tools.reporter.ProgressStep();
     }
     data.Close();
@@ -361,18 +361,17 @@ class DocumentImport {
     return written;
   }
 
-  // One record: each column from its field.
-  static void WriteRecord(std::span<const TextColumn> columns, FieldColumns& fields,
-                          const std::vector<text::TnqTXTField*>& textColumns) {
+  // One record: each column from its field, formatted straight into the record's line.
+  static void WriteRecord(std::span<const TextColumn> columns, FieldColumns& fields, text::TnqTXTLineWriter& line) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
-      text::TnqTXTField& column = *textColumns.at(i);
       const dataset::TField* field = columns[i].optional ? fields.Find(i) : &fields[i];
       if (field == nullptr) {
-        column.AsString(std::string());
+        line.AsString({});
       } else if (columns[i].value == ValueKind::Text) {
-        SetOnOneLine(column, field->AsString());
+        if (const std::optional<std::string_view> text = field->TextView()) WriteOnOneLine(line, *text);
+        else WriteOnOneLine(line, field->AsString());
       } else {
-        CopyValue(columns[i].value, *field, column);
+        CopyValue(columns[i].value, *field, line);
       }
     }
   }

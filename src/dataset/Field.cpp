@@ -55,7 +55,7 @@ void TField::Clear() {
 std::string TField::AsString() const {
   const TRecordBuffer* record = Record();
   // A text is taken as it is (a null one reads as empty); the walk below is for conversions.
-  if (slot_.Type == TFieldType::String) return record ? std::string(record->GetString(index_)) : std::string();
+  if (const std::optional<std::string_view> text = TextView()) return std::string(*text);
   if (!record || record->IsNull(index_)) return {};
   switch (slot_.Type) {
     case TFieldType::String:
@@ -68,6 +68,12 @@ std::string TField::AsString() const {
     default: break;
   }
   return {};
+}
+
+std::optional<std::string_view> TField::TextView() const {
+  if (slot_.Type != TFieldType::String) return std::nullopt;
+  const TRecordBuffer* record = Record();
+  return record ? record->GetString(index_) : std::string_view();
 }
 
 void TField::AsString(std::string_view value) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,9 @@ class TField {
   void Clear();
 
   std::string AsString() const;
+  // The text of a string field as the record holds it, without a copy (valid until the record
+  // changes); nothing for a field of another kind, whose text AsString converts.
+  std::optional<std::string_view> TextView() const;
   void AsString(std::string_view value);
   std::int32_t AsInteger() const;
   void AsInteger(std::int32_t value);

@@ -6,25 +6,6 @@
 
 namespace dataset {
 
-namespace {
-
-constexpr std::byte kPresent{1};
-constexpr std::byte kNull{0};
-
-template <typename T>
-T Load(const std::byte* at) {
-  T value;
-  std::memcpy(&value, at, sizeof value);
-  return value;
-}
-
-template <typename T>
-void Store(std::byte* at, T value) {
-  std::memcpy(at, &value, sizeof value);
-}
-
-}  // namespace
-
 TRecordBuffer::TRecordBuffer(const TRecordLayout& layout)
     : layout_(&layout), data_(layout.DataSize()), blobs_(static_cast<std::size_t>(layout.BlobCount())) {}
 
@@ -46,15 +27,11 @@ void TRecordBuffer::Reset() {
   Bookmark.reset();
 }
 
-const TFieldSlot& TRecordBuffer::Checked(int field, TFieldType type) const {
-  const TFieldSlot& slot = layout_->Slot(field);
-  if (slot.Type != type) throw std::logic_error("record buffer accessed with the wrong field type");
-  return slot;
-}
+void TRecordBuffer::WrongType() { throw std::logic_error("record buffer accessed with the wrong field type"); }
 
 const TFieldSlot& TRecordBuffer::Checked(int field, TFieldType a, TFieldType b) const {
   const TFieldSlot& slot = layout_->Slot(field);
-  if (slot.Type != a && slot.Type != b) throw std::logic_error("record buffer accessed with the wrong field type");
+  if (slot.Type != a && slot.Type != b) WrongType();
   return slot;
 }
 
@@ -100,61 +77,6 @@ void TRecordBuffer::SetString(int field, std::string_view value) {
   at[0] = kPresent;
   std::memcpy(at + 1, value.data(), length);
   at[1 + length] = std::byte{0};  // the end of the text; bytes after it are never read
-}
-
-std::int32_t TRecordBuffer::GetInteger(int field) const {
-  const TFieldSlot& slot = Checked(field, TFieldType::Integer);
-  return data_[slot.Offset] == kNull ? 0 : Load<std::int32_t>(data_.data() + slot.Offset + 1);
-}
-
-void TRecordBuffer::SetInteger(int field, std::int32_t value) {
-  const TFieldSlot& slot = Checked(field, TFieldType::Integer);
-  data_[slot.Offset] = kPresent;
-  Store(data_.data() + slot.Offset + 1, value);
-}
-
-std::int64_t TRecordBuffer::GetLargeInt(int field) const {
-  const TFieldSlot& slot = Checked(field, TFieldType::LargeInt);
-  return data_[slot.Offset] == kNull ? 0 : Load<std::int64_t>(data_.data() + slot.Offset + 1);
-}
-
-void TRecordBuffer::SetLargeInt(int field, std::int64_t value) {
-  const TFieldSlot& slot = Checked(field, TFieldType::LargeInt);
-  data_[slot.Offset] = kPresent;
-  Store(data_.data() + slot.Offset + 1, value);
-}
-
-double TRecordBuffer::GetFloat(int field) const {
-  const TFieldSlot& slot = Checked(field, TFieldType::Float);
-  return data_[slot.Offset] == kNull ? 0.0 : Load<double>(data_.data() + slot.Offset + 1);
-}
-
-void TRecordBuffer::SetFloat(int field, double value) {
-  const TFieldSlot& slot = Checked(field, TFieldType::Float);
-  data_[slot.Offset] = kPresent;
-  Store(data_.data() + slot.Offset + 1, value);
-}
-
-bool TRecordBuffer::GetBoolean(int field) const {
-  const TFieldSlot& slot = Checked(field, TFieldType::Boolean);
-  return data_[slot.Offset] != kNull && Load<std::uint16_t>(data_.data() + slot.Offset + 1) != 0;
-}
-
-void TRecordBuffer::SetBoolean(int field, bool value) {
-  const TFieldSlot& slot = Checked(field, TFieldType::Boolean);
-  data_[slot.Offset] = kPresent;
-  Store<std::uint16_t>(data_.data() + slot.Offset + 1, value ? 1 : 0);
-}
-
-core::TDateTime TRecordBuffer::GetDateTime(int field) const {
-  const TFieldSlot& slot = Checked(field, TFieldType::DateTime);
-  return core::TDateTime(data_[slot.Offset] == kNull ? 0.0 : Load<double>(data_.data() + slot.Offset + 1));
-}
-
-void TRecordBuffer::SetDateTime(int field, core::TDateTime value) {
-  const TFieldSlot& slot = Checked(field, TFieldType::DateTime);
-  data_[slot.Offset] = kPresent;
-  Store(data_.data() + slot.Offset + 1, value.Days());
 }
 
 }  // namespace dataset

@@ -224,15 +224,19 @@ void TPDBDataManager::ReadRecord(std::int32_t index, TPDBRecordData& record) {
   core::BigEndianReader in(recordList_, core::kPalmRecordEntrySize * at);
   const core::PalmRecordEntry entry = core::PalmRecordEntry::Read(in);
   const std::uint32_t offset = entry.Offset;
-  record.Data.clear();
   record.Attributes = static_cast<std::uint8_t>(entry.Attributes >> 4);
   record.Category = static_cast<std::uint8_t>(entry.Attributes & 0x0F);
   record.UniqueID = entry.UniqueID;
-  if (record.Attributes & kRecAttrDelete) return;
+  if (record.Attributes & kRecAttrDelete) {
+    record.Data.clear();
+    return;
+  }
 
   const std::uint64_t end = last ? fileSize_ : EntryOffset(at + 1);
   if (offset > fileSize_ || end < offset || end > fileSize_) Raise(11650, 6);
   try {
+    // Resized, not cleared first: a buffer reused from record to record (records of a table are
+    // about the same size) is then not zero-filled before the bytes are read over it.
     record.Data.resize(end - offset);
   } catch (const std::bad_alloc&) {
     Raise(11640, 5);
@@ -293,9 +297,12 @@ std::vector<std::int32_t> TPDBDataManager::LiveRecordIndexes() {
   std::vector<std::int32_t> live;
   if (!open_ || openMode_ == dmModeWriteOnly) return live;
   const std::int32_t last = std::min<std::int32_t>(LastRecordIndex(), static_cast<std::int32_t>(fileRecordCount_) - 1);
+  // Only the attribute byte of each entry is needed (after its 4-byte offset): decoding whole
+  // entries was most of the cost of opening a database.
+  constexpr std::size_t kAttributesAt = 4;
   for (std::int32_t index = std::max(FirstRecordIndex(), 0); index <= last; ++index) {
-    core::BigEndianReader in(recordList_, core::kPalmRecordEntrySize * static_cast<std::size_t>(index));
-    if (!((core::PalmRecordEntry::Read(in).Attributes >> 4) & kRecAttrDelete)) live.push_back(index);
+    const std::uint8_t attributes = recordList_[core::kPalmRecordEntrySize * static_cast<std::size_t>(index) + kAttributesAt];
+    if (!((attributes >> 4) & kRecAttrDelete)) live.push_back(index);
   }
   return live;
 }

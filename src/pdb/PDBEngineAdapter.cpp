@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "core/Encoding.h"
 
@@ -36,30 +37,26 @@ void TPDBPocketStudioAdapter::DefineFields(dataset::TFieldDefs& defs) {
 
 namespace {
 
-// Stores one PocketStudio field as read into data-set field k, converted as the engine's typed
-// accessor and the data-set field of its kind convert it.
-void StoreReading(dataset::TRecordBuffer& record, int k, TPDBPSFieldType type, const ps::FieldReading& reading) {
-  const ps::FieldValue& value = reading.value;
-  switch (type) {
-    case PSBoolean: record.SetBoolean(k, std::get<bool>(value)); break;
-    case PSInt8:
-    case PSInt16:
-    case PSInt32:
-    case PSUInt8:
-    case PSUInt16: record.SetInteger(k, static_cast<std::int32_t>(std::get<std::int64_t>(value))); break;
+// Stores one PocketStudio field as read (see ps::ReadFieldWith) into data-set field k, converted
+// as the engine's typed accessor and the data-set field of its kind convert it.
+template <class Value>
+void StoreReading(dataset::TRecordBuffer& record, int k, TPDBPSFieldType type, core::ByteSpan raw, Value value) {
+  if constexpr (std::is_same_v<Value, bool>) {
+    record.SetBoolean(k, value);
+  } else if constexpr (std::is_same_v<Value, std::int64_t>) {
+    // The blob holds the binary field's own bytes (without their length word).
+    if (type == PSBinary) record.SetString(k, core::AsText(raw));
+    else record.SetInteger(k, static_cast<std::int32_t>(value));
+  } else if constexpr (std::is_same_v<Value, double>) {
     // A data-set integer is 32-bit signed: numbers above 2147483647 show as negative and are
     // written back with the same bits.
-    case PSUInt32:
-      record.SetInteger(k, static_cast<std::int32_t>(static_cast<std::uint32_t>(std::get<double>(value))));
-      break;
-    case PSDate:
-    case PSTime:
-    case PSDateTime: record.SetDateTime(k, std::get<core::TDateTime>(value)); break;
-    case PSString: record.SetString(k, std::get<std::string_view>(value)); break;  // cut to the field's size
-    case PSSingle:
-    case PSDouble: record.SetFloat(k, std::get<double>(value)); break;
-    // The blob holds the binary field's own bytes (without their length word).
-    case PSBinary: record.SetString(k, core::AsText(reading.raw)); break;
+    if (type == PSUInt32) record.SetInteger(k, static_cast<std::int32_t>(static_cast<std::uint32_t>(value)));
+    else record.SetFloat(k, value);
+  } else if constexpr (std::is_same_v<Value, core::TDateTime>) {
+    record.SetDateTime(k, value);
+  } else {
+    static_assert(std::is_same_v<Value, std::string_view>);
+    record.SetString(k, value);  // cut to the field's size
   }
 }
 
@@ -71,8 +68,11 @@ void TPDBPocketStudioAdapter::DecodeInto(core::ByteSpan bytes, dataset::TRecordB
   try {
     for (std::size_t k = 0; k < fields.Count(); ++k) {
       const TPDBPSField& field = fields[k];
-      StoreReading(record, static_cast<int>(k), field.DataType(),
-                   ps::ReadField(field.DataType(), static_cast<std::size_t>(field.Size()), in));
+      const TPDBPSFieldType type = field.DataType();
+      ps::ReadFieldWith(type, static_cast<std::size_t>(field.Size()), in,
+                        [&](core::ByteSpan raw, std::size_t, auto value) {
+                          StoreReading(record, static_cast<int>(k), type, raw, value);
+                        });
     }
   } catch (const core::ShortReadError&) {
     engine_.RefuseRecord();

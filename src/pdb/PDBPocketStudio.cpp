@@ -125,45 +125,9 @@ void DecodeField(TPDBPSField& field, core::BigEndianReader& in) {
 namespace ps {
 
 FieldReading ReadField(TPDBPSFieldType type, std::size_t size, core::BigEndianReader& in) {
-  if (type == PSBinary) {
-    const std::uint16_t length = in.U16();
-    return {in.Take(length), 0, std::int64_t{0}};
-  }
-  if (type == PSString) {
-    if (size > 0) {
-      const auto bytes = in.Take(size);
-      in.Skip(1);  // the terminator
-      // The raw buffer holds the fixed bytes and a zero, whatever the record had there.
-      const auto length = static_cast<std::size_t>(std::find(bytes.begin(), bytes.end(), std::uint8_t{0}) - bytes.begin());
-      return {bytes, 1, core::AsText(bytes.first(length))};
-    }
-    const std::size_t start = in.Position();
-    const auto rest = in.Take(in.Remaining());
-    const auto length = static_cast<std::size_t>(std::find(rest.begin(), rest.end(), std::uint8_t{0}) - rest.begin());
-    if (length == rest.size()) throw core::ShortReadError();  // no terminator before the end
-    in.Seek(start + length + 1);
-    return {rest.first(length + 1), 0, core::AsText(rest.first(length))};
-  }
-  // The value is read from the bytes the raw buffer takes.
-  const core::ByteSpan raw = in.Take(size);
-  core::BigEndianReader value(raw);
-  switch (type) {
-    case PSBoolean: return {raw, 0, value.U8() != 0};
-    case PSInt8: return {raw, 0, std::int64_t{value.I8()}};
-    case PSInt16: return {raw, 0, std::int64_t{value.I16()}};
-    case PSInt32: return {raw, 0, std::int64_t{value.I32()}};
-    case PSUInt8: return {raw, 0, std::int64_t{value.U8()}};
-    case PSUInt16: return {raw, 0, std::int64_t{value.U16()}};
-    case PSUInt32: return {raw, 0, static_cast<double>(value.U32())};
-    case PSDate: return {raw, 0, DecodeDate(value.U16())};
-    case PSTime: return {raw, 0, DecodeTime(value.U16())};
-    case PSDateTime: return {raw, 0, core::TDateTime::FromPalmSeconds(value.U32())};
-    case PSSingle: return {raw, 0, static_cast<double>(value.F32())};
-    case PSDouble: return {raw, 0, value.F64()};
-    case PSString:
-    case PSBinary: break;  // handled above
-  }
-  return {raw, 0, std::int64_t{0}};
+  return ReadFieldWith(type, size, in, [](core::ByteSpan raw, std::size_t rawZeros, auto value) {
+    return FieldReading{raw, rawZeros, value};
+  });
 }
 
 std::uint16_t EncodeDate(core::TDateTime value) {

@@ -114,6 +114,34 @@ void TnqTXTField::AsDateTime(core::TDateTime value) {
   Value.assign(value.FormatDate('.', text));
 }
 
+// ---- TnqTXTLineWriter ----
+
+std::span<char> TnqTXTLineWriter::AsString(std::string_view text) {
+  const std::size_t start = line_.size();
+  Put(text);
+  return {line_.data() + start, text.size()};
+}
+void TnqTXTLineWriter::AsInteger(std::int32_t value) {
+  char digits[12];
+  const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+  Put({std::begin(digits), end});
+}
+void TnqTXTLineWriter::AsFloat(double value) {
+  core::GeneralFormatBuffer buffer;
+  Put(core::FormatGeneral(value, buffer));
+}
+void TnqTXTLineWriter::AsDateTime(core::TDateTime value) {
+  core::TDateTime::DateText text;
+  Put(value.FormatDate('.', text));
+}
+// Appended by pointer and length: the iterator and view overloads of append go through the
+// general replace of std::string, several times slower for values of a few characters.
+void TnqTXTLineWriter::Put(std::string_view value) {
+  line_.append(value.data(), value.size());
+  line_.append(separator_.data(), separator_.size());
+  ++count_;
+}
+
 // ---- TnqTXTLines ----
 
 void TnqTXTLines::Clear() {

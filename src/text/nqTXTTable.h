@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -47,6 +48,33 @@ class TnqTXTField {
   void AsFloat(double value);
   // The date as "dd.mm.yyyy"; the time of day is dropped.
   void AsDateTime(core::TDateTime value);
+};
+
+// Writes the values of one new record straight into its line, each followed by the column
+// separator: an export that produces many records and reads none back formats every value once,
+// in place, instead of into a column and then into the line. Values are written as the setters
+// of TnqTXTField write them.
+class TnqTXTLineWriter {
+ public:
+  TnqTXTLineWriter(std::string& line, std::string_view separator) : line_(line), separator_(separator) {}
+
+  // Values written so far.
+  std::size_t Count() const { return count_; }
+
+  // The text as it is; returns its bytes in the line, for a caller that adjusts them in place
+  // (valid until the next value).
+  std::span<char> AsString(std::string_view text);
+  void AsInteger(std::int32_t value);
+  void AsFloat(double value);
+  void AsDateTime(core::TDateTime value);
+
+ private:
+  // Appends `value` and the separator.
+  void Put(std::string_view value);
+
+  std::string& line_;
+  std::string_view separator_;
+  std::size_t count_ = 0;
 };
 
 // Every line of the table in one growing buffer: a line is a (offset, length) slice of it, so
@@ -158,6 +186,12 @@ class TnqTXTTable {
   void Append();
   // Joins the current values (each followed by the separator) into the current line.
   void Post();
+  // Adds a record at the end whose line `write(TnqTXTLineWriter&)` fills value by value, as
+  // Append, setting the columns and Post would, without going through the columns; columns it
+  // writes no value for are empty, more values than columns is a logic_error. Afterwards the
+  // table stands past its last record (the columns do not hold the new values).
+  template <class Write>
+  void AppendRecord(Write write);
   // Writes every line followed by CR LF over the file, through a temporary file, so a failed
   // save (core::FileError) leaves the earlier file as it was. The file is synced to disk unless
   // SetSaveDurability says otherwise (a file the caller syncs itself before it is put in place).
@@ -213,5 +247,17 @@ class TnqTXTTable {
   std::string indexFieldName_;
   core::Durability saveDurability_ = core::Durability::Synced;
 };
+
+template <class Write>
+void TnqTXTTable::AppendRecord(Write write) {
+  Append();
+  lines_.Rewrite(static_cast<std::size_t>(recNo_), [&](std::string& out) {
+    TnqTXTLineWriter line(out, separator_);
+    write(line);
+    if (line.Count() > fields_.size()) throw std::logic_error("a record line with more values than the table has columns");
+    for (std::size_t n = line.Count(); n < fields_.size(); ++n) out.append(separator_);
+  });
+  recNo_ = recordCount_ + 1;
+}
 
 }  // namespace text

@@ -379,6 +379,41 @@ TEST_F(TextTableTest, AppendPostSaveWritesEveryValueWithSeparatorAndCrLfLines) {
   EXPECT_EQ(table.FieldByName("C")->AsString(), "b");
 }
 
+TEST_F(TextTableTest, AppendRecordWritesTheLineAppendSettersAndPostWrite) {
+  OpenWith("I;F;D;S\r\n");
+  const core::TDateTime date = *core::TDateTime::FromDate(2026, 3, 14);
+  struct Values {
+    std::int32_t integer;
+    double number;
+    std::string text;
+  };
+  const std::vector<Values> records = {{0, 0.0, ""}, {-2147483648, 756.79, "note"}, {42, -1.5e-7, std::string(300, 'n')}};
+  for (const Values& v : records) {
+    table.Append();
+    table.FieldByName("I")->AsInteger(v.integer);
+    table.FieldByName("F")->AsFloat(v.number);
+    table.FieldByName("D")->AsDateTime(date);
+    table.FieldByName("S")->AsString(v.text);
+    table.Post();
+    const std::string posted(table.Lines()[table.Lines().Count() - 1]);
+    table.AppendRecord([&](TnqTXTLineWriter& line) {
+      line.AsInteger(v.integer);
+      line.AsFloat(v.number);
+      line.AsDateTime(date);
+      line.AsString(v.text);
+    });
+    EXPECT_EQ(table.Lines()[table.Lines().Count() - 1], posted);
+    EXPECT_TRUE(table.Eof());
+  }
+  // Columns without a value are empty; a value's bytes can be changed where they were written.
+  table.AppendRecord([](TnqTXTLineWriter& line) { line.AsString("a\nb")[1] = ' '; });
+  EXPECT_EQ(table.Lines()[table.Lines().Count() - 1], "a b;;;;");
+  EXPECT_THROW(table.AppendRecord([](TnqTXTLineWriter& line) {
+    for (int i = 0; i < 5; ++i) line.AsInteger(i);
+  }),
+               std::logic_error);
+}
+
 TEST_F(TextTableTest, PostReplacesExistingLinesAndRejectsPastTheEnd) {
   OpenWith("A;B\r\nlong-value;1\r\nq;2\r\n");
   table.FieldByName("A")->AsString("s");
