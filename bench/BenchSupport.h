@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "HandheldDocuments.h"
 #include "convert/HandheldDatabases.h"
 #include "core/DateTime.h"
 #include "pdb/PDBDataSet.h"
@@ -119,22 +120,6 @@ inline void AppendOrder(pdb::TPDBDataSet& pt, core::TDateTime day, const OrderRo
   pt.FieldByName("Note1").AsString(order.note1);
   pt.FieldByName("Note2").AsString(order.note2);
   pt.FieldByName("Selected").AsBoolean(false);
-  pt.Post();
-}
-
-struct OrderLineRow {
-  int order = 0;
-  int product = 0;
-  double quantity = 0;
-  double price = 0;
-};
-
-inline void AppendOrderLine(pdb::TPDBDataSet& pt, const OrderLineRow& line) {
-  pt.Append();
-  pt.FieldByName("IdOrder").AsInteger(line.order);
-  pt.FieldByName("IdProduct").AsInteger(line.product);
-  pt.FieldByName("Quantity").AsFloat(line.quantity);
-  pt.FieldByName("Price").AsFloat(line.price);
   pt.Post();
 }
 

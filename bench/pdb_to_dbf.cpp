@@ -135,7 +135,7 @@ void WriteContainer(const fs::path& dir, const std::vector<Order>& orders, const
   pt.Close();
   bench::OpenHandheldDatabase(pt, work, convert::kOrderItemDb);
   for (const Line& l : lines) {
-    bench::AppendOrderLine(pt, {.order = l.order,
+    samples::AppendOrderLine(pt, {.order = l.order,
                                 .product = l.product,
                                 .quantity = l.quantity,
                                 .price = l.price});

@@ -121,7 +121,7 @@ void WriteContainer(const fs::path& dir, double bytes) {
   pt.Close();
   bench::OpenHandheldDatabase(pt, work, convert::kOrderItemDb);
   for (int i = 0; i < 3 * orders; ++i) {
-    bench::AppendOrderLine(pt, {.order = 1 + i / 3,
+    samples::AppendOrderLine(pt, {.order = 1 + i / 3,
                                 .product = static_cast<int>(gen() % 60000),
                                 .quantity = static_cast<double>(gen() % 20),
                                 .price = static_cast<double>(gen() % 10000) / 100});

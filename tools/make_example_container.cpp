@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "HandheldDocuments.h"
 #include "convert/DocumentUnpack.h"
 #include "convert/HandheldDatabases.h"
 #include "core/DateTime.h"
-#include "core/Encoding.h"
 #include "core/Files.h"
 #include "pdb/PDBDataSet.h"
 #include "sync/SyaPack.h"
@@ -20,42 +20,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Order {
-  int id, customer;
-  int day, month;
-  const char* time;
-  int payment;
-  double total;
-  int rows, price;
-  double discount;
-  const char* note;
-  const char* note1;
-};
-struct OrderItem {
-  int order, product;
-  double quantity, price;
-};
-struct Cash {
-  int id, customer, day, month;
-  double summa;
-  const char* note;
-};
+core::TDateTime Date(int day, int month) { return *core::TDateTime::FromDate(2026, month, day); }
 
-const std::vector<Order> kOrders = {
-    {501, 3, 14, 3, "09:40", 1, 1234.5, 3, 1, 0, "Доставить до обеда", "Наличные"},
-    {502, 1, 14, 3, "11:15", 2, 612.8, 2, 2, 5, "", "Безналичный расчёт"},
-    {503, 4, 15, 3, "10:05", 1, 98.4, 2, 1, 2.5, "Позвонить заранее", ""},
+const std::vector<samples::Order> kOrders = {
+    {501, 3, Date(14, 3), Date(15, 3), "09:40", 1, 1234.5, 3, 1, 0, "Доставить до обеда", "Наличные", ""},
+    {502, 1, Date(14, 3), Date(15, 3), "11:15", 2, 612.8, 2, 2, 5, "", "Безналичный расчёт", ""},
+    {503, 4, Date(15, 3), Date(16, 3), "10:05", 1, 98.4, 2, 1, 2.5, "Позвонить заранее", "", ""},
 };
-const std::vector<OrderItem> kOrderItems = {
+const std::vector<samples::OrderLine> kOrderLines = {
     {501, 12, 10, 45.9}, {501, 15, 5, 123.3}, {501, 21, 2, 10.2},  {502, 12, 8, 45.9},
     {502, 30, 4, 61.4},  {503, 21, 6, 10.2},  {503, 17, 1.5, 24.8},
 };
-const std::vector<Cash> kCash = {
-    {901, 3, 14, 3, 1000, "Оплата по накладной 501"},
-    {902, 4, 15, 3, 98.4, "Частичная оплата"},
+const std::vector<samples::CashReceipt> kCash = {
+    {901, 3, Date(14, 3), 1, 1, 1000, 1000, "Оплата по накладной 501"},
+    {902, 4, Date(15, 3), 1, 1, 98.4, 98.4, "Частичная оплата"},
 };
-
-core::TDateTime Date(int day, int month) { return *core::TDateTime::FromDate(2026, month, day); }
 
 void Begin(pdb::TPDBDataSet& pt, const std::string& dir, const convert::HandheldDatabase& db) {
   convert::PrepareDataSet(pt, dir, db);
@@ -68,51 +47,13 @@ void Begin(pdb::TPDBDataSet& pt, const std::string& dir, const convert::Handheld
 void WriteDocuments(const std::string& dir) {
   pdb::TPDBDataSet pt;
   Begin(pt, dir, convert::kOrderDb);
-  for (const Order& o : kOrders) {
-    pt.Append();
-    pt.FieldByName("Id").AsInteger(o.id);
-    pt.FieldByName("OrderDate").AsDateTime(Date(o.day, o.month));
-    pt.FieldByName("OrderTime").AsString(o.time);
-    pt.FieldByName("DeliverDate").AsDateTime(Date(o.day + 1, o.month));
-    pt.FieldByName("IdCustomer").AsInteger(o.customer);
-    pt.FieldByName("IdPayment").AsInteger(o.payment);
-    pt.FieldByName("Total").AsFloat(o.total);
-    pt.FieldByName("CountRow").AsInteger(o.rows);
-    pt.FieldByName("NPrice").AsInteger(o.price);
-    pt.FieldByName("PercentDiscount").AsFloat(o.discount);
-    pt.FieldByName("Note").AsString(core::Utf8ToAnsi(o.note));
-    pt.FieldByName("Note1").AsString(core::Utf8ToAnsi(o.note1));
-    pt.FieldByName("Note2").AsString("");
-    pt.FieldByName("Selected").AsBoolean(false);
-    pt.Post();
-  }
+  for (const samples::Order& order : kOrders) samples::AppendOrder(pt, order);
   pt.Close();
-
   Begin(pt, dir, convert::kOrderItemDb);
-  for (const OrderItem& item : kOrderItems) {
-    pt.Append();
-    pt.FieldByName("IdOrder").AsInteger(item.order);
-    pt.FieldByName("IdProduct").AsInteger(item.product);
-    pt.FieldByName("Quantity").AsFloat(item.quantity);
-    pt.FieldByName("Price").AsFloat(item.price);
-    pt.Post();
-  }
+  for (const samples::OrderLine& line : kOrderLines) samples::AppendOrderLine(pt, line);
   pt.Close();
-
   Begin(pt, dir, convert::kCashDb);
-  for (const Cash& c : kCash) {
-    pt.Append();
-    pt.FieldByName("Id").AsInteger(c.id);
-    pt.FieldByName("IdCustomer").AsInteger(c.customer);
-    pt.FieldByName("CashDate").AsDateTime(Date(c.day, c.month));
-    pt.FieldByName("IdCurrency").AsInteger(1);
-    pt.FieldByName("Currencycurs").AsFloat(1);
-    pt.FieldByName("CurrencySumma").AsFloat(c.summa);
-    pt.FieldByName("Summa").AsFloat(c.summa);
-    pt.FieldByName("Note").AsString(core::Utf8ToAnsi(c.note));
-    pt.FieldByName("Iddoc").AsInteger(0);
-    pt.Post();
-  }
+  for (const samples::CashReceipt& receipt : kCash) samples::AppendCashReceipt(pt, receipt);
   pt.Close();
 }
 

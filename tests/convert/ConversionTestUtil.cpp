@@ -81,37 +81,13 @@ void WriteDocuments(const std::string& dir, const std::vector<TestOrder>* orders
              {"IdCustomer", PSUInt32}, {"IdPayment", PSUInt32}, {"Total", PSDouble}, {"CountRow", PSUInt32},
              {"NPrice", PSUInt32}, {"PercentDiscount", PSDouble}, {"Note", PSString}, {"Note1", PSString},
              {"Note2", PSString}, {"Selected", PSBoolean}});
-    for (const TestOrder& o : *orders) {
-      pt.Append();
-      pt.FieldByName("Id").AsInteger(o.id);
-      pt.FieldByName("OrderDate").AsDateTime(o.orderDate);
-      pt.FieldByName("OrderTime").AsString(o.time);
-      pt.FieldByName("DeliverDate").AsDateTime(o.deliverDate);
-      pt.FieldByName("IdCustomer").AsInteger(o.customer);
-      pt.FieldByName("IdPayment").AsInteger(o.payment);
-      pt.FieldByName("Total").AsFloat(o.total);
-      pt.FieldByName("CountRow").AsInteger(o.rows);
-      pt.FieldByName("NPrice").AsInteger(o.nPrice);
-      pt.FieldByName("PercentDiscount").AsFloat(o.discount);
-      pt.FieldByName("Note").AsString(core::Utf8ToAnsi(o.note));
-      pt.FieldByName("Note1").AsString(core::Utf8ToAnsi(o.note1));
-      pt.FieldByName("Note2").AsString(core::Utf8ToAnsi(o.note2));
-      pt.FieldByName("Selected").AsBoolean(true);
-      pt.Post();
-    }
+    for (const TestOrder& order : *orders) samples::AppendOrder(pt, order);
     pt.Close();
   }
   if (items) {
     Prepare(pt, dir, "Kestor_OrderItemDb",
             {{"IdOrder", PSUInt32}, {"IdProduct", PSUInt32}, {"Quantity", PSDouble}, {"Price", PSDouble}});
-    for (const TestOrderItem& item : *items) {
-      pt.Append();
-      pt.FieldByName("IdOrder").AsInteger(item.order);
-      pt.FieldByName("IdProduct").AsInteger(item.product);
-      pt.FieldByName("Quantity").AsFloat(item.quantity);
-      pt.FieldByName("Price").AsFloat(item.price);
-      pt.Post();
-    }
+    for (const TestOrderItem& item : *items) samples::AppendOrderLine(pt, item);
     pt.Close();
   }
   if (cash) {
@@ -119,19 +95,7 @@ void WriteDocuments(const std::string& dir, const std::vector<TestOrder>* orders
             {{"Id", PSUInt32}, {"IdCustomer", PSUInt32}, {"CashDate", PSDate}, {"IdCurrency", PSUInt32},
              {"Currencycurs", PSDouble}, {"CurrencySumma", PSDouble}, {"Summa", PSDouble}, {"Note", PSString},
              {"Iddoc", PSUInt32}});
-    for (const TestCash& c : *cash) {
-      pt.Append();
-      pt.FieldByName("Id").AsInteger(c.id);
-      pt.FieldByName("IdCustomer").AsInteger(c.customer);
-      pt.FieldByName("CashDate").AsDateTime(c.date);
-      pt.FieldByName("IdCurrency").AsInteger(c.currency);
-      pt.FieldByName("Currencycurs").AsFloat(c.rate);
-      pt.FieldByName("CurrencySumma").AsFloat(c.currencySum);
-      pt.FieldByName("Summa").AsFloat(c.sum);
-      pt.FieldByName("Note").AsString(core::Utf8ToAnsi(c.note));
-      pt.FieldByName("Iddoc").AsInteger(7);
-      pt.Post();
-    }
+    for (const TestCash& receipt : *cash) samples::AppendCashReceipt(pt, receipt);
     pt.Close();
   }
 }

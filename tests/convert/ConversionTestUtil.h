@@ -13,6 +13,7 @@
 #include "core/DateTime.h"
 #include "pdb/PDBDataGlobals.h"
 #include "support/RecordingReporter.h"
+#include "HandheldDocuments.h"
 #include "support/TempDir.h"
 
 namespace converttest {
@@ -35,27 +36,10 @@ DatabaseContent ReadDatabase(const std::string& dir, const std::string& fileName
 // Unpacks `containerDir`/`containerFile` into `outDir` with the project's unpacker; the code.
 int Unpack(const std::string& containerDir, std::string_view containerFile, const std::string& outDir);
 
-struct TestOrder {
-  int id = 0, customer = 0;
-  core::TDateTime orderDate, deliverDate;
-  std::string time;
-  int payment = 0;
-  double total = 0;
-  int rows = 0, nPrice = 0;
-  double discount = 0;
-  std::string note, note1, note2;  // UTF-8
-};
-struct TestOrderItem {
-  int order = 0, product = 0;
-  double quantity = 0, price = 0;
-};
-struct TestCash {
-  int id = 0, customer = 0;
-  core::TDateTime date;
-  int currency = 0;
-  double rate = 0, currencySum = 0, sum = 0;
-  std::string note;  // UTF-8
-};
+// Document records as a handheld sends them, texts in UTF-8.
+using TestOrder = samples::Order;
+using TestOrderItem = samples::OrderLine;
+using TestCash = samples::CashReceipt;
 // The document databases a handheld uploads, in `dir`; a null pointer leaves that one out.
 void WriteDocuments(const std::string& dir, const std::vector<TestOrder>* orders,
                     const std::vector<TestOrderItem>* items, const std::vector<TestCash>* cash);
